@@ -1,0 +1,312 @@
+#include "prefs/PrefsArchive.h"
+
+#include "prefs/KeyedArchiveReader.h"
+#include "prefs/PlistDocument.h"
+
+#include <plist/plist.h>
+
+#include <cstdint>
+#include <limits>
+
+namespace lumenarc {
+namespace {
+
+static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<double>::is_iec559,
+              "reals are converted with IEEE semantics (out of range becomes infinity)");
+
+constexpr const char* kPrefsEntry = "prefs";
+constexpr const char* kLoopByDefault = "LoopByDefault";
+constexpr const char* kQuitWhenMovieFinishes = "QuitWhenMovieFinishes";
+constexpr const char* kStartupInFullScreen = "StartupInFulLScreen";
+constexpr const char* kVolume = "Volume";
+constexpr const char* kDefaultMap = "DefaultMap";
+constexpr const char* kHScreens = "hscreens";
+constexpr const char* kVScreens = "vscreens";
+constexpr const char* kHideMouse = "hideMouse";
+
+class PlistNode {
+public:
+    explicit PlistNode(plist_t node) : m_node(node) {}
+    ~PlistNode() { plist_free(m_node); }
+    PlistNode(const PlistNode&) = delete;
+    PlistNode& operator=(const PlistNode&) = delete;
+    plist_t get() const { return m_node; }
+
+private:
+    plist_t m_node;
+};
+
+// ---- Writing ----
+
+plist_t classObject(const char* name) {
+    plist_t object = plist_new_dict();
+    plist_dict_set_item(object, "$classname", plist_new_string(name));
+    plist_t classes = plist_new_array();
+    plist_array_append_item(classes, plist_new_string(name));
+    plist_array_append_item(classes, plist_new_string("NSObject"));
+    plist_dict_set_item(object, "$classes", classes);
+    return object;
+}
+
+// Integers are stored as 64-bit two's complement; the binary writer then uses 8 bytes for
+// negative values, which every reader takes as signed.
+plist_t integer(int32_t value) {
+    return plist_new_uint(static_cast<uint64_t>(static_cast<int64_t>(value)));
+}
+
+// The eight keys in the order of the file table, then the class. libplist writes a real in
+// 4 bytes whenever the value survives a round trip through float, which every float but NaN
+// does; a NaN volume goes out in 8 bytes and reads back as NaN.
+plist_t managerObject(const PrefsManager& manager, std::optional<uint64_t> pathIndex,
+                      uint64_t classIndex) {
+    plist_t object = plist_new_dict();
+    plist_dict_set_item(object, kLoopByDefault, plist_new_bool(manager.loopByDefault()));
+    plist_dict_set_item(object, kQuitWhenMovieFinishes,
+                        plist_new_bool(manager.quitWhenMovieFinishes()));
+    plist_dict_set_item(object, kStartupInFullScreen,
+                        plist_new_bool(manager.startupInFullScreen()));
+    plist_dict_set_item(object, kVolume, plist_new_real(manager.volume()));
+    if (pathIndex) {
+        plist_dict_set_item(object, kDefaultMap, plist_new_uid(*pathIndex));
+    }
+    plist_dict_set_item(object, kHScreens, integer(manager.hscreens()));
+    plist_dict_set_item(object, kVScreens, integer(manager.vscreens()));
+    plist_dict_set_item(object, kHideMouse, plist_new_bool(manager.hideMouse()));
+    plist_dict_set_item(object, "$class", plist_new_uid(classIndex));
+    return object;
+}
+
+plist_t dictionaryObject(uint64_t keyIndex, uint64_t valueIndex, uint64_t classIndex) {
+    plist_t object = plist_new_dict();
+    plist_t keys = plist_new_array();
+    plist_array_append_item(keys, plist_new_uid(keyIndex));
+    plist_dict_set_item(object, "NS.keys", keys);
+    plist_t values = plist_new_array();
+    plist_array_append_item(values, plist_new_uid(valueIndex));
+    plist_dict_set_item(object, "NS.objects", values);
+    plist_dict_set_item(object, "$class", plist_new_uid(classIndex));
+    return object;
+}
+
+// $objects: "$null", the root dictionary, its key, the manager, the path (when there is one),
+// the manager's class and the dictionary's class.
+plist_t objectTable(const PrefsManager& manager) {
+    constexpr uint64_t kKey = 2, kManager = 3;
+    const auto& path = manager.defaultMapPath();
+    const std::optional<uint64_t> pathIndex = path ? std::optional<uint64_t>(4) : std::nullopt;
+    const uint64_t managerClass = path ? 5 : 4;
+    const uint64_t dictionaryClass = managerClass + 1;
+
+    plist_t objects = plist_new_array();
+    plist_array_append_item(objects, plist_new_string("$null"));
+    plist_array_append_item(objects, dictionaryObject(kKey, kManager, dictionaryClass));
+    plist_array_append_item(objects, plist_new_string(kPrefsEntry));
+    plist_array_append_item(objects, managerObject(manager, pathIndex, managerClass));
+    if (path) {
+        plist_array_append_item(objects, plist_new_string(path->c_str()));
+    }
+    plist_array_append_item(objects, classObject("PrefsManager"));
+    plist_array_append_item(objects, classObject("NSDictionary"));
+    return objects;
+}
+
+plist_t archiveOf(const PrefsManager& manager) {
+    plist_t archive = plist_new_dict();
+    plist_dict_set_item(archive, "$archiver", plist_new_string("NSKeyedArchiver"));
+    plist_dict_set_item(archive, "$version", plist_new_uint(100000));
+    plist_t top = plist_new_dict();
+    plist_dict_set_item(top, "root", plist_new_uid(1));
+    plist_dict_set_item(archive, "$top", top);
+    plist_dict_set_item(archive, "$objects", objectTable(manager));
+    return archive;
+}
+
+std::optional<std::string> serialize(plist_t archive, PrefsArchive::Format format) {
+    char* data = nullptr;
+    uint32_t length = 0;
+    if (format == PrefsArchive::Format::Binary) {
+        plist_to_bin(archive, &data, &length);
+    } else {
+        plist_to_xml(archive, &data, &length);
+    }
+    std::optional<std::string> bytes;
+    if (data != nullptr && length > 0) {
+        bytes.emplace(data, length);
+    }
+    if (format == PrefsArchive::Format::Binary) {
+        plist_to_bin_free(data);
+    } else {
+        plist_to_xml_free(data);
+    }
+    return bytes;
+}
+
+// ---- Reading ----
+//
+// A key of the wrong kind (a string under "Volume", a real under "hscreens", a count beyond
+// 32 bits) makes the whole archive damaged rather than that key absent: such a file was not
+// written by a keyed archiver of this manager, and taking the rest of it would mix values of
+// an unknown origin with absent-key values such as volume 0.0. The user gets the defaults and
+// the file is kept aside. Kinds that another archiver may legitimately use are accepted:
+// integers of any width for booleans and counts, integers or reals of either width for the
+// volume, and the NSString-with-NS.string form for the path.
+
+bool readBool(KeyedArchiveReader& reader, plist_t object, const char* key) {
+    const plist_t node = plist_dict_get_item(object, key);
+    if (node == nullptr) {
+        return false;
+    }
+    if (plist_get_node_type(node) == PLIST_BOOLEAN) {
+        uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        return value != 0;
+    }
+    if (plist_get_node_type(node) == PLIST_UINT) {
+        uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        return value != 0;
+    }
+    reader.fail(std::string("\"") + key + "\" is not a boolean");
+    return false;
+}
+
+float readFloat(KeyedArchiveReader& reader, plist_t object, const char* key) {
+    const plist_t node = plist_dict_get_item(object, key);
+    if (node == nullptr) {
+        return 0.0f;
+    }
+    if (plist_get_node_type(node) == PLIST_REAL) {
+        double value = 0.0;
+        plist_get_real_val(node, &value);
+        return static_cast<float>(value);
+    }
+    if (plist_get_node_type(node) == PLIST_UINT) {
+        uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        return static_cast<float>(static_cast<int64_t>(value));
+    }
+    reader.fail(std::string("\"") + key + "\" is not a number");
+    return 0.0f;
+}
+
+int32_t readInt32(KeyedArchiveReader& reader, plist_t object, const char* key) {
+    const plist_t node = plist_dict_get_item(object, key);
+    if (node == nullptr) {
+        return 0;
+    }
+    uint64_t bits = 0;
+    if (plist_get_node_type(node) == PLIST_UINT) {
+        plist_get_uint_val(node, &bits);
+        const auto value = static_cast<int64_t>(bits);
+        if (value >= std::numeric_limits<int32_t>::min() &&
+            value <= std::numeric_limits<int32_t>::max()) {
+            return static_cast<int32_t>(value);
+        }
+    }
+    reader.fail(std::string("\"") + key + "\" is not a 32-bit integer");
+    return 0;
+}
+
+// A stored 0, and so a missing count, means one screen.
+int32_t screenCount(int32_t stored) {
+    return stored == 0 ? 1 : stored;
+}
+
+std::optional<std::string> stringObject(KeyedArchiveReader& reader, plist_t object) {
+    if (const auto text = KeyedArchiveReader::stringValue(object)) {
+        return std::string(*text);
+    }
+    if (plist_get_node_type(object) == PLIST_DICT &&
+        plist_dict_get_item(object, "NS.string") != nullptr) {
+        const auto name = reader.className(object);
+        const auto text = KeyedArchiveReader::stringValue(plist_dict_get_item(object, "NS.string"));
+        if (text && (name == "NSString" || name == "NSMutableString")) {
+            return std::string(*text);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> readPath(KeyedArchiveReader& reader, plist_t object, const char* key) {
+    const plist_t node = plist_dict_get_item(object, key);
+    if (node == nullptr) {
+        return std::nullopt;
+    }
+    const plist_t target = reader.resolve(node);
+    if (target == nullptr || reader.isNil(target)) {
+        return std::nullopt;
+    }
+    auto text = stringObject(reader, target);
+    if (!text) {
+        reader.fail(std::string("\"") + key + "\" is not a string");
+    }
+    return text;
+}
+
+std::unique_ptr<PrefsManager> decodeManager(KeyedArchiveReader& reader, plist_t object) {
+    if (object == nullptr || plist_get_node_type(object) != PLIST_DICT) {
+        return reader.fail("\"prefs\" is not a PrefsManager");
+    }
+    const auto name = reader.className(object);
+    if (!name || *name != "PrefsManager") {
+        return reader.fail("\"prefs\" is not a PrefsManager");
+    }
+    auto manager = std::make_unique<PrefsManager>();
+    manager->setLoopByDefault(readBool(reader, object, kLoopByDefault));
+    manager->setQuitWhenMovieFinishes(readBool(reader, object, kQuitWhenMovieFinishes));
+    manager->setStartupInFullScreen(readBool(reader, object, kStartupInFullScreen));
+    manager->setVolume(readFloat(reader, object, kVolume));
+    manager->setDefaultMapPath(readPath(reader, object, kDefaultMap));
+    manager->setHScreens(screenCount(readInt32(reader, object, kHScreens)));
+    manager->setVScreens(screenCount(readInt32(reader, object, kVScreens)));
+    manager->setHideMouse(readBool(reader, object, kHideMouse));
+    if (reader.failed()) {
+        return nullptr;
+    }
+    return manager;
+}
+
+bool isDictionary(KeyedArchiveReader& reader, plist_t object) {
+    const auto name = reader.className(object);
+    return name == "NSDictionary" || name == "NSMutableDictionary";
+}
+
+PrefsArchive::Decoded damaged(std::string problem) {
+    return {PrefsArchive::Outcome::Damaged, nullptr, std::move(problem)};
+}
+
+} // namespace
+
+std::optional<std::string> PrefsArchive::encode(const PrefsManager& manager, Format format) {
+    const PlistNode archive(archiveOf(manager));
+    return serialize(archive.get(), format);
+}
+
+PrefsArchive::Decoded PrefsArchive::decode(std::string_view bytes) {
+    if (bytes.size() > kMaxBytes) {
+        return damaged("larger than " + std::to_string(kMaxBytes) + " bytes");
+    }
+    const PlistDocument document(bytes);
+    if (document.root() == nullptr) {
+        return damaged(document.problem());
+    }
+    KeyedArchiveReader reader(document.root());
+    const plist_t root = reader.root();
+    if (root == nullptr || !isDictionary(reader, root)) {
+        return damaged(reader.failed() ? reader.problem() : "root object is not a dictionary");
+    }
+    const plist_t entry = reader.dictionaryValue(root, kPrefsEntry);
+    if (reader.failed()) {
+        return damaged(reader.problem());
+    }
+    if (entry == nullptr) {
+        return {Outcome::NoPrefsEntry, nullptr, {}};
+    }
+    auto manager = decodeManager(reader, reader.resolve(entry));
+    if (!manager) {
+        return damaged(reader.problem());
+    }
+    return {Outcome::Manager, std::move(manager), {}};
+}
+
+} // namespace lumenarc
