@@ -1,0 +1,183 @@
+// Black-box tests of lumenarc-prefs, run with HOME and XDG_CONFIG_HOME in a temporary folder.
+
+#include "prefs/ArchiveSamples.h"
+#include "support/RunProcess.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace lumenarc {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace lumenarc::test;
+
+constexpr const char* kDefaultsShown = "LoopByDefault=NO\n"
+                                       "QuitWhenMovieFinishes=NO\n"
+                                       "StartupInFulLScreen=NO\n"
+                                       "Volume=1\n"
+                                       "DefaultMap=\n"
+                                       "hscreens=1\n"
+                                       "vscreens=1\n"
+                                       "hideMouse=NO\n";
+
+class PrefsTool : public ::testing::Test {
+protected:
+    ProcessResult run(std::vector<std::string> args) const {
+        args.insert(args.begin(), binPath("lumenarc-prefs"));
+        ProcessOptions options;
+        options.env = {{"HOME", home.path().string()},
+                       {"XDG_CONFIG_HOME", (home.path() / "config").string()}};
+        options.timeout = std::chrono::seconds(30);
+        return runProcess(args, options);
+    }
+
+    TempDir home;
+    fs::path prefsFile = home.path() / "config" / "Lumenarc" / "Lumenarc.prefs";
+};
+
+TEST_F(PrefsTool, PathPrintsTheFileAndMakesItsFolder) {
+    const auto result = run({"path"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, prefsFile.string() + "\n");
+    EXPECT_TRUE(fs::is_directory(prefsFile.parent_path()));
+    EXPECT_FALSE(fs::exists(prefsFile));
+}
+
+TEST_F(PrefsTool, ShowOnAFreshAccountPrintsTheDefaultsAndWritesNothing) {
+    const auto result = run({"show"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, kDefaultsShown);
+    EXPECT_EQ(result.err, "");
+    EXPECT_FALSE(fs::exists(prefsFile));
+}
+
+TEST_F(PrefsTool, SetThenShowGivesEveryKeyBack) {
+    const auto set =
+        run({"set", "LoopByDefault", "YES", "QuitWhenMovieFinishes", "YES", "StartupInFulLScreen",
+             "YES", "Volume", "0.1", "DefaultMap", "/maps/my dome.data", "hscreens", "-2",
+             "vscreens", "2147483647", "hideMouse", "YES"});
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    EXPECT_EQ(readFile(prefsFile).substr(0, 8), "bplist00");
+    const auto show = run({"show"});
+    EXPECT_EQ(show.out, "LoopByDefault=YES\n"
+                        "QuitWhenMovieFinishes=YES\n"
+                        "StartupInFulLScreen=YES\n"
+                        "Volume=0.100000001\n"
+                        "DefaultMap=/maps/my dome.data\n"
+                        "hscreens=-2\n"
+                        "vscreens=2147483647\n"
+                        "hideMouse=YES\n");
+}
+
+TEST_F(PrefsTool, SetKeepsTheKeysItWasNotGiven) {
+    ASSERT_EQ(run({"set", "hscreens", "3", "DefaultMap", "/a.data"}).exitCode, 0);
+    ASSERT_EQ(run({"set", "hideMouse", "YES"}).exitCode, 0);
+    const auto show = run({"show"});
+    EXPECT_NE(show.out.find("hscreens=3\n"), std::string::npos) << show.out;
+    EXPECT_NE(show.out.find("DefaultMap=/a.data\n"), std::string::npos) << show.out;
+    EXPECT_NE(show.out.find("hideMouse=YES\n"), std::string::npos) << show.out;
+}
+
+TEST_F(PrefsTool, ZeroScreensIsStoredAndShownAsOne) {
+    ASSERT_EQ(run({"set", "vscreens", "0"}).exitCode, 0);
+    EXPECT_NE(run({"show"}).out.find("vscreens=1\n"), std::string::npos);
+}
+
+TEST_F(PrefsTool, FileOptionReadsAndWritesThatFile) {
+    const std::string file = (home.path() / "other.prefs").string();
+    ASSERT_EQ(run({"set", "--file", file, "Volume", "0.5"}).exitCode, 0);
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_FALSE(fs::exists(prefsFile));
+    EXPECT_NE(run({"show", "--file", file}).out.find("Volume=0.5\n"), std::string::npos);
+    EXPECT_EQ(run({"show"}).out, kDefaultsShown);
+}
+
+TEST_F(PrefsTool, ArchiveWithoutMapShowsNone) {
+    const std::string file =
+        home.write("nomap.prefs", xmlPrefsArchive("<key>Volume</key><real>2</real>"));
+    const auto show = run({"show", "--file", file});
+    EXPECT_EQ(show.exitCode, 0);
+    EXPECT_NE(show.out.find("DefaultMap=(none)\n"), std::string::npos) << show.out;
+    EXPECT_NE(show.out.find("Volume=2\n"), std::string::npos) << show.out;
+}
+
+TEST_F(PrefsTool, DamagedFileShowsDefaultsAndIsKeptAside) {
+    const std::string file = home.write("bad.prefs", "not a preferences file");
+    const auto show = run({"show", "--file", file});
+    EXPECT_EQ(show.exitCode, 0);
+    EXPECT_EQ(show.out, kDefaultsShown);
+    EXPECT_EQ(readFile(file + ".damaged"), "not a preferences file");
+    EXPECT_NE(show.err.find(".damaged"), std::string::npos) << show.err;
+}
+
+// Every pair is checked before anything is loaded or saved.
+TEST_F(PrefsTool, BadKeysAndValuesChangeNothing) {
+    ASSERT_EQ(run({"set", "hscreens", "2"}).exitCode, 0);
+    const std::string before = readFile(prefsFile);
+    const std::vector<std::vector<std::string>> bad = {
+        {"set", "Loop", "YES"},
+        {"set", "loopbydefault", "YES"},
+        {"set", "StartupInFullScreen", "YES"},
+        {"set", "LoopByDefault", "yes"},
+        {"set", "hideMouse", "1"},
+        {"set", "Volume", "loud"},
+        {"set", "Volume", ""},
+        {"set", "Volume", "0.5x"},
+        {"set", "Volume", "1e999"},
+        {"set", "hscreens", "3000000000"},
+        {"set", "vscreens", "2.5"},
+        {"set", "hscreens", " 2"},
+        {"set", "hscreens", "5", "Volume", "bad"},
+    };
+    for (const auto& args : bad) {
+        const auto result = run(args);
+        EXPECT_EQ(result.exitCode, 2) << args[1] << " " << args[2];
+        EXPECT_FALSE(result.err.empty());
+        EXPECT_EQ(readFile(prefsFile), before) << args[1] << " " << args[2];
+    }
+    EXPECT_FALSE(fs::exists(prefsFile.string() + ".damaged"));
+}
+
+TEST_F(PrefsTool, UsageErrorsExitTwo) {
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"frobnicate"},
+        {"set"},
+        {"set", "hscreens"},
+        {"set", "--file"},
+        {"show", "extra"},
+        {"path", "extra"},
+        {"show", "--file", "a", "--file", "b"},
+    };
+    for (const auto& args : bad) {
+        const auto result = run(args);
+        EXPECT_EQ(result.exitCode, 2) << (args.empty() ? "(none)" : args[0]);
+        EXPECT_NE(result.err.find("Usage"), std::string::npos) << result.err;
+    }
+    EXPECT_FALSE(fs::exists(prefsFile));
+}
+
+TEST_F(PrefsTool, HelpExplainsTheCommands) {
+    const auto result = run({"--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    for (const char* word : {"path", "show", "set", "--file", "StartupInFulLScreen", "YES"}) {
+        EXPECT_NE(result.out.find(word), std::string::npos) << word;
+    }
+}
+
+TEST_F(PrefsTool, FailedSaveExitsOne) {
+    home.write("folder.prefs/inside", "x"); // a non-empty folder where the file should go
+    const auto result =
+        run({"set", "--file", (home.path() / "folder.prefs").string(), "hideMouse", "YES"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("Cannot save"), std::string::npos) << result.err;
+    EXPECT_EQ(readFile(home.path() / "folder.prefs" / "inside"), "x");
+}
+
+} // namespace
+} // namespace lumenarc
