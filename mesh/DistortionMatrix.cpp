@@ -1,0 +1,120 @@
+#include "mesh/DistortionMatrix.h"
+
+#include "mesh/NumberReader.h"
+#include "mesh/ProjectionType.h"
+#include "mesh/TextFile.h"
+
+#include <cmath>
+
+namespace lumenarc {
+namespace {
+
+constexpr auto kRelaxed = std::memory_order_relaxed;
+
+// A text holding k numbers needs at least 2k - 1 bytes: every number but the last is followed
+// by a byte that ends it. A grid claiming more nodes than its text can hold is refused before
+// any storage is provided, so a tiny file cannot ask for gigabytes.
+bool textCanHold(uint64_t nodes, size_t remainingBytes) {
+    // 10 * nodes - 1 <= remaining, written so that it cannot overflow
+    return nodes <= (static_cast<uint64_t>(remainingBytes) + 1) / 10;
+}
+
+bool readNode(NumberReader& reader, MeshVertex& node) {
+    for (double* field : {&node.x, &node.y, &node.u, &node.v, &node.i}) {
+        const auto value = reader.scanDouble();
+        if (!value) {
+            return false;
+        }
+        *field = *value;
+    }
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<DistortionMatrix> DistortionMatrix::initFromFile(const std::string& path) {
+    const auto file = TextFile::read(path);
+    if (!file) {
+        return nullptr;
+    }
+    return initFromText(file->text());
+}
+
+std::unique_ptr<DistortionMatrix> DistortionMatrix::initFromText(std::string_view text) {
+    NumberReader reader(text);
+    const auto type = reader.scanInt();
+    if (!type || !ProjectionType::isValid(*type)) {
+        return nullptr;
+    }
+    const auto width = reader.scanInt();
+    const auto height = reader.scanInt();
+    if (!width || !height) {
+        return nullptr;
+    }
+    if (ProjectionType::isStereo(*type) && *width % 2 != 0) {
+        return nullptr;
+    }
+    // A width or height of 0 or less is a valid mesh without nodes.
+    const uint64_t nodes = (*width > 0 && *height > 0)
+                               ? static_cast<uint64_t>(*width) * static_cast<uint64_t>(*height)
+                               : 0;
+    if (!textCanHold(nodes, reader.remaining())) {
+        return nullptr;
+    }
+    std::unique_ptr<DistortionMatrix> matrix(new DistortionMatrix);
+    matrix->m_projectionType = *type;
+    matrix->m_xSize = *width;
+    matrix->m_ySize = *height;
+    // Every node is written by the reader, so the storage needs no zeroing pass first.
+    matrix->m_vertices = std::make_unique_for_overwrite<MeshVertex[]>(nodes);
+    matrix->m_nodeCount = static_cast<size_t>(nodes);
+    for (size_t k = 0; k < matrix->m_nodeCount; ++k) {
+        if (!readNode(reader, matrix->m_vertices[k])) {
+            return nullptr; // a truncated file never loads as a partly zero mesh
+        }
+    }
+    return matrix;
+}
+
+void DistortionMatrix::setProjectionType(int32_t type) { m_projectionType.store(type, kRelaxed); }
+
+double DistortionMatrix::sampleU(const MeshVertex& node, double c, double s, double offsetX) {
+    const double u = clamp01(node.u);
+    const double v = clamp01(node.v);
+    return ((2.0 * u - 1.0) * c + (2.0 * v - 1.0) * s + 1.0) * 0.5 + offsetX;
+}
+
+double DistortionMatrix::sampleV(const MeshVertex& node, double c, double s, double offsetY) {
+    return ((2.0 * node.v - 1.0) * c - (2.0 * node.u - 1.0) * s + 1.0) * 0.5 + offsetY;
+}
+
+double DistortionMatrix::uCoordAtX(int32_t x, int32_t y) const {
+    const double r = m_rotation.load(kRelaxed);
+    return sampleU(node(x, y), std::cos(r), std::sin(r), m_offsetX.load(kRelaxed));
+}
+
+double DistortionMatrix::vCoordAtX(int32_t x, int32_t y) const {
+    const double r = m_rotation.load(kRelaxed);
+    return sampleV(node(x, y), std::cos(r), std::sin(r), m_offsetY.load(kRelaxed));
+}
+
+void DistortionMatrix::rotate(float angle) {
+    m_rotation.fetch_add(static_cast<double>(angle), kRelaxed);
+}
+
+void DistortionMatrix::offsetX(float x, float y) {
+    m_offsetX.fetch_add(static_cast<double>(x), kRelaxed);
+    m_offsetY.fetch_add(static_cast<double>(y), kRelaxed);
+}
+
+void DistortionMatrix::resetInteraction() {
+    m_rotation.store(0.0, kRelaxed);
+    m_offsetX.store(0.0, kRelaxed);
+    m_offsetY.store(0.0, kRelaxed);
+}
+
+DistortionMatrix::Interaction DistortionMatrix::interaction() const {
+    return {m_rotation.load(kRelaxed), m_offsetX.load(kRelaxed), m_offsetY.load(kRelaxed)};
+}
+
+} // namespace lumenarc

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "mesh/MeshVertex.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace lumenarc {
+
+// The mesh every frame is drawn through: a width x height grid of nodes, its projection type,
+// and the user's pan and rotation. The grid never changes after loading. The interaction state
+// and the type are written on the main thread while the drawing thread reads them, so each is
+// atomic: a value is never read torn, and a frame may see one change before another.
+class DistortionMatrix {
+public:
+    // The pan and rotation as one snapshot.
+    struct Interaction {
+        double rotation = 0;
+        double offsetX = 0;
+        double offsetY = 0;
+    };
+
+    // The loaded mesh, or nullptr when the file is missing, unreadable or not a valid mesh.
+    static std::unique_ptr<DistortionMatrix> initFromFile(const std::string& path);
+    static std::unique_ptr<DistortionMatrix> initFromText(std::string_view text);
+
+    int32_t width() const { return m_xSize; }
+    int32_t height() const { return m_ySize; }
+    int32_t projectionType() const { return m_projectionType.load(std::memory_order_relaxed); }
+    void setProjectionType(int32_t type);
+
+    double xCoordAtX(int32_t x, int32_t y) const { return node(x, y).x; }
+    double yCoordAtX(int32_t x, int32_t y) const { return node(x, y).y; }
+    double uCoordAtX(int32_t x, int32_t y) const;
+    double vCoordAtX(int32_t x, int32_t y) const;
+    double luminanceAtX(int32_t x, int32_t y) const { return clamp01(node(x, y).i); }
+
+    void rotate(float angle);
+    void offsetX(float x, float y);
+    void resetInteraction();
+    Interaction interaction() const;
+
+    std::span<const MeshVertex> vertices() const { return {m_vertices.get(), m_nodeCount}; }
+
+    // The sampler formulas, with the cosine and sine of the rotation given, so that a caller
+    // sampling many nodes under one rotation gets results identical to the per-node samplers.
+    static double sampleU(const MeshVertex& node, double c, double s, double offsetX);
+    static double sampleV(const MeshVertex& node, double c, double s, double offsetY);
+    static double clamp01(double value) { return value > 1.0 ? 1.0 : (value < 0.0 ? 0.0 : value); }
+
+private:
+    DistortionMatrix() = default;
+    const MeshVertex& node(int32_t x, int32_t y) const {
+        return m_vertices[static_cast<size_t>(y) * static_cast<size_t>(m_xSize) +
+                          static_cast<size_t>(x)];
+    }
+
+    std::atomic<int32_t> m_projectionType{0};
+    int32_t m_xSize = 0;
+    int32_t m_ySize = 0;
+    std::unique_ptr<MeshVertex[]> m_vertices; // row by row: node (x, y) is y * width + x
+    size_t m_nodeCount = 0;
+    std::atomic<double> m_rotation{0};
+    std::atomic<double> m_offsetX{0};
+    std::atomic<double> m_offsetY{0};
+};
+
+} // namespace lumenarc
