@@ -227,6 +227,54 @@ std::optional<std::string> stringObject(KeyedArchiveReader& reader, plist_t obje
     return std::nullopt;
 }
 
+// Length of the UTF-8 sequence that starts with `lead`, 0 for a byte that cannot start one.
+std::size_t sequenceLength(unsigned char lead) {
+    if (lead < 0x80) {
+        return 1;
+    }
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        return 2;
+    }
+    if (lead >= 0xe0 && lead <= 0xef) {
+        return 3;
+    }
+    return lead >= 0xf0 && lead <= 0xf4 ? 4 : 0;
+}
+
+// Whether bytes[at..] holds a well-formed sequence: no overlong forms, no surrogates, nothing
+// beyond U+10FFFF.
+bool wellFormedSequence(std::string_view bytes, std::size_t at, std::size_t length) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[at + i]); };
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xc0) != 0x80) {
+            return false;
+        }
+    }
+    const unsigned lead = byte(0);
+    if (length == 3) {
+        return (lead != 0xe0 || byte(1) >= 0xa0) && (lead != 0xed || byte(1) < 0xa0);
+    }
+    if (length == 4) {
+        return (lead != 0xf0 || byte(1) >= 0x90) && (lead != 0xf4 || byte(1) < 0x90);
+    }
+    return true;
+}
+
+// A path must be Unicode text without NUL: the binary format stores strings as ASCII or
+// UTF-16, and libplist passes an ASCII-marked string's high bytes through unchecked, which
+// would be mangled on the next save. Such a file is damaged rather than silently altered.
+bool isValidText(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = sequenceLength(static_cast<unsigned char>(text[at]));
+        if (length == 0 || text[at] == '\0' || length > text.size() - at ||
+            !wellFormedSequence(text, at, length)) {
+            return false;
+        }
+        at += length;
+    }
+    return true;
+}
+
 std::optional<std::string> readPath(KeyedArchiveReader& reader, plist_t object, const char* key) {
     const plist_t node = plist_dict_get_item(object, key);
     if (node == nullptr) {
@@ -239,6 +287,9 @@ std::optional<std::string> readPath(KeyedArchiveReader& reader, plist_t object, 
     auto text = stringObject(reader, target);
     if (!text) {
         reader.fail(std::string("\"") + key + "\" is not a string");
+    } else if (!isValidText(*text)) {
+        reader.fail(std::string("\"") + key + "\" is not valid UTF-8 text");
+        text.reset();
     }
     return text;
 }

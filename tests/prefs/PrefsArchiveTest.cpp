@@ -481,6 +481,13 @@ std::string managerWith(const std::string& keys) {
     return xmlPrefsArchive(keys);
 }
 
+// A binary archive whose ASCII-marked path has one byte replaced.
+std::string pathWithByte(char byte) {
+    std::string bytes = validBinary();
+    bytes[bytes.find("/maps/dome.data") + 5] = byte;
+    return bytes;
+}
+
 const DamagedSample kDamaged[] = {
     {"empty", [] { return std::string(); }},
     {"garbage", [] { return std::string("\x01\x02 this is no property list \xff\xfe", 32); }},
@@ -502,6 +509,7 @@ const DamagedSample kDamaged[] = {
      [] { return managerWith("<key>vscreens</key><integer>4294967296</integer>"); }},
     {"hscreens_is_a_reference", [] { return managerWith("<key>hscreens</key>" + uid(2)); }},
     {"map_is_a_number", [] { return managerWith("<key>DefaultMap</key><integer>7</integer>"); }},
+    {"map_with_a_high_byte_in_ascii", [] { return pathWithByte('\xd2'); }},
     {"map_refers_to_a_class", [] { return managerWith("<key>DefaultMap</key>" + uid(4)); }},
     {"map_uid_out_of_range", [] { return managerWith("<key>DefaultMap</key>" + uid(99)); }},
     {"root_uid_out_of_range",
