@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -50,6 +51,23 @@ private:
     const char* m_name;
     std::optional<std::string> m_old;
 };
+
+// Whatever a test forgets, nothing in this binary may reach the real home folder.
+class TempHome : public ::testing::Environment {
+public:
+    void SetUp() override {
+        m_home = std::make_unique<TempDir>();
+        setenv("HOME", m_home->path().c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (m_home->path() / "config").c_str(), 1);
+    }
+    void TearDown() override { m_home.reset(); }
+
+private:
+    std::unique_ptr<TempDir> m_home;
+};
+
+[[maybe_unused]] ::testing::Environment* const kTempHome =
+    ::testing::AddGlobalTestEnvironment(new TempHome);
 
 std::size_t lineCount(const std::string& text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
