@@ -1,0 +1,12 @@
+# Image files: TIFF textures, the preview tool's pictures, the generated image resources.
+find_package(TIFF REQUIRED)
+find_package(PNG REQUIRED)
+find_package(JPEG REQUIRED)
+
+add_library(lumenarc_imagetestfiles STATIC ImageTestFiles.cpp)
+target_include_directories(lumenarc_imagetestfiles PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/..)
+target_link_libraries(lumenarc_imagetestfiles PUBLIC TIFF::TIFF PRIVATE PNG::PNG JPEG::JPEG)
+
+lumenarc_add_test(test_images
+    SOURCES TiffImageTest.cpp
+    LIBS lumenarc_render lumenarc_testsupport lumenarc_imagetestfiles)
