@@ -2,6 +2,7 @@
 find_package(TIFF REQUIRED)
 
 target_sources(lumenarc_render PRIVATE
+    TextureLoader.cpp
     TiffFile.cpp
     TiffImage.cpp
 )

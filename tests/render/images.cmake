@@ -8,5 +8,5 @@ target_include_directories(lumenarc_imagetestfiles PUBLIC ${CMAKE_CURRENT_SOURCE
 target_link_libraries(lumenarc_imagetestfiles PUBLIC TIFF::TIFF PRIVATE PNG::PNG JPEG::JPEG)
 
 lumenarc_add_test(test_images
-    SOURCES TiffImageTest.cpp
+    SOURCES TiffImageTest.cpp TextureLoaderTest.cpp
     LIBS lumenarc_render lumenarc_testsupport lumenarc_imagetestfiles)
