@@ -8,5 +8,10 @@ target_include_directories(lumenarc_imagetestfiles PUBLIC ${CMAKE_CURRENT_SOURCE
 target_link_libraries(lumenarc_imagetestfiles PUBLIC TIFF::TIFF PRIVATE PNG::PNG JPEG::JPEG)
 
 lumenarc_add_test(test_images
-    SOURCES TiffImageTest.cpp TextureLoaderTest.cpp
+    SOURCES TiffImageTest.cpp TextureLoaderTest.cpp ImageFileTest.cpp
+    LIBS lumenarc_render lumenarc_testsupport lumenarc_imagetestfiles)
+
+# Its own executable: it replaces the global operator new to watch allocation sizes.
+lumenarc_add_test(test_image_limits
+    SOURCES ImageLimitsTest.cpp
     LIBS lumenarc_render lumenarc_testsupport lumenarc_imagetestfiles)

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace lumenarc {
+
+// Writes pictures as opaque 8-bit RGB PNG files: the preview tool's output.
+class PngWriter {
+public:
+    enum class RowOrder { TopFirst, BottomFirst };
+
+    // `pixels` holds width x height pixels of `channels` bytes: 3 (RGB) or 4 (RGBA, whose alpha
+    // is dropped). BottomFirst takes rows as GL reads them back. False, with a reason, on bad
+    // arguments or when the file cannot be written.
+    static bool write(const std::string& path, uint32_t width, uint32_t height, int channels,
+                      std::span<const uint8_t> pixels, RowOrder order = RowOrder::TopFirst,
+                      std::string* error = nullptr);
+};
+
+} // namespace lumenarc
