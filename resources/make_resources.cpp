@@ -1,6 +1,7 @@
 // Makes Lumenarc's resource files. Every resource is generated here so that it can be remade.
 // Usage: lumenarc-make-resources OUTPUT_FOLDER
 
+#include "resources/ImageResources.h"
 #include "resources/MeshWriter.h"
 
 #include <clocale>
@@ -8,6 +9,7 @@
 #include <string>
 
 using lumenarc::MeshVertex;
+using lumenarc::resources::ImageResources;
 using lumenarc::resources::writeMesh;
 
 namespace {
@@ -19,6 +21,12 @@ bool makeRect(const std::string& folder) {
     });
 }
 
+// The calibration grid's cell and the overlay band.
+bool makeImages(const std::string& folder) {
+    return ImageResources::writeRgbaTiff(folder + "/Grid.tif", ImageResources::grid()) &&
+           ImageResources::writeRgbaTiff(folder + "/Overlay.tif", ImageResources::overlay());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -28,7 +36,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
-    if (!makeRect(folder)) {
+    if (!makeRect(folder) || !makeImages(folder)) {
         std::fprintf(stderr, "lumenarc-make-resources: cannot write into %s\n", folder.c_str());
         return 1;
     }

@@ -11,6 +11,11 @@ lumenarc_add_test(test_images
     SOURCES TiffImageTest.cpp TextureLoaderTest.cpp ImageFileTest.cpp
     LIBS lumenarc_render lumenarc_testsupport lumenarc_imagetestfiles)
 
+lumenarc_add_test(test_image_resources
+    SOURCES ImageResourcesTest.cpp
+    LIBS lumenarc_render lumenarc_testsupport)
+add_dependencies(test_image_resources lumenarc_resources)
+
 # Its own executable: it replaces the global operator new to watch allocation sizes.
 lumenarc_add_test(test_image_limits
     SOURCES ImageLimitsTest.cpp
