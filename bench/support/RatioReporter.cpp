@@ -15,7 +15,8 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
         if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "mean") {
             continue;
         }
-        m_seconds[run.run_name.function_name] =
+        const auto& name = run.run_name;
+        m_seconds[name.function_name + (name.args.empty() ? "" : "/" + name.args)] =
             run.real_accumulated_time / static_cast<double>(run.iterations);
     }
 }
