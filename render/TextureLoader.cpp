@@ -17,6 +17,13 @@ std::string glErrorText(GLenum error) {
     return text;
 }
 
+// Errors left by earlier calls are not the upload's. The loop is bounded because a lost
+// context may keep reporting itself.
+void clearEarlierErrors() {
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+}
+
 GLint maxTextureSide() {
     GLint side = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &side);
@@ -61,9 +68,7 @@ bool TextureLoader::uploadTexture(GLuint& name, const TiffImage& image, std::str
                       " picture exceeds GL's largest texture side of " + std::to_string(maxSide));
         return false;
     }
-    while (glGetError() != GL_NO_ERROR) {
-        // earlier errors are not ours; clear them so that the upload's own can be seen
-    }
+    clearEarlierErrors();
     GLuint texture = 0;
     glEnable(GL_TEXTURE_2D);
     glGenTextures(1, &texture);
