@@ -490,7 +490,7 @@ std::string pathWithByte(char byte) {
 
 const DamagedSample kDamaged[] = {
     {"empty", [] { return std::string(); }},
-    {"garbage", [] { return std::string("\x01\x02 this is no property list \xff\xfe", 32); }},
+    {"garbage", [] { return std::string("\x01\x02 this is no property list \xff\xfe"); }},
     {"truncated_binary", [] { return validBinary().substr(0, validBinary().size() / 2); }},
     {"truncated_xml", [] { return fullPrefsArchive().substr(0, 300); }},
     {"plain_property_list",
