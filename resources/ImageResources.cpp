@@ -53,15 +53,15 @@ void setRgbaFields(TIFF* tiff, const ImageResources::Picture& picture) {
 } // namespace
 
 // White lines, fully opaque, on cells that are transparent white: with the cells white too,
-// linear filtering fades a line into transparency instead of into a dark fringe. Each edge
-// carries one pixel, so when the cell is tiled the lines are two pixels wide and centred on
-// the tile boundaries, where the grid's 1/20 steps lie.
+// linear filtering fades a line into transparency instead of into a dark fringe. The left and
+// bottom edges carry one pixel each, so the tiled lines lie on the grid's 1/20 steps. The cell
+// is small because the picture tiles it 20 times: a tile spans 20 to 100 screen pixels, and a
+// cell larger than that would be minified until its one-pixel lines fall between samples.
 ImageResources::Picture ImageResources::grid() {
     Picture picture = blank(kGridSide, kGridSide);
-    const uint32_t last = kGridSide - 1;
     for (uint32_t y = 0; y < kGridSide; ++y) {
         for (uint32_t x = 0; x < kGridSide; ++x) {
-            const bool line = x == 0 || y == 0 || x == last || y == last;
+            const bool line = x == 0 || y == kGridSide - 1; // rows run top first
             setPixel(picture, x, y, 255, line ? 255 : 0);
         }
     }

@@ -16,7 +16,7 @@ public:
         std::vector<uint8_t> rgba; // rows top first
     };
 
-    static constexpr uint32_t kGridSide = 64;
+    static constexpr uint32_t kGridSide = 16;
     static constexpr uint32_t kOverlayWidth = 512;
     static constexpr uint32_t kOverlayHeight = 64;
 
