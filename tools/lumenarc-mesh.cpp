@@ -3,6 +3,7 @@
 #include "mesh/DistortionMatrix.h"
 #include "mesh/NumberConversion.h"
 #include "mesh/ProjectionType.h"
+#include "tools/ToolArguments.h"
 
 #include <algorithm>
 #include <clocale>
@@ -15,6 +16,7 @@
 
 using lumenarc::DistortionMatrix;
 using lumenarc::ProjectionType;
+using lumenarc::tools::ToolArguments;
 
 namespace {
 
@@ -43,19 +45,6 @@ constexpr const char* kUsage =
 int usageError(const char* message) {
     std::fprintf(stderr, "lumenarc-mesh: %s\n\n%s", message, kUsage);
     return 2;
-}
-
-std::optional<float> parseFloat(std::string_view text) {
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    const std::string copy(text);
-    char* end = nullptr;
-    const float value = std::strtof(copy.c_str(), &end);
-    if (end != copy.c_str() + copy.size()) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 struct Range {
@@ -141,22 +130,18 @@ int main(int argc, char** argv) {
     for (int a = 2; a < argc; ++a) {
         const std::string_view arg = argv[a];
         if (command == "dump" && arg == "--rotate" && a + 1 < argc) {
-            const auto value = parseFloat(argv[++a]);
+            const auto value = ToolArguments::parseFloat(argv[++a]);
             if (!value) {
                 return usageError("--rotate takes a number of radians");
             }
             rotation = *value;
         } else if (command == "dump" && arg == "--offset" && a + 1 < argc) {
-            const std::string_view pair = argv[++a];
-            const auto comma = pair.find(',');
-            const auto u = parseFloat(pair.substr(0, comma));
-            const auto v = comma == std::string_view::npos ? std::nullopt
-                                                           : parseFloat(pair.substr(comma + 1));
-            if (!u || !v) {
+            const auto offset = ToolArguments::parseOffset(argv[++a]);
+            if (!offset) {
                 return usageError("--offset takes two numbers, DU,DV");
             }
-            du = *u;
-            dv = *v;
+            du = offset->first;
+            dv = offset->second;
         } else if (file == nullptr && (arg.empty() || arg[0] != '-' || arg == "-")) {
             file = argv[a];
         } else {

@@ -1,0 +1,179 @@
+#include "render/MyOpenGLView.h"
+
+#include "prefs/PrefsManager.h"
+#include "render/DeveloperLog.h"
+#include "render/TextOverlay.h"
+#include "render/TextureLoader.h"
+#include "ui/Slider.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <filesystem>
+
+namespace lumenarc {
+namespace {
+
+bool fileExists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::exists(path, ec);
+}
+
+} // namespace
+
+MyOpenGLView::MyOpenGLView(Host& host, std::string resourcePath)
+    : m_host(host), m_resourcePath(std::move(resourcePath)),
+      m_renderThread(std::make_unique<RenderThread>(host.refreshRate())) {}
+
+MyOpenGLView::~MyOpenGLView() { cleanUp(); }
+
+void MyOpenGLView::awakeFromNib() {
+    m_showDistortionMatrix = false;
+    m_showGridLines = false;
+    m_showFPS = false;
+
+    const std::string rect = m_resourcePath + "/rect.data";
+    const std::string beside = m_resourcePath + "/../../../default.data";
+    DeveloperLog::write(beside);
+    std::string candidate = fileExists(beside) ? beside : rect;
+    if (m_prefsManager != nullptr && m_prefsManager->defaultMapPath() &&
+        fileExists(*m_prefsManager->defaultMapPath())) {
+        candidate = *m_prefsManager->defaultMapPath();
+    }
+    loadDistortionMatrix(candidate);
+
+    if (m_volumeSlider != nullptr) {
+        m_volumeSlider->setFloatValue(m_prefsManager != nullptr ? m_prefsManager->volume() : 0.0f);
+    }
+    m_frameTimer = std::make_unique<Timer>();
+    m_host.centerWindow();
+}
+
+void MyOpenGLView::startRendering() {
+    m_renderThread->start([this] {
+        if (!m_host.makeCurrentContext()) {
+            DeveloperLog::write("No GL context for the video view");
+            return;
+        }
+        prepareOpenGL();
+        reshape();
+        drawRect();
+    });
+}
+
+void MyOpenGLView::setNeedsDisplay() {
+    m_renderThread->post([this] { drawRect(); });
+}
+
+void MyOpenGLView::surfaceChanged() {
+    update();
+    m_renderThread->post([this] {
+        reshape();
+        drawRect();
+    });
+}
+
+void MyOpenGLView::prepareOpenGL() {
+    glShadeModel(GL_SMOOTH);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClearDepth(1.0);
+    // The swap interval is set by the host when it makes the context.
+    loadTexture(m_gridTextureID, "/Grid.tif");
+    loadTexture(m_overlayTexID, "/Overlay.tif");
+    if (currentFrame) {
+        glBindTexture(currentFrame->target, currentFrame->name);
+        glTexParameterf(currentFrame->target, GL_TEXTURE_MIN_FILTER, static_cast<float>(GL_LINEAR));
+        glTexParameterf(currentFrame->target, GL_TEXTURE_MAG_FILTER, static_cast<float>(GL_LINEAR));
+    }
+    buildFont();
+    m_prepared = true;
+}
+
+bool MyOpenGLView::loadTexture(uint32_t& name, const std::string& file) {
+    return TextureLoader::loadTexture(name, m_resourcePath + file);
+}
+
+bool MyOpenGLView::buildFont() {
+    const auto glyphs = m_host.makeGlyphSource();
+    GLuint first = 0;
+    const bool built = TextOverlay::buildFont(first, glyphs.get());
+    base = first;
+    return built;
+}
+
+void MyOpenGLView::update() {
+    // Qt keeps the context in step with its window; holding the lock keeps a size change from
+    // landing in the middle of a frame.
+    std::lock_guard guard(m_lock);
+}
+
+void MyOpenGLView::reshape() {
+    std::lock_guard guard(m_lock);
+    glViewport(0, 0, m_host.pixelWidth(), m_host.pixelHeight());
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(-1.0, 1.0, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void MyOpenGLView::loadDistortionMatrix(const std::string& path) {
+    std::shared_ptr<DistortionMatrix> mesh = DistortionMatrix::initFromFile(path);
+    if (!mesh) {
+        m_host.runAlert("File error", "Sorry, this does not appear to be a valid data file");
+        return;
+    }
+    {
+        // The drawing thread holds the lock for a whole frame, so one frame is drawn from one mesh.
+        std::lock_guard guard(m_lock);
+        m_distortionMatrix = std::move(mesh);
+    }
+    if (m_projectionMenuHook) {
+        m_projectionMenuHook();
+    }
+}
+
+std::shared_ptr<DistortionMatrix> MyOpenGLView::distortionMatrix() const {
+    std::lock_guard guard(const_cast<std::recursive_mutex&>(m_lock));
+    return m_distortionMatrix;
+}
+
+void MyOpenGLView::drawRect() {
+    std::lock_guard guard(m_lock);
+    if (!m_prepared || !m_host.makeCurrentContext()) {
+        return;
+    }
+    renderBits();
+    m_host.presentDrawable();
+}
+
+void MyOpenGLView::renderBits() {
+    FrameRenderer::Inputs in;
+    in.mesh = m_distortionMatrix.get();
+    in.frame = currentFrame.get();
+    in.showDistortionMatrix = m_showDistortionMatrix;
+    in.showGridLines = m_showGridLines;
+    in.showFPS = m_showFPS;
+    in.gridTexture = m_gridTextureID;
+    in.overlayTexture = m_overlayTexID;
+    in.fontBase = base;
+    in.viewWidth = m_host.boundsWidth();
+    in.viewHeight = m_host.boundsHeight();
+    in.frameTimer = m_frameTimer.get();
+    m_renderer.renderBits(in);
+}
+
+void MyOpenGLView::cleanUp() {
+    if (m_cleanedUp) {
+        return;
+    }
+    m_cleanedUp = true;
+    // The render thread releases its GL objects and the context with the context current, and
+    // is joined before anything it used goes away.
+    m_renderThread->quit([this] {
+        std::lock_guard guard(m_lock);
+        currentFrame.reset();
+        m_host.releaseContext();
+    });
+}
+
+} // namespace lumenarc

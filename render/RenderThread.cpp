@@ -1,0 +1,157 @@
+#include "render/RenderThread.h"
+
+#include <future>
+
+namespace lumenarc {
+
+RenderThread::RenderThread(double refreshHz)
+    : m_period(std::chrono::nanoseconds(
+          static_cast<int64_t>(1e9 / (refreshHz >= 1.0 && refreshHz <= 1000.0 ? refreshHz : 60.0)))) {}
+
+RenderThread::~RenderThread() {
+    if (m_thread.joinable()) {
+        quit({});
+    }
+}
+
+void RenderThread::start(Task setup) {
+    std::lock_guard lock(m_mutex);
+    if (m_thread.joinable()) {
+        return;
+    }
+    m_thread = std::thread([this, setup = std::move(setup)]() mutable { run(std::move(setup)); });
+}
+
+bool RenderThread::isRunning() const {
+    std::lock_guard lock(m_mutex);
+    return m_thread.joinable() && !m_quitting;
+}
+
+void RenderThread::post(Task task) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_quitting) {
+            return;
+        }
+        m_tasks.push_back(std::move(task));
+    }
+    m_wake.notify_one();
+}
+
+void RenderThread::runAndWait(const Task& task) {
+    if (isRenderThread()) {
+        task();
+        return;
+    }
+    auto done = std::make_shared<std::promise<void>>();
+    auto finished = done->get_future();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_quitting || !m_thread.joinable()) {
+            return;
+        }
+        m_tasks.push_back([task, done] {
+            task();
+            done->set_value();
+        });
+    }
+    m_wake.notify_one();
+    finished.wait();
+}
+
+void RenderThread::setTickCallback(TickCallback callback) {
+    std::lock_guard tickLock(m_tickMutex);
+    std::lock_guard lock(m_mutex);
+    m_tick = std::move(callback);
+}
+
+void RenderThread::setTicking(bool on) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_ticking = on;
+    }
+    if (!on && !isRenderThread()) {
+        // A callback that started before the flag changed finishes before we return.
+        std::lock_guard wait(m_tickMutex);
+    }
+    m_wake.notify_one();
+}
+
+bool RenderThread::isTicking() const {
+    std::lock_guard lock(m_mutex);
+    return m_ticking;
+}
+
+void RenderThread::quit(Task teardown) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_thread.joinable()) {
+            return;
+        }
+        if (!m_quitting) {
+            if (teardown) {
+                m_tasks.push_back(std::move(teardown));
+            }
+            m_quitting = true;
+        }
+    }
+    m_wake.notify_one();
+    if (!isRenderThread()) {
+        m_thread.join();
+    }
+}
+
+bool RenderThread::runPendingTasks(std::unique_lock<std::mutex>& lock) {
+    while (!m_tasks.empty()) {
+        Task task = std::move(m_tasks.front());
+        m_tasks.pop_front();
+        lock.unlock();
+        if (task) {
+            task();
+        }
+        lock.lock();
+    }
+    return m_quitting;
+}
+
+void RenderThread::run(Task setup) {
+    if (setup) {
+        setup();
+    }
+    std::unique_lock lock(m_mutex);
+    auto nextTick = Clock::now() + m_period;
+    for (;;) {
+        if (runPendingTasks(lock)) {
+            return; // the teardown task ran last
+        }
+        if (m_wake.wait_until(lock, nextTick, [this] { return !m_tasks.empty() || m_quitting; })) {
+            continue;
+        }
+        const auto outputTime = nextTick + m_period;
+        nextTick += m_period;
+        if (nextTick < Clock::now()) {
+            nextTick = Clock::now() + m_period; // fell behind: skip missed refreshes
+        }
+        if (!m_ticking || !m_tick) {
+            continue;
+        }
+        lock.unlock();
+        {
+            std::lock_guard tickLock(m_tickMutex);
+            // Turned off while we were getting here: the caller may already rely on silence.
+            bool stillTicking;
+            TickCallback tick;
+            {
+                std::lock_guard check(m_mutex);
+                stillTicking = m_ticking && !m_quitting;
+                tick = m_tick;
+            }
+            if (stillTicking && tick) {
+                tick(outputTime);
+            }
+        }
+        lock.lock();
+    }
+}
+
+} // namespace lumenarc

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace lumenarc {
+
+// The one thread that owns the view's GL context and makes every GL call. It runs tasks that
+// other threads post (redraws, size changes) as soon as it can, and ticks once per display
+// refresh, calling the tick callback while ticking is on. Turning ticking off returns only when
+// no tick callback runs any more; the thread itself stays alive for posted tasks.
+class RenderThread {
+public:
+    using Clock = std::chrono::steady_clock;
+    using Task = std::function<void()>;
+    // Called on the thread each refresh with the time at which the frame being prepared will be
+    // on screen (the next refresh).
+    using TickCallback = std::function<void(Clock::time_point outputTime)>;
+
+    explicit RenderThread(double refreshHz);
+    ~RenderThread();
+    RenderThread(const RenderThread&) = delete;
+    RenderThread& operator=(const RenderThread&) = delete;
+
+    // Starts the thread; `setup` runs on it first (make the context, prepare it).
+    void start(Task setup);
+    // Runs `task` on the thread at its next chance; dropped once the thread is quitting.
+    void post(Task task);
+    // Runs `task` on the thread and waits for it; runs it at once when called on the thread.
+    void runAndWait(const Task& task);
+
+    void setTickCallback(TickCallback callback);
+    // Must not be called from inside the tick callback (it would wait for itself).
+    void setTicking(bool on);
+    bool isTicking() const;
+
+    // Runs `teardown` on the thread as its last task, then ends the thread and joins it.
+    void quit(Task teardown);
+    bool isRenderThread() const { return std::this_thread::get_id() == m_thread.get_id(); }
+    bool isRunning() const;
+
+    std::chrono::nanoseconds period() const { return m_period; }
+
+private:
+    void run(Task setup);
+    bool runPendingTasks(std::unique_lock<std::mutex>& lock);
+
+    const std::chrono::nanoseconds m_period;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<Task> m_tasks;
+    bool m_quitting = false;
+    bool m_ticking = false;
+    TickCallback m_tick;
+    // Held while the tick callback runs, so that turning ticking off can wait for it.
+    std::mutex m_tickMutex;
+    std::thread m_thread;
+};
+
+} // namespace lumenarc

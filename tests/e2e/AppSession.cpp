@@ -1,0 +1,62 @@
+#include "AppSession.h"
+
+#include "support/RunProcess.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+namespace lumenarc::test {
+
+AppSession::AppSession(int screenWidth, int screenHeight) : m_xvfb(screenWidth, screenHeight) {
+    std::filesystem::create_directories(m_home.path() / ".config");
+}
+
+std::map<std::string, std::string> AppSession::environment() const {
+    auto env = m_xvfb.environment();
+    env["HOME"] = m_home.path().string();
+    env["XDG_CONFIG_HOME"] = configFolder();
+    env["XDG_RUNTIME_DIR"] = m_home.path().string();
+    return env;
+}
+
+void AppSession::start(const std::vector<std::string>& args, const std::string& program) {
+    std::vector<std::string> argv{program.empty() ? binPath("lumenarc") : program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    m_process = std::make_unique<BackgroundProcess>(argv, environment());
+}
+
+std::string AppSession::waitForMainWindow(std::chrono::milliseconds timeout) {
+    return m_xvfb.waitForWindow("^Lumenarc", timeout);
+}
+
+AppSession::Rect AppSession::geometry(const std::string& window) {
+    Rect r;
+    const auto text = m_xvfb.run({"/usr/bin/xdotool", "getwindowgeometry", "--shell", window});
+    for (const char* key : {"X=", "Y=", "WIDTH=", "HEIGHT="}) {
+        const auto at = text.find(std::string("\n") + key);
+        const auto pos = at == std::string::npos ? text.find(key) : at + 1;
+        if (pos == std::string::npos) {
+            continue;
+        }
+        const int value = std::atoi(text.c_str() + pos + std::string(key).size());
+        if (key[0] == 'X') r.x = value;
+        if (key[0] == 'Y') r.y = value;
+        if (key[0] == 'W') r.width = value;
+        if (key[0] == 'H') r.height = value;
+    }
+    return r;
+}
+
+bool AppSession::waitForLog(const std::string& text, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (m_process && m_process->errors().find(text) != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+} // namespace lumenarc::test

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "support/BackgroundProcess.h"
+#include "support/TempDir.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lumenarc::test {
+
+// The real player on a private X server, with its home and configuration folders in a
+// temporary folder so that no test touches the real ones.
+class AppSession {
+public:
+    explicit AppSession(int screenWidth = 1280, int screenHeight = 1024);
+
+    bool ok() const { return m_xvfb.ok(); }
+    XvfbServer& x() { return m_xvfb; }
+    const TempDir& home() const { return m_home; }
+    std::string configFolder() const { return (m_home.path() / ".config").string(); }
+
+    // Starts `program` (default: the built player) with the arguments.
+    void start(const std::vector<std::string>& args = {}, const std::string& program = "");
+    BackgroundProcess& process() { return *m_process; }
+    // The player's main window id, once it shows ("" on a timeout).
+    std::string waitForMainWindow(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // Geometry of a window: x, y, width, height on the screen.
+    struct Rect {
+        int x = 0, y = 0, width = 0, height = 0;
+    };
+    Rect geometry(const std::string& window);
+    // Waits until the process wrote `text` on its standard error.
+    bool waitForLog(const std::string& text, std::chrono::milliseconds timeout);
+    std::map<std::string, std::string> environment() const;
+
+private:
+    XvfbServer m_xvfb;
+    TempDir m_home;
+    std::unique_ptr<BackgroundProcess> m_process;
+};
+
+} // namespace lumenarc::test

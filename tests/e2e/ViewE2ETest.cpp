@@ -1,0 +1,63 @@
+#include "AppSession.h"
+#include "support/RunProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+namespace lumenarc {
+namespace {
+
+using namespace std::chrono_literals;
+using test::AppSession;
+
+bool isBlack(const uint8_t* p) { return p[0] < 8 && p[1] < 8 && p[2] < 8; }
+
+// With no movie the view draws only the overlay band along the bottom of the mesh square.
+TEST(ViewE2E, StartsWithTheOverlayOnBlackAndLogsTheDefaultMeshPath) {
+    AppSession app;
+    ASSERT_TRUE(app.ok()) << "no Xvfb";
+    app.start();
+    const auto window = app.waitForMainWindow();
+    ASSERT_FALSE(window.empty()) << app.process().errors();
+    EXPECT_TRUE(app.waitForLog("/share/lumenarc/../../../default.data\n", 5s)) << app.process().errors();
+    std::this_thread::sleep_for(1500ms); // the first frames
+    const auto r = app.geometry(window);
+    ASSERT_GT(r.width, 100);
+    const auto shot = app.x().screenshot(app.home().path().string());
+    ASSERT_EQ(shot.width, 1280);
+    // The view fills the window but for the 24-point control bar at the bottom.
+    const int viewHeight = r.height - 24;
+    const int side = std::min(r.width, viewHeight);
+    const int cx = r.x + r.width / 2, cy = r.y + viewHeight / 2;
+    // The band: x -0.8..0.8, y -1..-0.5 of the mesh square (y up), so just above its bottom.
+    const auto* band = shot.at(cx, cy + side * 3 / 8);
+    EXPECT_FALSE(isBlack(band)) << int(band[0]) << "," << int(band[1]) << "," << int(band[2]);
+    EXPECT_GT(band[0], band[1]); // tinted red
+    for (const auto& [fx, fy] : {std::pair{0.5, 0.5}, {0.1, 0.1}, {0.9, 0.2}, {0.5, 0.55}}) {
+        const auto* p = shot.at(r.x + static_cast<int>(fx * r.width), r.y + static_cast<int>(fy * viewHeight));
+        EXPECT_TRUE(isBlack(p)) << fx << "," << fy;
+    }
+}
+
+// A "default.data" three folders above the resources (beside the installed tree) that is not
+// a mesh gives the "File error" alert.
+TEST(ViewE2E, BadDefaultMeshBesideTheTreeShowsTheFileErrorAlert) {
+    AppSession app;
+    ASSERT_TRUE(app.ok());
+    const auto root = app.home().path() / "install";
+    const auto tree = root / "tree";
+    std::filesystem::create_directories(tree / "bin");
+    std::filesystem::copy(test::binPath("lumenarc"), tree / "bin" / "lumenarc");
+    std::filesystem::copy(std::filesystem::path(LUMENARC_SHARE_DIR).parent_path(), tree / "share",
+                          std::filesystem::copy_options::recursive);
+    app.home().write("install/default.data", "7 2 2 not a mesh");
+    app.start({}, (tree / "bin" / "lumenarc").string());
+    const auto alert = app.x().waitForWindow("^File error$", 20s);
+    EXPECT_FALSE(alert.empty()) << app.process().errors();
+    EXPECT_TRUE(app.waitForLog((root / "tree/share/lumenarc/../../../default.data").string(), 5s));
+}
+
+} // namespace
+} // namespace lumenarc

@@ -1,0 +1,132 @@
+#include "render/ImageFile.h"
+#include "render/PngWriter.h"
+#include "support/RunProcess.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace lumenarc {
+namespace {
+
+using test::binPath;
+using test::runProcess;
+using test::TempDir;
+
+const std::string kInvalid = "Sorry, this does not appear to be a valid data file\n";
+
+// A picture whose left half is red and right half green, top row first.
+std::string writeHalves(const TempDir& dir) {
+    std::vector<uint8_t> rgba;
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            rgba.insert(rgba.end(), {uint8_t(x < 4 ? 255 : 0), uint8_t(x < 4 ? 0 : 255), 0, 255});
+        }
+    }
+    const auto path = (dir.path() / "halves.png").string();
+    EXPECT_TRUE(PngWriter::write(path, 8, 8, 4, rgba, PngWriter::RowOrder::TopFirst));
+    return path;
+}
+
+struct Picture {
+    ImageFile image;
+    const uint8_t* at(uint32_t x, uint32_t y) const { return &image.pixels()[(y * image.width() + x) * 4]; }
+};
+
+Picture warp(const TempDir& dir, std::vector<std::string> extra, const std::string& mesh,
+             const std::string& size = "80x80") {
+    const auto out = (dir.path() / "out.png").string();
+    std::vector<std::string> argv{binPath("lumenarc-warp"), "--mesh", mesh, "--image",
+                                  writeHalves(dir), "--out", out, "--size", size};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    const auto result = runProcess(argv);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    auto image = ImageFile::read(out);
+    EXPECT_TRUE(image.has_value());
+    return Picture{*image};
+}
+
+const std::string kRect = LUMENARC_SHARE_DIR "/rect.data";
+
+TEST(WarpTool, DrawsThePictureThroughTheMeshAsAnOpaquePicture) {
+    TempDir dir;
+    const auto p = warp(dir, {"--no-overlay"}, kRect);
+    ASSERT_EQ(p.image.width(), 80u);
+    EXPECT_GT(p.at(20, 40)[0], 200); // left half red
+    EXPECT_LT(p.at(20, 40)[1], 50);
+    EXPECT_GT(p.at(60, 40)[1], 200); // right half green
+    EXPECT_EQ(p.at(60, 40)[3], 255);
+    // The overlay band tints the bottom of the square when it is on.
+    const auto withOverlay = warp(dir, {}, kRect);
+    EXPECT_NE(withOverlay.at(40, 72)[2], p.at(40, 72)[2]);
+    // An 80x40 picture keeps the mesh square: the sides are black.
+    const auto out = (dir.path() / "wide.png").string();
+    ASSERT_EQ(runProcess({binPath("lumenarc-warp"), "--mesh", kRect, "--image", writeHalves(dir),
+                          "--out", out, "--size", "80x40", "--no-overlay"})
+                  .exitCode,
+              0);
+    const auto wide = ImageFile::read(out);
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->pixels()[(20 * 80 + 5) * 4], 0);
+}
+
+TEST(WarpTool, TypeOverridePanAndRotationActLikeTheDrag) {
+    TempDir dir;
+    // Half a frame to the right: planar repeats its green edge, cylindrical wraps to red.
+    const auto planar = warp(dir, {"--no-overlay", "--offset", "0.5,0"}, kRect);
+    const auto cylinder = warp(dir, {"--no-overlay", "--offset", "0.5,0", "--type", "3"}, kRect);
+    EXPECT_GT(planar.at(70, 40)[1], 200);
+    EXPECT_GT(cylinder.at(70, 40)[0], 200);
+    // A half turn swaps the halves.
+    const auto turned = warp(dir, {"--no-overlay", "--rotate", "3.14159265"}, kRect);
+    EXPECT_GT(turned.at(20, 40)[1], 200);
+    EXPECT_GT(turned.at(60, 40)[0], 200);
+}
+
+TEST(WarpTool, GridAndLinesShowOverThePicture) {
+    TempDir dir;
+    const auto plain = warp(dir, {"--no-overlay"}, kRect, "400x400");
+    const auto lines = warp(dir, {"--no-overlay", "--lines"}, kRect, "400x400");
+    const auto grid = warp(dir, {"--no-overlay", "--grid"}, kRect, "400x400");
+    int changedByLines = 0, changedByGrid = 0;
+    for (uint32_t k = 0; k < 400 * 400 * 4; k += 4) {
+        changedByLines += lines.image.pixels()[k + 2] != plain.image.pixels()[k + 2] ? 1 : 0;
+        changedByGrid += grid.image.pixels()[k + 2] != plain.image.pixels()[k + 2] ? 1 : 0;
+    }
+    EXPECT_GT(changedByLines, 16 * 400); // 17 lines each way, a pixel wide
+    EXPECT_GT(changedByGrid, 20 * 400);  // 20 lines each way
+}
+
+TEST(WarpTool, ErrorsAreClearAndExitCodesDistinct) {
+    TempDir dir;
+    const auto out = (dir.path() / "o.png").string();
+    const auto image = writeHalves(dir);
+    auto result = runProcess({binPath("lumenarc-warp"), "--mesh", dir.write("bad.data", "1 4 4 0 0"),
+                              "--image", image, "--out", out});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, kInvalid);
+    result = runProcess({binPath("lumenarc-warp"), "--mesh", kRect, "--image",
+                         dir.write("not.png", "this is text"), "--out", out});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("cannot read the picture"), std::string::npos) << result.err;
+    result = runProcess({binPath("lumenarc-warp"), "--mesh", kRect, "--image", image, "--out",
+                         (dir.path() / "no/such/folder/o.png").string()});
+    EXPECT_EQ(result.exitCode, 1);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {}, {"--mesh", kRect}, {"--mesh", kRect, "--image", image, "--out", out, "--size", "0x10"},
+             {"--mesh", kRect, "--image", image, "--out", out, "--size", "99999x10"},
+             {"--mesh", kRect, "--image", image, "--out", out, "--rotate", "x"},
+             {"--mesh", kRect, "--image", image, "--out", out, "--type", "1.5"},
+             {"--mesh", kRect, "--image", image, "--out", out, "--bogus"}}) {
+        std::vector<std::string> argv{binPath("lumenarc-warp")};
+        argv.insert(argv.end(), args.begin(), args.end());
+        result = runProcess(argv);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_NE(result.err.find("Usage"), std::string::npos);
+    }
+}
+
+} // namespace
+} // namespace lumenarc
