@@ -1,0 +1,568 @@
+#include "playback/MpvMovie.h"
+
+#include "render/MainThread.h"
+
+#include <mpv/client.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <utility>
+
+namespace lumenarc {
+namespace {
+
+// What the core reports to us; the value is the reply id of its observation.
+enum Observed : uint64_t {
+    kTimePos = 1,
+    kDuration,
+    kEofReached,
+    kDisplayWidth,
+    kDisplayHeight,
+    kMediaTitle,
+};
+
+// mpv refuses speeds outside this range; the rate keeps its own value regardless.
+constexpr double kMinSpeed = 0.01;
+constexpr double kMaxSpeed = 100.0;
+// Events handled per pass of processEvents before the main thread gets a turn.
+constexpr int kEventsPerPass = 256;
+
+// Set while libmpv's wakeup callback runs on this thread, where the client API must not be used.
+thread_local bool t_insideWakeup = false;
+
+int64_t toUnits(double seconds) {
+    if (!std::isfinite(seconds)) {
+        return 0;
+    }
+    const double units = seconds * MpvMovie::kTimeScale;
+    constexpr double kLimit = 9.0e18; // inside int64, with room for rounding
+    return std::llround(std::clamp(units, -kLimit, kLimit));
+}
+
+std::string checkReadableFile(const std::string& path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
+        return "file not found";
+    }
+    if (std::filesystem::is_directory(status)) {
+        return "a folder, not a movie file";
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        return "not a regular file";
+    }
+    if (!std::ifstream(path, std::ios::binary)) {
+        return "the file cannot be read";
+    }
+    return {};
+}
+
+// A video output that cannot start (libmpv before its render context exists) falls back to no
+// pictures instead of losing the file; reloadVideo starts the real one later.
+std::string videoOutputList(const std::string& videoOutput) {
+    if (videoOutput.empty() || videoOutput == "null") {
+        return "null";
+    }
+    return videoOutput + ",null";
+}
+
+std::vector<std::pair<std::string, std::string>> coreOptions(const MpvMovie::Options& options) {
+    return {
+        // Nothing from the user's mpv set-up, no terminal, keys, scripts or on-screen display:
+        // every picture goes through the mesh and nothing may be drawn over it.
+        {"config", "no"},
+        {"terminal", "no"},
+        {"input-default-bindings", "no"},
+        {"input-vo-keyboard", "no"},
+        {"input-terminal", "no"},
+        {"osc", "no"},
+        {"ytdl", "no"},
+        {"load-scripts", "no"},
+        {"load-stats-overlay", "no"},
+        {"load-osd-console", "no"},
+        {"load-auto-profiles", "no"},
+        {"osd-level", "0"},
+        {"hwdec", "no"},
+        {"idle", "yes"},
+        // At its end the movie stays on its last frame, paused, until told otherwise.
+        {"keep-open", "yes"},
+        // Nothing plays before the first setRate or play.
+        {"pause", "yes"},
+        {"vo", videoOutputList(options.videoOutput)},
+        options.audio ? std::pair<std::string, std::string>{"audio-fallback-to-null", "yes"}
+                      : std::pair<std::string, std::string>{"ao", "null"},
+    };
+}
+
+std::string endFileReason(const mpv_event_end_file& end) {
+    switch (end.reason) {
+    case MPV_END_FILE_REASON_ERROR:
+        return mpv_error_string(end.error);
+    case MPV_END_FILE_REASON_REDIRECT:
+        return "a playlist, not a movie file";
+    default:
+        return "the file ended while loading";
+    }
+}
+
+const mpv_node* mapValue(const mpv_node& map, const char* key) {
+    if (map.format != MPV_FORMAT_NODE_MAP) {
+        return nullptr;
+    }
+    for (int i = 0; i < map.u.list->num; ++i) {
+        if (std::string_view(map.u.list->keys[i]) == key) {
+            return &map.u.list->values[i];
+        }
+    }
+    return nullptr;
+}
+
+int64_t mapInt(const mpv_node& map, const char* key) {
+    const mpv_node* value = mapValue(map, key);
+    return value != nullptr && value->format == MPV_FORMAT_INT64 ? value->u.int64 : 0;
+}
+
+bool mapFlag(const mpv_node& map, const char* key) {
+    const mpv_node* value = mapValue(map, key);
+    return value != nullptr && value->format == MPV_FORMAT_FLAG && value->u.flag != 0;
+}
+
+bool isVideoTrack(const mpv_node& track) {
+    const mpv_node* type = mapValue(track, "type");
+    return type != nullptr && type->format == MPV_FORMAT_STRING &&
+           std::string_view(type->u.string) == "video";
+}
+
+struct VideoTrack {
+    int64_t id = 0;
+    int64_t width = 0;
+    int64_t height = 0;
+};
+
+// The selected video track, else the first one; its size as the file states it.
+VideoTrack findVideoTrack(mpv_handle* handle) {
+    mpv_node list{};
+    if (mpv_get_property(handle, "track-list", MPV_FORMAT_NODE, &list) < 0) {
+        return {};
+    }
+    VideoTrack found;
+    if (list.format == MPV_FORMAT_NODE_ARRAY) {
+        for (int i = 0; i < list.u.list->num; ++i) {
+            const mpv_node& track = list.u.list->values[i];
+            if (!isVideoTrack(track) || (found.id != 0 && !mapFlag(track, "selected"))) {
+                continue;
+            }
+            found = {mapInt(track, "id"), mapInt(track, "demux-w"), mapInt(track, "demux-h")};
+            if (mapFlag(track, "selected")) {
+                break;
+            }
+        }
+    }
+    mpv_free_node_contents(&list);
+    return found;
+}
+
+int64_t intProperty(mpv_handle* handle, const char* name) {
+    int64_t value = 0;
+    return mpv_get_property(handle, name, MPV_FORMAT_INT64, &value) >= 0 ? value : 0;
+}
+
+double doubleProperty(mpv_handle* handle, const char* name) {
+    double value = 0;
+    return mpv_get_property(handle, name, MPV_FORMAT_DOUBLE, &value) >= 0 ? value : 0;
+}
+
+std::string stringProperty(mpv_handle* handle, const char* name) {
+    char* value = mpv_get_property_string(handle, name);
+    std::string text = value != nullptr ? value : "";
+    mpv_free(value);
+    return text;
+}
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+void addExtensions(std::vector<std::string>& types, std::string_view list) {
+    while (!list.empty()) {
+        const size_t comma = list.find(',');
+        std::string_view item = list.substr(0, comma);
+        while (!item.empty() && std::isspace(static_cast<unsigned char>(item.front()))) {
+            item.remove_prefix(1);
+        }
+        while (!item.empty() && std::isspace(static_cast<unsigned char>(item.back()))) {
+            item.remove_suffix(1);
+        }
+        if (!item.empty()) {
+            types.push_back(lowerCase(std::string(item)));
+        }
+        list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+    }
+}
+
+std::vector<std::string> collectFileTypes() {
+    // libavformat recognises these by their content and lists no extension for them.
+    std::vector<std::string> types = {"mpg", "mpeg", "ts",  "m2ts", "vob", "wmv",  "asf",
+                                      "gif", "png",  "jpg", "jpeg", "tif", "tiff", "bmp"};
+    void* iterator = nullptr;
+    while (const AVInputFormat* format = av_demuxer_iterate(&iterator)) {
+        if (format->extensions != nullptr) {
+            addExtensions(types, format->extensions);
+        }
+    }
+    std::sort(types.begin(), types.end());
+    types.erase(std::unique(types.begin(), types.end()), types.end());
+    return types;
+}
+
+} // namespace
+
+std::shared_ptr<MpvMovie> MpvMovie::open(const std::string& path, const Options& options,
+                                         std::string* error) {
+    std::string reason = checkReadableFile(path);
+    std::shared_ptr<MpvMovie> movie;
+    if (reason.empty()) {
+        if (mpv_handle* handle = mpv_create()) {
+            const std::string fileName = std::filesystem::path(path).filename().string();
+            movie.reset(new MpvMovie(handle, options, fileName));
+        } else {
+            reason = "the decoder cannot start";
+        }
+    }
+    if (movie && !(movie->start(&reason) && movie->load(path, &reason))) {
+        movie.reset();
+    }
+    if (movie) {
+        movie->startEventDelivery(movie);
+    } else if (error != nullptr) {
+        *error = reason;
+    }
+    return movie;
+}
+
+MpvMovie::MpvMovie(mpv_handle* handle, Options options, std::string fileName)
+    : m_handle(handle), m_options(std::move(options)), m_fileName(std::move(fileName)),
+      m_displayName(m_fileName) {}
+
+MpvMovie::~MpvMovie() {
+    if (m_options.beforeDestroy) {
+        m_options.beforeDestroy(m_handle);
+    }
+    // The wakeup callback may run until this returns; it only reads m_self, which stays valid.
+    mpv_terminate_destroy(m_handle);
+}
+
+bool MpvMovie::start(std::string* error) {
+    if (!configure(error)) {
+        return false;
+    }
+    if (const int status = mpv_initialize(m_handle); status < 0) {
+        *error = std::string("the decoder cannot start: ") + mpv_error_string(status);
+        return false;
+    }
+    observeProperties();
+    if (m_options.beforeLoad) {
+        m_options.beforeLoad(m_handle);
+    }
+    return true;
+}
+
+bool MpvMovie::configure(std::string* error) {
+    for (const auto& [name, value] : coreOptions(m_options)) {
+        if (const int status = mpv_set_option_string(m_handle, name.c_str(), value.c_str());
+            status < 0) {
+            *error = "the decoder refuses " + name + "=" + value + ": " + mpv_error_string(status);
+            return false;
+        }
+    }
+    return true;
+}
+
+void MpvMovie::observeProperties() {
+    mpv_observe_property(m_handle, kTimePos, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_handle, kDuration, "duration", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_handle, kEofReached, "eof-reached", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_handle, kDisplayWidth, "dwidth", MPV_FORMAT_INT64);
+    mpv_observe_property(m_handle, kDisplayHeight, "dheight", MPV_FORMAT_INT64);
+    mpv_observe_property(m_handle, kMediaTitle, "media-title", MPV_FORMAT_STRING);
+}
+
+bool MpvMovie::load(const std::string& path, std::string* error) {
+    // An absolute path is never taken for a protocol or for standard input ("-").
+    std::error_code ignored;
+    const std::string absolute = std::filesystem::absolute(path, ignored).string();
+    const char* words[] = {"loadfile", absolute.c_str(), nullptr};
+    if (const int status = mpv_command(m_handle, words); status < 0) {
+        *error = mpv_error_string(status);
+        return false;
+    }
+    if (!waitUntilLoaded(error)) {
+        return false;
+    }
+    readLoadedFile();
+    return true;
+}
+
+bool MpvMovie::waitUntilLoaded(std::string* error) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + m_options.openTimeout;
+    for (;;) {
+        const std::chrono::duration<double> left = deadline - Clock::now();
+        if (left.count() <= 0) {
+            *error = "the file took too long to open";
+            return false;
+        }
+        const mpv_event* event = mpv_wait_event(m_handle, left.count());
+        switch (event->event_id) {
+        case MPV_EVENT_FILE_LOADED:
+            return true;
+        case MPV_EVENT_END_FILE:
+            *error = endFileReason(*static_cast<const mpv_event_end_file*>(event->data));
+            return false;
+        case MPV_EVENT_SHUTDOWN:
+            *error = "the decoder shut down";
+            return false;
+        default:
+            handleEvent(*event);
+        }
+    }
+}
+
+void MpvMovie::readLoadedFile() {
+    const VideoTrack track = findVideoTrack(m_handle);
+    m_videoTrack = track.id;
+    if (track.width > 0 && track.height > 0) {
+        m_naturalSize = {static_cast<float>(track.width), static_cast<float>(track.height)};
+    } else {
+        m_naturalSize = {static_cast<float>(intProperty(m_handle, "width")),
+                         static_cast<float>(intProperty(m_handle, "height"))};
+    }
+    if (const std::string title = stringProperty(m_handle, "media-title"); !title.empty()) {
+        m_displayName = title;
+    }
+    m_duration = toUnits(doubleProperty(m_handle, "duration"));
+    m_time = toUnits(doubleProperty(m_handle, "time-pos"));
+}
+
+void MpvMovie::startEventDelivery(const std::shared_ptr<MpvMovie>& self) {
+    m_self = self;
+    mpv_set_wakeup_callback(m_handle, &MpvMovie::wakeup, this);
+    postProcessEvents(); // whatever arrived before the callback was set
+}
+
+void MpvMovie::wakeup(void* context) {
+    t_insideWakeup = true;
+    static_cast<MpvMovie*>(context)->postProcessEvents();
+    t_insideWakeup = false;
+}
+
+void MpvMovie::postProcessEvents() {
+    MainThread::post([movie = m_self] {
+        // Without a main-thread queue this runs inside libmpv's wakeup callback, where the
+        // client API must not be called; the owner drains the events itself then.
+        if (t_insideWakeup) {
+            return;
+        }
+        if (const auto alive = movie.lock()) {
+            alive->processEvents();
+        }
+    });
+}
+
+void MpvMovie::processEvents() {
+    for (int handled = 0; handled < kEventsPerPass; ++handled) {
+        const mpv_event* event = mpv_wait_event(m_handle, 0);
+        if (event->event_id == MPV_EVENT_NONE) {
+            return;
+        }
+        handleEvent(*event);
+    }
+    postProcessEvents(); // more are waiting: finish them in a later turn
+}
+
+void MpvMovie::handleEvent(const mpv_event& event) {
+    switch (event.event_id) {
+    case MPV_EVENT_PROPERTY_CHANGE:
+        handlePropertyChange(event.reply_userdata,
+                             *static_cast<const mpv_event_property*>(event.data));
+        break;
+    case MPV_EVENT_END_FILE:
+        stop();
+        break;
+    case MPV_EVENT_SHUTDOWN:
+        stop();
+        break;
+    case MPV_EVENT_PLAYBACK_RESTART:
+        // A seek has landed. Its position may equal the one last reported, which then comes
+        // with no change event of its own.
+        m_time = toUnits(doubleProperty(m_handle, "time-pos"));
+        break;
+    default:
+        break;
+    }
+}
+
+void MpvMovie::handlePropertyChange(uint64_t which, const mpv_event_property& property) {
+    if (property.format == MPV_FORMAT_NONE || property.data == nullptr) {
+        return; // unavailable for a moment (loading, seeking): the last value stands
+    }
+    const auto number = [&] { return *static_cast<const double*>(property.data); };
+    const auto integer = [&] { return *static_cast<const int64_t*>(property.data); };
+    const auto flag = [&] { return *static_cast<const int*>(property.data) != 0; };
+    switch (which) {
+    case kTimePos:
+        m_time = toUnits(number());
+        break;
+    case kDuration:
+        m_duration = toUnits(number());
+        break;
+    case kEofReached:
+        m_ended = flag();
+        break;
+    case kDisplayWidth:
+    case kDisplayHeight:
+        (which == kDisplayWidth ? m_displayWidth : m_displayHeight) = integer();
+        if (m_displayWidth > 0 && m_displayHeight > 0) {
+            m_displaySize =
+                Size{static_cast<float>(m_displayWidth), static_cast<float>(m_displayHeight)};
+        }
+        break;
+    case kMediaTitle:
+        if (const char* title = *static_cast<char* const*>(property.data); title && *title) {
+            m_displayName = title;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void MpvMovie::stop() {
+    // The file is gone (an error after loading): the last frame stays and nothing plays.
+    m_stopped = true;
+}
+
+MpvMovie::Size MpvMovie::videoSize() const {
+    const Size display = m_displaySize;
+    return display.width > 0 && display.height > 0 ? display : m_naturalSize;
+}
+
+void MpvMovie::reloadVideo() {
+    mpv_set_property_string(m_handle, "vo", m_options.videoOutput.c_str());
+    if (m_videoTrack > 0) {
+        int64_t track = m_videoTrack;
+        mpv_set_property(m_handle, "vid", MPV_FORMAT_INT64, &track);
+    }
+}
+
+void MpvMovie::setLoops(bool loops) {
+    m_loops = loops;
+    mpv_set_property_string(m_handle, "loop-file", loops ? "inf" : "no");
+}
+
+float MpvMovie::rate() const {
+    // At the end (keep-open) the core pauses by itself, a moment after reporting the end, and
+    // again right after being told to play on there. Its pause is read now rather than from
+    // change events: those merge, and a pause lifted and restored between two reads makes none.
+    if (m_paused || isDone() || corePaused()) {
+        return 0.0f;
+    }
+    return m_rate;
+}
+
+bool MpvMovie::corePaused() const {
+    int paused = 0;
+    return mpv_get_property(m_handle, "pause", MPV_FORMAT_FLAG, &paused) >= 0 && paused != 0;
+}
+
+void MpvMovie::setRate(float rate) {
+    if (rate == 0.0f || std::isnan(rate)) {
+        setPaused(true);
+        return;
+    }
+    double speed = std::clamp(std::fabs(static_cast<double>(rate)), kMinSpeed, kMaxSpeed);
+    mpv_set_property(m_handle, "speed", MPV_FORMAT_DOUBLE, &speed);
+    setBackward(rate < 0);
+    m_rate = rate;
+    setPaused(false);
+}
+
+void MpvMovie::setPaused(bool paused) {
+    m_paused = paused;
+    int flag = paused ? 1 : 0;
+    mpv_set_property(m_handle, "pause", MPV_FORMAT_FLAG, &flag);
+}
+
+void MpvMovie::setBackward(bool backward) {
+    if (backward == m_backward) {
+        return; // changing the direction makes the core seek
+    }
+    m_backward = backward;
+    mpv_set_property_string(m_handle, "play-dir", backward ? "backward" : "forward");
+}
+
+void MpvMovie::stepForward() {
+    setBackward(false);
+    // The core lifts its pause for the length of the step; the movie counts as paused throughout.
+    m_paused = true;
+    command({"frame-step"});
+}
+
+void MpvMovie::stepBackward() {
+    setBackward(false);
+    m_paused = true;
+    command({"frame-back-step"});
+}
+
+void MpvMovie::command(std::initializer_list<const char*> words) {
+    std::vector<const char*> args(words);
+    args.push_back(nullptr);
+    mpv_command(m_handle, args.data());
+}
+
+MovieTime MpvMovie::currentTime() const {
+    return {m_time, kTimeScale, 0};
+}
+
+MovieTime MpvMovie::duration() const {
+    return {m_duration, kTimeScale, 0};
+}
+
+void MpvMovie::setCurrentTime(const MovieTime& time) {
+    if (time.scale <= 0) {
+        return; // no units per second: no time at all
+    }
+    const double seconds = static_cast<double>(time.value) / time.scale;
+    char text[64];
+    std::snprintf(text, sizeof text, "%.9f", seconds);
+    command({"seek", text, "absolute+exact"});
+    m_time = toUnits(seconds);
+}
+
+void MpvMovie::setVolume(float volume) {
+    // 1.0 is full volume, mpv's 100; nothing louder, nothing below silence.
+    double level = volume > 0 ? std::min(static_cast<double>(volume), 1.0) * 100.0 : 0.0;
+    mpv_set_property(m_handle, "volume", MPV_FORMAT_DOUBLE, &level);
+}
+
+bool MpvMovie::isDone() const {
+    return m_stopped || (m_ended && !m_loops);
+}
+
+std::vector<std::string> MpvMovie::movieUnfilteredFileTypes() {
+    static const std::vector<std::string> types = collectFileTypes();
+    return types;
+}
+
+} // namespace lumenarc

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace lumenarc::test {
+
+// A short movie to make: H.264 (yuv420p) in an .mp4, with a sine tone in AAC when audio is on.
+struct MovieSpec {
+    double seconds = 2;
+    int width = 320, height = 240;
+    int fps = 25;
+    bool audio = true;
+    std::string video = {}; // a lavfi video source graph; empty = testsrc2
+    std::string title = {}; // the container's title; empty = none
+};
+
+// Movies and pictures made with the ffmpeg command-line tool from its synthetic sources.
+class TestMovies {
+public:
+    // Writes the movie to path (replacing any file there); false when ffmpeg fails.
+    static bool make(const std::string& path, const MovieSpec& spec);
+    // Writes one testsrc2 picture; the format follows the extension (.png, .jpg, ...).
+    static bool makeImage(const std::string& path, int width, int height);
+};
+
+} // namespace lumenarc::test
