@@ -459,8 +459,14 @@ MpvMovie::Size MpvMovie::videoSize() const {
 }
 
 void MpvMovie::reloadVideo() {
-    mpv_set_property_string(m_handle, "vo", m_options.videoOutput.c_str());
-    if (m_videoTrack > 0) {
+    const std::string outputs = videoOutputList(m_options.videoOutput);
+    if (outputs != "null") {
+        // Setting the list it already has would change nothing; passing through "null" makes the
+        // core start its outputs again, falling back to none if the real one still cannot start.
+        mpv_set_property_string(m_handle, "vo", "null");
+        mpv_set_property_string(m_handle, "vo", outputs.c_str());
+    }
+    if (m_videoTrack > 0 && stringProperty(m_handle, "vid") == "no") {
         int64_t track = m_videoTrack;
         mpv_set_property(m_handle, "vid", MPV_FORMAT_INT64, &track);
     }

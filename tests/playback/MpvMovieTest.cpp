@@ -2,10 +2,15 @@
 
 #include "playback/TestMovies.h"
 #include "render/MainThread.h"
+#include "render/OffscreenGL.h"
 #include "support/TempDir.h"
 
+#include <EGL/egl.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 #include <mpv/client.h>
+#include <mpv/render_gl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -42,6 +47,45 @@ std::string stringProperty(mpv_handle* core, const char* name) {
     return text;
 }
 
+// ThreadSanitizer cannot see the atomics inside the (uninstrumented) decoder's frame threads and
+// takes their hand-offs for races; one decoding thread per movie leaves only libmpv's own threads,
+// which meet through the locks it sees.
+void singleThreadedDecoding(mpv_handle* core) {
+    ASSERT_GE(mpv_set_property_string(core, "vd-lavc-threads", "1"), 0);
+}
+
+void* glProcAddress(void*, const char* name) {
+    return reinterpret_cast<void*>(eglGetProcAddress(name));
+}
+
+using RenderContext = std::unique_ptr<mpv_render_context, decltype(&mpv_render_context_free)>;
+
+// A libmpv render context on the GL context current on this thread.
+RenderContext makeRenderContext(mpv_handle* core) {
+    mpv_opengl_init_params init{&glProcAddress, nullptr};
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
+        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &init},
+        {MPV_RENDER_PARAM_INVALID, nullptr}};
+    mpv_render_context* context = nullptr;
+    if (mpv_render_context_create(&context, core, params) < 0) {
+        context = nullptr;
+    }
+    return RenderContext(context, &mpv_render_context_free);
+}
+
+// Draws the due frame into the framebuffer bound now.
+void renderFrame(mpv_render_context* context, int width, int height) {
+    GLint framebuffer = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
+    mpv_opengl_fbo target{framebuffer, width, height, 0};
+    int block = 0;
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
+                                 {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
+    mpv_render_context_render(context, params);
+}
+
 // Real libmpv on movies made by ffmpeg, without pictures or sound. Main-thread tasks go into a
 // queue that the test drains while it waits, as the application's event loop would.
 class MpvMovieTest : public ::testing::Test {
@@ -54,6 +98,7 @@ protected:
         });
         m_options.videoOutput = "null";
         m_options.audio = false;
+        m_options.beforeLoad = [](mpv_handle* core) { singleThreadedDecoding(core); };
     }
 
     void TearDown() override {
@@ -329,6 +374,7 @@ TEST_F(MpvMovieTest, CallsItsHooksAroundTheCoresLife) {
     std::vector<std::string> calls;
     mpv_handle* loaded = nullptr;
     m_options.beforeLoad = [&](mpv_handle* core) {
+        singleThreadedDecoding(core);
         loaded = core;
         calls.push_back("load, idle " + stringProperty(core, "idle-active"));
     };
@@ -375,6 +421,44 @@ TEST_F(MpvMovieTest, VolumeOneIsMpvsFullVolume) {
     EXPECT_EQ(doubleProperty(movie->handle(), "volume"), 0.0);
     movie->setVolume(std::nanf(""));
     EXPECT_EQ(doubleProperty(movie->handle(), "volume"), 0.0);
+}
+
+TEST_F(MpvMovieTest, PicturesStartForARenderContextMadeAfterLoading) {
+    m_options.videoOutput = "libmpv";
+    auto movie =
+        open(makeMovie("late.mp4", {.seconds = 2, .width = 160, .height = 120, .audio = false}));
+    ASSERT_NE(movie, nullptr);
+    const auto output = [&] { return stringProperty(movie->handle(), "current-vo"); };
+    // Without a render context the movie plays without pictures instead of failing, also when
+    // asked to start its output again too early.
+    EXPECT_TRUE(waitFor([&] { return output() == "null"; })) << output();
+    movie->play();
+    movie->reloadVideo();
+    EXPECT_TRUE(waitFor([&] { return seconds(movie->currentTime()) > 0.2; }));
+    EXPECT_TRUE(waitFor([&] { return output() == "null"; })) << output();
+    EXPECT_FALSE(movie->isDone());
+
+    std::string error;
+    const auto gl = OffscreenGL::create(160, 120, &error);
+    ASSERT_NE(gl, nullptr) << error;
+    const RenderContext render = makeRenderContext(movie->handle());
+    ASSERT_NE(render, nullptr);
+    movie->reloadVideo();
+    EXPECT_TRUE(waitFor([&] { return output() == "libmpv"; })) << output();
+    // The first update may come before the first picture: draw each one until one shows.
+    int frames = 0;
+    const bool drawn = waitFor([&] {
+        if ((mpv_render_context_update(render.get()) & MPV_RENDER_UPDATE_FRAME) == 0) {
+            return false;
+        }
+        ++frames;
+        renderFrame(render.get(), 160, 120);
+        gl->makeCurrent();
+        const auto pixels = gl->readPixels();
+        return std::any_of(pixels.begin(), pixels.end(), [](uint8_t value) { return value > 64; });
+    });
+    EXPECT_TRUE(drawn) << frames << " frames drawn, all dark";
+    EXPECT_FALSE(movie->isDone());
 }
 
 TEST_F(MpvMovieTest, EventsForADestroyedMovieAreDropped) {
