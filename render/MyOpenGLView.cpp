@@ -2,6 +2,7 @@
 
 #include "prefs/PrefsManager.h"
 #include "render/DeveloperLog.h"
+#include "render/Movie.h"
 #include "render/TextOverlay.h"
 #include "render/TextureLoader.h"
 #include "ui/Slider.h"
@@ -9,6 +10,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <filesystem>
+#include <utility>
 
 namespace lumenarc {
 namespace {
@@ -21,12 +23,21 @@ bool fileExists(const std::string& path) {
 } // namespace
 
 MyOpenGLView::MyOpenGLView(Host& host, std::string resourcePath)
-    : m_host(host), m_resourcePath(std::move(resourcePath)),
+    : m_host(host), m_resourcePath(std::move(resourcePath)), m_frameTimer(std::make_unique<Timer>()),
       m_renderThread(std::make_unique<RenderThread>(host.refreshRate())) {}
 
 MyOpenGLView::~MyOpenGLView() { cleanUp(); }
 
+void MyOpenGLView::setControls(Button* playButton, Slider* positionSlider, Slider* volumeSlider,
+                               MenuItem* loopingMenuItem) {
+    m_playButton = playButton;
+    m_positionSlider = positionSlider;
+    m_volumeSlider = volumeSlider;
+    m_loopingMenuItem = loopingMenuItem;
+}
+
 void MyOpenGLView::awakeFromNib() {
+    setMovie(nullptr);
     m_showDistortionMatrix = false;
     m_showGridLines = false;
     m_showFPS = false;
@@ -56,19 +67,19 @@ void MyOpenGLView::startRendering() {
         }
         prepareOpenGL();
         reshape();
-        drawRect();
+        m_framePump.drawRect();
     });
 }
 
 void MyOpenGLView::setNeedsDisplay() {
-    m_renderThread->post([this] { drawRect(); });
+    m_renderThread->post([this] { m_framePump.drawRect(); });
 }
 
 void MyOpenGLView::surfaceChanged() {
     update();
     m_renderThread->post([this] {
         reshape();
-        drawRect();
+        m_framePump.drawRect();
     });
 }
 
@@ -76,13 +87,28 @@ void MyOpenGLView::prepareOpenGL() {
     glShadeModel(GL_SMOOTH);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClearDepth(1.0);
-    // The swap interval is set by the host when it makes the context.
+    // The swap interval of 1 is part of the context's format, set by the host.
+    auto link = std::make_unique<DisplayLink>(*m_renderThread);
+    link->setOutputCallback(&FramePump::MyRenderCallback, &m_framePump);
+    link->start();
+    {
+        std::lock_guard guard(m_lock);
+        m_displayLink = std::move(link);
+    }
+    if (m_textureContextFactory) {
+        auto context = m_textureContextFactory();
+        std::lock_guard guard(m_lock);
+        m_textureContext = std::move(context);
+        if (m_textureContext && movie) {
+            m_textureContext->setMovie(movie); // a movie opened before the context existed
+        }
+    }
     loadTexture(m_gridTextureID, "/Grid.tif");
     loadTexture(m_overlayTexID, "/Overlay.tif");
-    if (currentFrame) {
-        glBindTexture(currentFrame->target, currentFrame->name);
-        glTexParameterf(currentFrame->target, GL_TEXTURE_MIN_FILTER, static_cast<float>(GL_LINEAR));
-        glTexParameterf(currentFrame->target, GL_TEXTURE_MAG_FILTER, static_cast<float>(GL_LINEAR));
+    if (const auto frame = currentFrame()) {
+        glBindTexture(frame->target, frame->name);
+        glTexParameterf(frame->target, GL_TEXTURE_MIN_FILTER, static_cast<float>(GL_LINEAR));
+        glTexParameterf(frame->target, GL_TEXTURE_MAG_FILTER, static_cast<float>(GL_LINEAR));
     }
     buildFont();
     m_prepared = true;
@@ -101,8 +127,8 @@ bool MyOpenGLView::buildFont() {
 }
 
 void MyOpenGLView::update() {
-    // Qt keeps the context in step with its window; holding the lock keeps a size change from
-    // landing in the middle of a frame.
+    // The toolkit keeps the context in step with its window; holding the lock keeps a size
+    // change from landing in the middle of a frame.
     std::lock_guard guard(m_lock);
 }
 
@@ -117,13 +143,16 @@ void MyOpenGLView::reshape() {
 }
 
 void MyOpenGLView::loadDistortionMatrix(const std::string& path) {
+    if (const auto playing = currentMovie()) {
+        playing->setRate(0.0f);
+    }
     std::shared_ptr<DistortionMatrix> mesh = DistortionMatrix::initFromFile(path);
     if (!mesh) {
         m_host.runAlert("File error", "Sorry, this does not appear to be a valid data file");
         return;
     }
     {
-        // The drawing thread holds the lock for a whole frame, so one frame is drawn from one mesh.
+        // The drawing holds the lock for a whole frame, so one frame is drawn from one mesh.
         std::lock_guard guard(m_lock);
         m_distortionMatrix = std::move(mesh);
     }
@@ -133,11 +162,46 @@ void MyOpenGLView::loadDistortionMatrix(const std::string& path) {
 }
 
 std::shared_ptr<DistortionMatrix> MyOpenGLView::distortionMatrix() const {
-    std::lock_guard guard(const_cast<std::recursive_mutex&>(m_lock));
+    std::lock_guard guard(m_lock);
     return m_distortionMatrix;
 }
 
-void MyOpenGLView::drawRect() {
+std::shared_ptr<Movie> MyOpenGLView::currentMovie() const {
+    std::lock_guard guard(m_lock);
+    return movie;
+}
+
+void MyOpenGLView::setMovie(std::shared_ptr<Movie> newMovie) {
+    std::shared_ptr<Movie> old;
+    {
+        std::lock_guard guard(m_lock);
+        old = std::exchange(movie, std::move(newMovie));
+    }
+    // Released outside the lock: releasing a movie may wait for the render thread.
+}
+
+DisplayLink* MyOpenGLView::displayLink() const {
+    std::lock_guard guard(m_lock);
+    return m_displayLink.get();
+}
+
+TextureContext* MyOpenGLView::textureContext() const {
+    std::lock_guard guard(m_lock);
+    return m_textureContext.get();
+}
+
+void MyOpenGLView::setCurrentFrame(FrameTextureRef frame) {
+    FrameTextureRef old;
+    std::lock_guard guard(m_lock);
+    old = std::exchange(m_currentFrame, std::move(frame));
+}
+
+FrameTextureRef MyOpenGLView::currentFrame() const {
+    std::lock_guard guard(m_lock);
+    return m_currentFrame;
+}
+
+void MyOpenGLView::drawPicture() {
     std::lock_guard guard(m_lock);
     if (!m_prepared || !m_host.makeCurrentContext()) {
         return;
@@ -149,7 +213,7 @@ void MyOpenGLView::drawRect() {
 void MyOpenGLView::renderBits() {
     FrameRenderer::Inputs in;
     in.mesh = m_distortionMatrix.get();
-    in.frame = currentFrame.get();
+    in.frame = m_currentFrame.get();
     in.showDistortionMatrix = m_showDistortionMatrix;
     in.showGridLines = m_showGridLines;
     in.showFPS = m_showFPS;
@@ -159,6 +223,9 @@ void MyOpenGLView::renderBits() {
     in.viewWidth = m_host.boundsWidth();
     in.viewHeight = m_host.boundsHeight();
     in.frameTimer = m_frameTimer.get();
+    if (m_textureContext) {
+        in.afterFlush = [context = m_textureContext.get()] { context->task(); };
+    }
     m_renderer.renderBits(in);
 }
 
@@ -167,11 +234,27 @@ void MyOpenGLView::cleanUp() {
         return;
     }
     m_cleanedUp = true;
-    // The render thread releases its GL objects and the context with the context current, and
-    // is joined before anything it used goes away.
+    // The display link stops first, so that no frame is drawn from what goes next.
+    if (DisplayLink* link = displayLink()) {
+        link->stop();
+    }
+    if (const auto playing = currentMovie()) {
+        playing->setRate(0.0f);
+        if (TextureContext* context = textureContext()) {
+            context->setMovie(nullptr);
+        }
+        setMovie(nullptr);
+    }
+    // The frame, the texture context and the GL context go on the render thread, with the
+    // context current; then the thread ends.
     m_renderThread->quit([this] {
         std::lock_guard guard(m_lock);
-        currentFrame.reset();
+        m_currentFrame.reset();
+        if (m_textureContext) {
+            m_textureContext->release();
+            m_textureContext.reset();
+        }
+        m_displayLink.reset();
         m_host.releaseContext();
     });
 }

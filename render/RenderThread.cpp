@@ -38,17 +38,17 @@ void RenderThread::post(Task task) {
     m_wake.notify_one();
 }
 
-void RenderThread::runAndWait(const Task& task) {
+bool RenderThread::runAndWait(const Task& task) {
     if (isRenderThread()) {
         task();
-        return;
+        return true;
     }
     auto done = std::make_shared<std::promise<void>>();
     auto finished = done->get_future();
     {
         std::lock_guard lock(m_mutex);
         if (m_quitting || !m_thread.joinable()) {
-            return;
+            return false;
         }
         m_tasks.push_back([task, done] {
             task();
@@ -57,6 +57,7 @@ void RenderThread::runAndWait(const Task& task) {
     }
     m_wake.notify_one();
     finished.wait();
+    return true;
 }
 
 void RenderThread::setTickCallback(TickCallback callback) {

@@ -32,7 +32,8 @@ public:
     // Runs `task` on the thread at its next chance; dropped once the thread is quitting.
     void post(Task task);
     // Runs `task` on the thread and waits for it; runs it at once when called on the thread.
-    void runAndWait(const Task& task);
+    // False when the thread is not running (not started, or quitting), and nothing ran.
+    bool runAndWait(const Task& task);
 
     void setTickCallback(TickCallback callback);
     // Must not be called from inside the tick callback (it would wait for itself).

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+namespace lumenarc {
+
+// The keys playback answers to, by physical key whatever the keyboard layout and modifiers.
+enum class PhysicalKey { Return, Comma, Period, Tab, Space, LeftArrow, RightArrow, Other };
+
+class KeyMap {
+public:
+    // The platform's native scan code of a key event: X11 key codes (evdev + 8) on Linux,
+    // virtual key codes on macOS.
+    static PhysicalKey fromNativeScanCode(uint32_t scanCode);
+};
+
+} // namespace lumenarc

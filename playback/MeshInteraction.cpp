@@ -1,0 +1,115 @@
+#include "playback/MeshInteraction.h"
+
+#include "render/Movie.h"
+#include "render/MyOpenGLView.h"
+#include "ui/MenuItem.h"
+
+namespace lumenarc {
+
+MeshInteraction::DragStep MeshInteraction::dragStep(int32_t projectionType, float dx, float dy) {
+    DragStep step;
+    step.kind = ProjectionType::dragFor(projectionType);
+    switch (step.kind) {
+    case DragKind::PanUV:
+        step.du = dx / -1000.0f;
+        step.dv = dy / -1000.0f;
+        break;
+    case DragKind::PanU:
+        step.du = dx / -1000.0f;
+        break;
+    case DragKind::Rotate:
+        step.angle = dx / 100.0f;
+        break;
+    case DragKind::None:
+        break;
+    }
+    return step;
+}
+
+std::optional<MeshInteraction::ContentSize>
+MeshInteraction::windowContentSize(int tag, float movieWidth, float movieHeight) {
+    // The control bar below the view is 24 points high; it is added after doubling.
+    if (tag == 1) {
+        return ContentSize{movieWidth, movieHeight + 24.0f};
+    }
+    if (tag == 2) {
+        return ContentSize{2.0f * movieWidth, 2.0f * movieHeight + 24.0f};
+    }
+    return std::nullopt;
+}
+
+void MeshInteraction::mouseDown(Point location) {
+    m_view.m_mouseDownPoint = {location.x, location.y};
+}
+
+void MeshInteraction::mouseUp(Point) {}
+
+void MeshInteraction::mouseDragged(Point location) {
+    const float dx = location.x - m_view.m_mouseDownPoint.x;
+    const float dy = location.y - m_view.m_mouseDownPoint.y;
+    const auto mesh = m_view.distortionMatrix();
+    const DragStep step = dragStep(mesh ? mesh->projectionType() : 0, dx, dy);
+    if (mesh && (step.kind == DragKind::PanUV || step.kind == DragKind::PanU)) {
+        mesh->offsetX(step.du, step.dv);
+    } else if (mesh && step.kind == DragKind::Rotate) {
+        mesh->rotate(step.angle);
+    }
+    m_view.m_mouseDownPoint = {location.x, location.y};
+    // A playing movie shows the change with its next frame; a still one needs a redraw.
+    const auto movie = m_view.currentMovie();
+    if (!movie || movie->rate() == 0.0f) {
+        m_view.setNeedsDisplay();
+    }
+}
+
+void MeshInteraction::toggleDistortionMatrix(MenuItem& sender) {
+    const bool shown = !m_view.m_showDistortionMatrix;
+    m_view.m_showDistortionMatrix = shown;
+    sender.setTitle(gridTitle(shown));
+}
+
+void MeshInteraction::toggleMeshLines(MenuItem& sender) {
+    const bool shown = !m_view.m_showGridLines;
+    m_view.m_showGridLines = shown;
+    sender.setTitle(linesTitle(shown));
+}
+
+void MeshInteraction::setWindowSize(const MenuItem& sender) {
+    const auto size = windowContentSize(sender.tag(), m_view.movieSize.width, m_view.movieSize.height);
+    if (!size) {
+        return;
+    }
+    m_view.host().setWindowContentSize(size->width, size->height);
+    m_view.host().centerWindow();
+}
+
+void MeshInteraction::overrideProjectionType(const MenuItem& sender) {
+    if (const auto mesh = m_view.distortionMatrix()) {
+        mesh->setProjectionType(sender.tag());
+    }
+    updateProjectionMenuItems();
+}
+
+void MeshInteraction::resetInteraction() {
+    if (const auto mesh = m_view.distortionMatrix()) {
+        mesh->resetInteraction();
+    }
+}
+
+void MeshInteraction::updateProjectionMenuItems() {
+    for (MenuItem* item : m_projectionItems) {
+        if (item != nullptr) {
+            item->setState(0);
+        }
+    }
+    const auto mesh = m_view.distortionMatrix();
+    const int32_t type = mesh ? mesh->projectionType() : 0;
+    const auto table = ProjectionType::all();
+    for (size_t k = 0; k < table.size() && k < m_projectionItems.size(); ++k) {
+        if (table[k].code == type && m_projectionItems[k] != nullptr) {
+            m_projectionItems[k]->setState(1);
+        }
+    }
+}
+
+} // namespace lumenarc

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "mesh/ProjectionType.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace lumenarc {
+
+class MenuItem;
+class MyOpenGLView;
+
+// The view's interaction with its mesh and window: drags that pan or turn the picture, the
+// calibration grid and mesh line toggles, the projection menu and its override, the drag reset
+// and the window sizes. Main thread only; the drawing reads what changes here at its next frame.
+class MeshInteraction {
+public:
+    // A point in window coordinates: x to the right, y upward.
+    struct Point {
+        float x = 0;
+        float y = 0;
+    };
+    // What one drag step does to the mesh.
+    struct DragStep {
+        DragKind kind = DragKind::None;
+        float du = 0;      // offsetX arguments (pans)
+        float dv = 0;
+        float angle = 0;   // rotate argument (turns)
+    };
+    struct ContentSize {
+        float width = 0;
+        float height = 0;
+    };
+
+    explicit MeshInteraction(MyOpenGLView& view) : m_view(view) {}
+
+    // The ten projection items, in the order of the projection table.
+    void setProjectionMenuItems(const std::array<MenuItem*, 10>& items) { m_projectionItems = items; }
+
+    bool acceptsFirstResponder() const { return true; }
+    void mouseDown(Point location);
+    void mouseUp(Point location);
+    void mouseDragged(Point location);
+    void toggleDistortionMatrix(MenuItem& sender);
+    void toggleMeshLines(MenuItem& sender);
+    void setWindowSize(const MenuItem& sender);
+    void overrideProjectionType(const MenuItem& sender);
+    void resetInteraction();
+    void updateProjectionMenuItems();
+
+    // Pure decisions.
+    static DragStep dragStep(int32_t projectionType, float dx, float dy);
+    static std::optional<ContentSize> windowContentSize(int tag, float movieWidth, float movieHeight);
+    // The title a toggle's item takes: the command that would undo the new state.
+    static const char* gridTitle(bool nowShown) {
+        return nowShown ? "Hide Distortion Matrix" : "Show Distortion Matrix";
+    }
+    static const char* linesTitle(bool nowShown) {
+        return nowShown ? "Hide Grid Lines" : "Show Grid Lines";
+    }
+
+private:
+    MyOpenGLView& m_view;
+    std::array<MenuItem*, 10> m_projectionItems{};
+};
+
+} // namespace lumenarc

@@ -1,0 +1,30 @@
+#include "render/DisplayLink.h"
+
+namespace lumenarc {
+
+void DisplayLink::setOutputCallback(OutputCallback callback, void* context) {
+    m_thread.setTickCallback([this, callback, context](RenderThread::Clock::time_point output) {
+        const TimeStamp now = RenderThread::Clock::now();
+        uint64_t flagsOut = 0;
+        callback(this, &now, &output, 0, &flagsOut, context);
+    });
+}
+
+void DisplayLink::start() {
+    std::lock_guard lock(m_mutex);
+    m_running = true;
+    m_thread.setTicking(true);
+}
+
+void DisplayLink::stop() {
+    std::lock_guard lock(m_mutex);
+    m_running = false;
+    m_thread.setTicking(false); // waits for a callback in progress
+}
+
+bool DisplayLink::isRunning() const {
+    std::lock_guard lock(m_mutex);
+    return m_running;
+}
+
+} // namespace lumenarc

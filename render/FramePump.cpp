@@ -1,0 +1,62 @@
+#include "render/FramePump.h"
+
+#include "prefs/PrefsManager.h"
+#include "render/MainThread.h"
+#include "render/Movie.h"
+#include "render/MyOpenGLView.h"
+#include "render/TextureContext.h"
+#include "ui/Slider.h"
+
+namespace lumenarc {
+
+int32_t FramePump::MyRenderCallback(DisplayLink*, const DisplayLink::TimeStamp*,
+                                    const DisplayLink::TimeStamp* outputTime, uint64_t,
+                                    uint64_t* flagsOut, void* displayLinkContext) {
+    auto* pump = static_cast<FramePump*>(displayLinkContext);
+    return pump->getFrameForTime(*outputTime, flagsOut);
+}
+
+int32_t FramePump::getFrameForTime(const DisplayLink::TimeStamp& outputTime, uint64_t*) {
+    TextureContext* context = m_view.textureContextOnRenderThread();
+    if (context == nullptr || !context->isNewImageAvailable(outputTime)) {
+        return 0;
+    }
+    // The old frame goes before the copy, so a failed copy leaves no frame. The swap takes the
+    // view's lock: a frame is never released while a drawing uses it.
+    m_view.setCurrentFrame(nullptr);
+    FrameTextureRef frame = context->copyImageForTime(outputTime);
+    m_view.setCurrentFrame(frame);
+    if (frame) {
+        drawRect();
+    }
+    return 0;
+}
+
+float FramePump::sliderPosition(const MovieTime& current, const MovieTime& duration) {
+    const float total = static_cast<float>(duration.value);
+    if (total == 0.0f) {
+        return 0.0f;
+    }
+    return static_cast<float>(current.value) / total;
+}
+
+void FramePump::drawRect() {
+    const auto movie = m_view.currentMovie();
+    if (movie) {
+        const float position = sliderPosition(movie->currentTime(), movie->duration());
+        if (Slider* slider = m_view.positionSlider()) {
+            MainThread::post([slider, position] { slider->setFloatValue(position); });
+        }
+    }
+    m_view.drawPicture();
+    const PrefsManager* prefs = m_view.prefsManager();
+    const bool done = movie && movie->isDone();
+    if (shouldTerminate(done, m_view.m_looping, prefs != nullptr && prefs->quitWhenMovieFinishes()) &&
+        !m_terminating.exchange(true)) {
+        // The orderly end (save, then clean up) stops this thread's display link, which must
+        // not happen from inside its own callback.
+        MainThread::post([&view = m_view] { view.terminate(); });
+    }
+}
+
+} // namespace lumenarc

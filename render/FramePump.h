@@ -1,0 +1,39 @@
+#pragma once
+
+#include "render/DisplayLink.h"
+#include "render/MovieTime.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace lumenarc {
+
+class MyOpenGLView;
+
+// Moves decoded frames to the screen, once per display refresh: the display link's callback
+// asks the texture context for a due frame, swaps it in and draws. Everything here runs on the
+// render thread; widget updates and the application's end are handed to the main thread.
+class FramePump {
+public:
+    explicit FramePump(MyOpenGLView& view) : m_view(view) {}
+
+    static int32_t MyRenderCallback(DisplayLink* displayLink, const DisplayLink::TimeStamp* now,
+                                    const DisplayLink::TimeStamp* outputTime, uint64_t flagsIn,
+                                    uint64_t* flagsOut, void* displayLinkContext);
+    int32_t getFrameForTime(const DisplayLink::TimeStamp& outputTime, uint64_t* flagsOut);
+    // One whole picture: position slider, the frame through the mesh, the end-of-movie test.
+    void drawRect();
+
+    // Play position as a slider value: current / duration in single precision; 0 when the
+    // duration is 0, where the ratio has no meaning.
+    static float sliderPosition(const MovieTime& current, const MovieTime& duration);
+    static bool shouldTerminate(bool movieDone, bool looping, bool quitWhenMovieFinishes) {
+        return movieDone && !looping && quitWhenMovieFinishes;
+    }
+
+private:
+    MyOpenGLView& m_view;
+    std::atomic<bool> m_terminating{false};
+};
+
+} // namespace lumenarc

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <functional>
+
+namespace lumenarc {
+
+// Hands work to the main (toolkit) thread: widgets and the application may only be touched
+// there. The application installs the toolkit's queue; tests may install their own.
+class MainThread {
+public:
+    using Task = std::function<void()>;
+    using Poster = std::function<void(Task)>;
+
+    static void setPoster(Poster poster);
+    // Queues the task for the main thread; runs it at once when no poster is installed.
+    static void post(Task task);
+};
+
+} // namespace lumenarc

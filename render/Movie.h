@@ -1,0 +1,44 @@
+#pragma once
+
+#include "render/MovieTime.h"
+
+#include <string>
+
+namespace lumenarc {
+
+// An open movie, as playback control and the frame pump see it. All operations are for the main
+// thread, except currentTime, duration and isDone, which the drawing thread reads too.
+class Movie {
+public:
+    struct Size {
+        float width = 0;
+        float height = 0;
+    };
+
+    virtual ~Movie() = default;
+
+    virtual Size naturalSize() const = 0;
+    virtual std::string displayName() const = 0;
+    // While set, the movie starts again at its end.
+    virtual void setLoops(bool loops) = 0;
+
+    // The rate as last given, or exactly 0 while stopped (paused, or at the end of a movie that
+    // does not loop). 0 stops, a negative rate plays backward.
+    virtual float rate() const = 0;
+    virtual void setRate(float rate) = 0;
+    // Plays at the preferred rate, 1.0.
+    virtual void play() = 0;
+    virtual void stepForward() = 0;
+    virtual void stepBackward() = 0;
+
+    virtual MovieTime currentTime() const = 0;
+    virtual MovieTime duration() const = 0;
+    virtual void setCurrentTime(const MovieTime& time) = 0;
+
+    // 1.0 is full volume.
+    virtual void setVolume(float volume) = 0;
+    // True once playback reached the end and the movie does not loop.
+    virtual bool isDone() const = 0;
+};
+
+} // namespace lumenarc

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+
+namespace lumenarc {
+
+// A movie time: a count of units, the units per second, and flags.
+struct MovieTime {
+    int64_t value = 0;
+    int32_t scale = 1;
+    int32_t flags = 0;
+    bool operator==(const MovieTime&) const = default;
+};
+
+} // namespace lumenarc

@@ -1,4 +1,0 @@
-lumenarc_add_test(test_glyph_bitmap SOURCES GlyphBitmapTest.cpp LIBS lumenarc_render)
-lumenarc_add_test(test_font_gl_lists SOURCES FontGLListsTest.cpp LIBS lumenarc_render)
-lumenarc_add_test(test_text_overlay SOURCES TextOverlayTest.cpp LIBS lumenarc_render)
-lumenarc_add_test(test_text_no_gui SOURCES TextNoGuiTest.cpp LIBS lumenarc_render)
