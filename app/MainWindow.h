@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/QtButton.h"
 #include "app/QtSlider.h"
 
 #include <QMainWindow>
@@ -24,12 +25,19 @@ public:
     VideoWindow& videoWindow() { return *m_videoWindow; }
     Slider& volumeSlider() { return m_volume; }
     Slider& positionSlider() { return m_position; }
+    Button& playButton() { return m_play; }
+    Ui::MainWindow& ui() { return *m_ui; }
+    void focusVideo();
+    // Hands the view's widget over to another window (full screen); the main window keeps the rest.
+    QWidget* takeVideo();
 
 private:
     std::unique_ptr<Ui::MainWindow> m_ui;
     VideoWindow* m_videoWindow; // owned by its container widget
+    QWidget* m_videoContainer;
     QtSlider m_volume;
     QtSlider m_position;
+    QtButton m_play;
 };
 
 } // namespace lumenarc

@@ -1,20 +1,80 @@
 #include "app/MyController.h"
 
+#include "app/AboutBox.h"
+#include "app/FullScreenGeometry.h"
 #include "app/MainWindow.h"
+#include "app/NSFullScreenWindow.h"
+#include "app/PrefsDialog.h"
+#include "playback/MpvMovie.h"
+#include "playback/PlaybackControl.h"
 #include "prefs/PrefsManager.h"
 #include "prefs/PrefsStore.h"
+#include "render/Movie.h"
 #include "render/MyOpenGLView.h"
 
-namespace lumenarc {
+#include <QApplication>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
 
-MyController::MyController(MainWindow& window, MyOpenGLView& view)
-    : m_mainWindow(window), myGLView(view) {}
+namespace lumenarc {
+namespace {
+
+QString movieFilter() {
+    QStringList patterns;
+    for (const auto& type : MpvMovie::movieUnfilteredFileTypes()) {
+        patterns << QStringLiteral("*.") + QString::fromStdString(type);
+    }
+    return QStringLiteral("Movies (%1)").arg(patterns.join(' '));
+}
+
+// A window-modal open sheet on `parent`; `done` runs with the result code and the chosen files.
+void beginOpenSheet(QWidget* parent, const QString& title, const QString& filter,
+                    std::function<void(int, const QStringList&)> done) {
+    auto* sheet = new QFileDialog(parent, title, QString(), filter);
+    sheet->setFileMode(QFileDialog::ExistingFile);
+    sheet->setAcceptMode(QFileDialog::AcceptOpen);
+    sheet->setOption(QFileDialog::DontUseNativeDialog);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(sheet, &QFileDialog::finished, sheet, [sheet, done = std::move(done)](int code) {
+        done(code, sheet->selectedFiles());
+    });
+    sheet->open();
+}
+
+} // namespace
+
+MyController::MyController(MainWindow& window, MyOpenGLView& view, PlaybackControl& playback,
+                           PrefsDialog& prefsWindow, AboutBox& aboutBox)
+    : myGLView(view), m_mainWindow(window), m_aboutBox(aboutBox), m_prefsWindow(prefsWindow),
+      m_playback(playback) {}
 
 MyController::~MyController() = default;
 
 void MyController::awakeFromNib() {
     loadPrefs();
-    myGLView.setPrefsManager(m_prefsManager.get());
+    fullScreen = false;
+    m_prefsWindow.setPrefsManager(m_prefsManager.get());
+    m_playback.setPrefsManager(m_prefsManager.get());
+}
+
+void MyController::applicationDidFinishLaunching() {
+    if (!myGLView.currentMovie()) {
+        open();
+    }
+    if (m_prefsManager->hideMouse()) {
+        hideMouse = true;
+    }
+    // The open sheet above does not wait: a start without a movie stays windowed.
+    if (m_prefsManager->startupInFullScreen() && myGLView.currentMovie()) {
+        goFullScreen();
+    }
+}
+
+bool MyController::openFile(const std::string& path) {
+    m_playback.openMovie(path);
+    return true;
 }
 
 void MyController::applicationWillTerminate() {
@@ -24,6 +84,108 @@ void MyController::applicationWillTerminate() {
     m_terminated = true;
     savePrefs();
     myGLView.cleanUp();
+}
+
+void MyController::applicationDidResignActive() {
+    const auto movie = myGLView.currentMovie();
+    if (movie && movie->rate() > 0.0f) {
+        m_playback.togglePaused();
+    }
+}
+
+QWidget* MyController::viewWindow() const {
+    return fullScreen && mainWindow ? static_cast<QWidget*>(mainWindow.get()) : &m_mainWindow;
+}
+
+QWidget* MyController::fullScreenWindow() const { return mainWindow.get(); }
+
+void MyController::open() {
+    if (DisplayLink* link = myGLView.displayLink(); link != nullptr && link->isRunning()) {
+        link->stop(); // no frame is drawn while the sheet is up
+    }
+    beginOpenSheet(viewWindow(), QStringLiteral("Open Movie"), movieFilter(),
+                   [this](int code, const QStringList& files) { openPanelDidEnd(code, files); });
+}
+
+void MyController::openPanelDidEnd(int returnCode, const QStringList& files) {
+    if (returnCode != 0 && !files.isEmpty()) {
+        m_playback.openMovie(files.first().toStdString());
+    }
+    if (DisplayLink* link = myGLView.displayLink()) {
+        link->start(); // in every case, chosen or not, running before or not
+    }
+}
+
+void MyController::openDistortionMatrix() {
+    beginOpenSheet(viewWindow(), QStringLiteral("Open Distortion Matrix"),
+                   QStringLiteral("Distortion matrices (*.data)"),
+                   [this](int code, const QStringList& files) {
+                       openDistortionMatrixPanelDidEnd(code, files);
+                   });
+}
+
+void MyController::openDistortionMatrixPanelDidEnd(int returnCode, const QStringList& files) {
+    if (returnCode != 0 && !files.isEmpty()) {
+        myGLView.loadDistortionMatrix(files.first().toStdString());
+    }
+}
+
+void MyController::showAboutBox() {
+    m_aboutBox.setParent(&m_mainWindow, m_aboutBox.windowFlags());
+    m_aboutBox.exec();
+    m_aboutBox.hide();
+}
+
+void MyController::showPrefsWindow() { m_prefsWindow.runModal(); }
+
+void MyController::acceptSheet() {
+    if (auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+        sheet->done(1);
+    }
+}
+
+void MyController::goFullScreen() {
+    if (fullScreen) {
+        return;
+    }
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const auto rect = FullScreenGeometry::contentRect(
+        {static_cast<float>(screen.x()), static_cast<float>(screen.y()),
+         static_cast<float>(screen.width()), static_cast<float>(screen.height())},
+        m_prefsManager->hscreens(), m_prefsManager->vscreens());
+    mainWindow = std::make_unique<NSFullScreenWindow>();
+    mainWindow->setGeometry(static_cast<int>(rect.x), static_cast<int>(rect.y),
+                            static_cast<int>(rect.width), static_cast<int>(rect.height));
+    mainWindow->takeView(m_mainWindow.takeVideo());
+    mainWindow->show();
+    mainWindow->raise();
+    mainWindow->activateWindow();
+    m_mainWindow.focusVideo();
+    fullScreen = true;
+    if (m_fullScreenHook) {
+        m_fullScreenHook(mainWindow.get());
+    }
+    if (hideMouse) {
+        startMouseHideTimer();
+    }
+}
+
+void MyController::startMouseHideTimer() {
+    if (mouseHideTimer) {
+        return;
+    }
+    mouseHideTimer = new QTimer(this);
+    mouseHideTimer->setSingleShot(true);
+    connect(mouseHideTimer, &QTimer::timeout, this, &MyController::doHideMouse);
+    mouseHideTimer->start(2000);
+}
+
+void MyController::doHideMouse() {
+    if (mouseHideTimer) {
+        mouseHideTimer->deleteLater();
+    }
+    mouseHideTimer = nullptr;
+    QGuiApplication::setOverrideCursor(Qt::BlankCursor); // for the rest of the run
 }
 
 void MyController::loadPrefs() { m_prefsManager = PrefsStore::loadPrefs(PrefsStore::getPrefsPath()); }

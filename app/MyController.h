@@ -1,33 +1,78 @@
 #pragma once
 
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <functional>
 #include <memory>
+#include <string>
+
+class QTimer;
+class QWidget;
 
 namespace lumenarc {
 
+class AboutBox;
 class MainWindow;
 class MyOpenGLView;
+class NSFullScreenWindow;
+class PlaybackControl;
+class PrefsDialog;
 class PrefsManager;
 
-// The application's delegate: owns the preferences for the whole run and hands them to the
-// video view before the view wakes.
-class MyController {
+// The application's delegate: owns the preferences for the whole run, hands them over before
+// the view wakes, offers the open sheets, shows the about and preferences sheets, answers
+// open-file requests, pauses when the application loses focus, goes full screen, and ends the
+// run in order (preferences saved, then the view cleaned up). Main thread only.
+class MyController : public QObject {
+    Q_OBJECT
 public:
-    MyController(MainWindow& window, MyOpenGLView& view);
-    ~MyController();
+    MyController(MainWindow& window, MyOpenGLView& view, PlaybackControl& playback,
+                 PrefsDialog& prefsWindow, AboutBox& aboutBox);
+    ~MyController() override;
 
-    // Loads the preferences and hands them over; runs before the view's own wake-up.
+    // Called with the full-screen window once it exists (keys must reach the view there too).
+    void setFullScreenHook(std::function<void(QWidget*)> hook) { m_fullScreenHook = std::move(hook); }
+
     void awakeFromNib();
-    // Saves the preferences, then has the view clean up.
+    void applicationDidFinishLaunching();
+    bool openFile(const std::string& path);
+    bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
     void applicationWillTerminate();
+    void applicationDidResignActive();
+
+    void open();
+    void openPanelDidEnd(int returnCode, const QStringList& files);
+    void openDistortionMatrix();
+    void openDistortionMatrixPanelDidEnd(int returnCode, const QStringList& files);
+    void showAboutBox();
+    void showPrefsWindow();
+    void acceptSheet();
+    void goFullScreen();
+    void startMouseHideTimer();
+    void doHideMouse();
 
     void loadPrefs();
     void savePrefs();
     PrefsManager& prefs() { return *m_prefsManager; }
+    bool isFullScreen() const { return fullScreen; }
+    QWidget* fullScreenWindow() const;
 
 private:
-    MainWindow& m_mainWindow;
+    // The window that holds the video view now: the main window or the full-screen window.
+    QWidget* viewWindow() const;
+
     MyOpenGLView& myGLView;
+    MainWindow& m_mainWindow;
+    AboutBox& m_aboutBox;
+    PrefsDialog& m_prefsWindow;
+    PlaybackControl& m_playback;
+    std::unique_ptr<NSFullScreenWindow> mainWindow;
+    bool fullScreen = false;
+    bool hideMouse = false;
+    QPointer<QTimer> mouseHideTimer;
     std::unique_ptr<PrefsManager> m_prefsManager;
+    std::function<void(QWidget*)> m_fullScreenHook;
     bool m_terminated = false;
 };
 

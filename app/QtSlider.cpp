@@ -11,7 +11,11 @@ float QtSlider::floatValue() const {
 }
 
 void QtSlider::setFloatValue(float value) {
-    // Setting a value from code is not a user action: the slider sends nothing.
+    // Setting a value from code is not a user action: the slider sends nothing. While the user
+    // holds the knob, the hand wins over the movie's position.
+    if (m_slider->isSliderDown()) {
+        return;
+    }
     const QSignalBlocker quiet(m_slider);
     const float steps = std::isfinite(value) ? std::round(value * static_cast<float>(m_steps)) : 0.0f;
     m_slider->setValue(static_cast<int>(std::clamp(steps, -2e9f, 2e9f)));

@@ -2,13 +2,18 @@
 
 #include "render/QtGlyphSource.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QOpenGLContext>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSurfaceFormat>
 #include <QWidget>
+#include <algorithm>
 
 namespace lumenarc {
 namespace {
@@ -79,14 +84,31 @@ void VideoWindow::releaseContext() {
     }
 }
 
+QWidget* VideoWindow::holder() const {
+    return m_container != nullptr ? m_container->window() : m_topLevel;
+}
+
 void VideoWindow::centerWindow() {
-    const QScreen* screen = m_topLevel->screen();
+    QWidget* window = holder();
+    const QScreen* screen = window->screen();
     if (screen == nullptr) {
         return;
     }
-    QRect frame = m_topLevel->frameGeometry();
+    QRect frame = window->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
-    m_topLevel->move(frame.topLeft());
+    window->move(frame.topLeft());
+}
+
+void VideoWindow::setWindowContentSize(float width, float height) {
+    // The content is what the main window holds below its menu bar: the view and its control
+    // bar. A window without a menu bar (full screen) is all content.
+    QWidget* window = holder();
+    auto* main = qobject_cast<QMainWindow*>(window);
+    const QWidget* content = main != nullptr ? main->centralWidget() : window;
+    const QSize extra = window->size() - content->size();
+    const int w = static_cast<int>(std::clamp(width, 1.0f, 16384.0f));
+    const int h = static_cast<int>(std::clamp(height, 1.0f, 16384.0f));
+    window->resize(w + extra.width(), h + extra.height());
 }
 
 void VideoWindow::runAlert(const std::string& title, const std::string& message) {
@@ -102,19 +124,55 @@ void VideoWindow::exposeEvent(QExposeEvent*) {
         return;
     }
     storeSize();
-    if (!m_started) {
-        m_started = true;
-        m_view->startRendering();
-    } else {
-        m_view->setNeedsDisplay();
-    }
+    m_view->setNeedsDisplay();
 }
 
 void VideoWindow::resizeEvent(QResizeEvent*) {
     storeSize();
-    if (m_started && m_view != nullptr) {
+    if (m_view != nullptr) {
         m_view->surfaceChanged();
     }
+}
+
+void VideoWindow::sendMouse(MouseAction action, QMouseEvent* event) {
+    if (m_mouseHandler) {
+        const QPointF p = event->position();
+        // Only differences of points are used, so flipping within this window is enough.
+        m_mouseHandler(action, static_cast<float>(p.x()), static_cast<float>(height() - p.y()));
+    }
+}
+
+void VideoWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        sendMouse(MouseAction::Down, event);
+    }
+}
+
+void VideoWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (event->buttons() & Qt::LeftButton) {
+        sendMouse(MouseAction::Dragged, event);
+    }
+}
+
+void VideoWindow::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        sendMouse(MouseAction::Up, event);
+    }
+}
+
+void VideoWindow::setWindowTitle(const std::string& title) {
+    m_topLevel->setWindowTitle(QString::fromStdString(title));
+}
+
+void VideoWindow::terminate() {
+    // Queued, so that the caller's own work finishes before the orderly end begins.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                              Qt::QueuedConnection);
+}
+
+void* VideoWindow::getProcAddress(void*, const char* name) {
+    QOpenGLContext* context = QOpenGLContext::currentContext();
+    return context != nullptr ? reinterpret_cast<void*>(context->getProcAddress(name)) : nullptr;
 }
 
 } // namespace lumenarc

@@ -4,6 +4,7 @@
 
 #include <QWindow>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class QOpenGLContext;
@@ -19,6 +20,15 @@ public:
     ~VideoWindow() override;
 
     void setView(MyOpenGLView* view) { m_view = view; }
+    // Mouse presses, drags and releases, in window coordinates with y upward.
+    enum class MouseAction { Down, Dragged, Up };
+    void setMouseHandler(std::function<void(MouseAction, float x, float y)> handler) {
+        m_mouseHandler = std::move(handler);
+    }
+    // The widget that embeds this window; its top-level is the window that holds the view.
+    void setContainer(QWidget* container) { m_container = container; }
+    // Render thread: GL entry points of the view's context, for the movie decoder's renderer.
+    static void* getProcAddress(void* context, const char* name);
 
     float boundsWidth() const override { return m_width.load(); }
     float boundsHeight() const override { return m_height.load(); }
@@ -29,19 +39,29 @@ public:
     void presentDrawable() override;
     void releaseContext() override;
     void centerWindow() override;
+    void setWindowContentSize(float width, float height) override;
+    void setWindowTitle(const std::string& title) override;
     void runAlert(const std::string& title, const std::string& message) override;
+    void terminate() override;
     std::unique_ptr<GlyphSource> makeGlyphSource() override;
 
 protected:
     void exposeEvent(QExposeEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void storeSize();
 
+    QWidget* holder() const;
+    void sendMouse(MouseAction action, QMouseEvent* event);
+
     QWidget* m_topLevel;
+    QWidget* m_container = nullptr;
+    std::function<void(MouseAction, float, float)> m_mouseHandler;
     MyOpenGLView* m_view = nullptr;
-    bool m_started = false;
     std::atomic<float> m_width{1};
     std::atomic<float> m_height{1};
     std::atomic<int> m_pixelWidth{1};

@@ -3,6 +3,7 @@
 
 #include "resources/ImageResources.h"
 #include "resources/MeshWriter.h"
+#include "resources/SampleMeshes.h"
 
 #include <clocale>
 #include <cstdio>
@@ -36,7 +37,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
-    if (!makeRect(folder) || !makeImages(folder)) {
+    if (!makeRect(folder) || !makeImages(folder) ||
+        !lumenarc::resources::SampleMeshes::write(folder + "/meshes")) {
         std::fprintf(stderr, "lumenarc-make-resources: cannot write into %s\n", folder.c_str());
         return 1;
     }

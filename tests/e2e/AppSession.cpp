@@ -26,8 +26,8 @@ void AppSession::start(const std::vector<std::string>& args, const std::string& 
     m_process = std::make_unique<BackgroundProcess>(argv, environment());
 }
 
-std::string AppSession::waitForMainWindow(std::chrono::milliseconds timeout) {
-    return m_xvfb.waitForWindow("^Lumenarc", timeout);
+std::string AppSession::waitForMainWindow(const std::string& title, std::chrono::milliseconds timeout) {
+    return m_xvfb.waitForWindow("^" + title + "$", timeout);
 }
 
 AppSession::Rect AppSession::geometry(const std::string& window) {

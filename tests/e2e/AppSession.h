@@ -24,8 +24,10 @@ public:
     // Starts `program` (default: the built player) with the arguments.
     void start(const std::vector<std::string>& args = {}, const std::string& program = "");
     BackgroundProcess& process() { return *m_process; }
-    // The player's main window id, once it shows ("" on a timeout).
-    std::string waitForMainWindow(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // The player's main window id, once it shows ("" on a timeout). Its title is "Lumenarc",
+    // or the movie's name once one plays.
+    std::string waitForMainWindow(const std::string& title = "Lumenarc",
+                                  std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // Geometry of a window: x, y, width, height on the screen.
     struct Rect {
         int x = 0, y = 0, width = 0, height = 0;

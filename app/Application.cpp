@@ -1,0 +1,137 @@
+#include "app/Application.h"
+
+#include "app/VideoWindow.h"
+#include "playback/KeyMap.h"
+#include "playback/MpvPlayback.h"
+#include "render/MainThread.h"
+#include "ui_MainWindow.h"
+
+#include <QDir>
+#include <QPushButton>
+#include <QSlider>
+
+namespace lumenarc {
+namespace {
+
+// <folder of the executable>/../share/lumenarc, the shape of both the build and the installed tree.
+std::string resourcePath() {
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/lumenarc").toStdString();
+}
+
+int tagOf(const QAction* action) { return action->property("tag").toInt(); }
+
+} // namespace
+
+Application::Application(QApplication& application)
+    : m_application(application), m_view(m_window.videoWindow(), resourcePath()),
+      m_playback(m_view, MpvPlayback::movieOpener(m_view, {})), m_interaction(m_view),
+      m_aboutBox(&m_window), m_prefsDialog(&m_window),
+      m_controller(m_window, m_view, m_playback, m_prefsDialog, m_aboutBox),
+      m_keys([this](uint32_t scanCode) { m_playback.keyDown(KeyMap::fromNativeScanCode(scanCode)); }) {
+    MainThread::setPoster([](MainThread::Task task) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
+    });
+    VideoWindow& surface = m_window.videoWindow();
+    surface.setView(&m_view);
+    m_view.setTextureContextFactory(MpvPlayback::textureContexts(m_view, &VideoWindow::getProcAddress, nullptr));
+    m_view.setProjectionMenuHook([this] { m_interaction.updateProjectionMenuItems(); });
+    connectMenus();
+    connectControls();
+    m_view.setControls(&m_window.playButton(), &m_window.positionSlider(), &m_window.volumeSlider(),
+                       m_loopingItem.get());
+    m_keys.addWindow(&m_window);
+    m_keys.setVideoWindow(&surface);
+    m_application.installEventFilter(&m_keys);
+    m_controller.setFullScreenHook([this](QWidget* window) { m_keys.addWindow(window); });
+}
+
+Application::~Application() {
+    m_application.removeEventFilter(&m_keys);
+    MainThread::setPoster(nullptr);
+}
+
+void Application::connectMenuItem(QAction* action, std::function<void()> command) {
+    QObject::connect(action, &QAction::triggered, [command = std::move(command)] { command(); });
+}
+
+void Application::connectMenus() {
+    auto& ui = m_window.ui();
+    m_loopingItem = std::make_unique<QtMenuItem>(ui.actionLooping);
+    m_gridItem = std::make_unique<QtMenuItem>(ui.actionShowDistortionMatrix);
+    m_linesItem = std::make_unique<QtMenuItem>(ui.actionShowGridLines);
+    connectMenuItem(ui.actionOpenMovie, [this] { m_controller.open(); });
+    connectMenuItem(ui.actionOpenDistortionMatrix, [this] { m_controller.openDistortionMatrix(); });
+    connectMenuItem(ui.actionPreferences, [this] { m_controller.showPrefsWindow(); });
+    connectMenuItem(ui.actionAbout, [this] { m_controller.showAboutBox(); });
+    connectMenuItem(ui.actionQuit, [] { QCoreApplication::quit(); });
+    connectMenuItem(ui.actionFullScreen, [this] { m_controller.goFullScreen(); });
+    // A checkable item ticks itself when triggered; the command decides from the state it had.
+    connectMenuItem(ui.actionLooping, [this, &ui] {
+        ui.actionLooping->setChecked(!ui.actionLooping->isChecked());
+        m_playback.setLooping(*m_loopingItem);
+    });
+    connectMenuItem(ui.actionShowDistortionMatrix, [this] { m_interaction.toggleDistortionMatrix(*m_gridItem); });
+    connectMenuItem(ui.actionShowGridLines, [this] { m_interaction.toggleMeshLines(*m_linesItem); });
+    connectMenuItem(ui.actionResetInteraction, [this] { m_interaction.resetInteraction(); });
+    const std::array<QAction*, 2> sizes{ui.actionActualSize, ui.actionDoubleSize};
+    for (size_t k = 0; k < sizes.size(); ++k) {
+        m_sizeItems[k] = std::make_unique<QtMenuItem>(sizes[k], tagOf(sizes[k]));
+        connectMenuItem(sizes[k], [this, item = m_sizeItems[k].get()] { m_interaction.setWindowSize(*item); });
+    }
+    const std::array<QAction*, 10> projections{
+        ui.actionPlanar,       ui.actionFisheye,         ui.actionCylindrical,     ui.actionSpherical,
+        ui.actionCubic,        ui.actionStereoscopic,    ui.actionStereoFisheye,   ui.actionStereoCylindrical,
+        ui.actionStereoSpherical, ui.actionStereoCubic};
+    std::array<MenuItem*, 10> items{};
+    for (size_t k = 0; k < projections.size(); ++k) {
+        m_projectionItems[k] = std::make_unique<QtMenuItem>(projections[k], tagOf(projections[k]));
+        items[k] = m_projectionItems[k].get();
+        connectMenuItem(projections[k], [this, item = items[k]] { m_interaction.overrideProjectionType(*item); });
+    }
+    m_interaction.setProjectionMenuItems(items);
+}
+
+void Application::connectControls() {
+    auto& ui = m_window.ui();
+    QObject::connect(ui.playButton, &QPushButton::clicked, [this] { m_playback.togglePaused(); });
+    // Only the user's own moves seek: positions set from the frame pump send nothing.
+    QObject::connect(ui.positionSlider, &QSlider::valueChanged, [this] { m_playback.setPosition(); });
+    QObject::connect(ui.volumeSlider, &QSlider::valueChanged,
+                     [this] { m_playback.setVolume(m_window.volumeSlider()); });
+    QObject::connect(m_aboutBox.okButton(), &QPushButton::clicked, [this] { m_controller.acceptSheet(); });
+    m_window.videoWindow().setMouseHandler([this](VideoWindow::MouseAction action, float x, float y) {
+        const MeshInteraction::Point point{x, y};
+        if (action == VideoWindow::MouseAction::Down) {
+            m_interaction.mouseDown(point);
+        } else if (action == VideoWindow::MouseAction::Dragged) {
+            m_interaction.mouseDragged(point);
+        } else {
+            m_interaction.mouseUp(point);
+        }
+    });
+    QObject::connect(&m_application, &QGuiApplication::applicationStateChanged,
+                     [this](Qt::ApplicationState state) {
+                         if (state != Qt::ApplicationActive) {
+                             m_controller.applicationDidResignActive();
+                         }
+                     });
+    QObject::connect(&m_application, &QCoreApplication::aboutToQuit,
+                     [this] { m_controller.applicationWillTerminate(); });
+}
+
+int Application::run(const QStringList& files) {
+    // The controller wakes first: the view's own wake-up reads the preferences it was handed.
+    m_controller.awakeFromNib();
+    m_view.awakeFromNib();
+    m_view.startRendering();
+    m_window.show();
+    m_window.focusVideo(); // the view takes keyboard focus, so that the playback keys reach it
+    for (const QString& file : files) {
+        m_controller.openFile(file.toStdString());
+    }
+    m_controller.applicationDidFinishLaunching();
+    QApplication::setQuitOnLastWindowClosed(m_controller.applicationShouldTerminateAfterLastWindowClosed());
+    return QApplication::exec();
+}
+
+} // namespace lumenarc

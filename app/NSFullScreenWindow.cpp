@@ -1,0 +1,27 @@
+#include "app/NSFullScreenWindow.h"
+
+#include <QPalette>
+#include <QVBoxLayout>
+
+namespace lumenarc {
+
+NSFullScreenWindow::NSFullScreenWindow()
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::X11BypassWindowManagerHint) {
+    setWindowTitle(QStringLiteral("Lumenarc Full Screen"));
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+}
+
+void NSFullScreenWindow::takeView(QWidget* view) {
+    layout()->addWidget(view); // reparents it: from now on the view's window is this one
+    view->show();
+}
+
+} // namespace lumenarc

@@ -1,0 +1,132 @@
+#include "AppSession.h"
+#include "playback/TestMovies.h"
+#include "support/RunProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace lumenarc {
+namespace {
+
+using namespace std::chrono_literals;
+using test::AppSession;
+
+struct ViewArea {
+    int x, y, width, height;
+};
+
+// The view's area on the screen: the window less its 24-point control bar.
+ViewArea viewArea(AppSession& app, const std::string& window) {
+    const auto r = app.geometry(window);
+    return {r.x, r.y, r.width, r.height - 24};
+}
+
+std::vector<uint8_t> viewPixels(AppSession& app, const ViewArea& v) {
+    const auto shot = app.x().screenshot(app.home().path().string());
+    std::vector<uint8_t> out;
+    if (shot.width == 0) {
+        return out;
+    }
+    for (int y = v.y; y < v.y + v.height; ++y) {
+        for (int x = v.x; x < v.x + v.width; ++x) {
+            const auto* p = shot.at(x, y);
+            out.insert(out.end(), p, p + 3);
+        }
+    }
+    return out;
+}
+
+const uint8_t* pixel(const std::vector<uint8_t>& pixels, const ViewArea& v, double fx, double fy) {
+    const int x = static_cast<int>(fx * v.width), y = static_cast<int>(fy * v.height);
+    return &pixels[(static_cast<size_t>(y) * v.width + x) * 3];
+}
+
+// A real key press (XTEST) on the focused player window.
+void key(AppSession& app, const std::string& window, const std::string& name) {
+    app.x().run({"/usr/bin/xdotool", "windowfocus", "--sync", window});
+    app.x().run({"/usr/bin/xdotool", "key", name});
+}
+
+class PlaybackE2E : public ::testing::Test {
+protected:
+    std::string movie(const std::string& name, const test::MovieSpec& spec) {
+        const auto path = (app.home().path() / name).string();
+        EXPECT_TRUE(test::TestMovies::make(path, spec));
+        return path;
+    }
+    AppSession app;
+};
+
+TEST_F(PlaybackE2E, PlaysPausesResumesAndShowsTheReadout) {
+    ASSERT_TRUE(app.ok());
+    test::MovieSpec spec;
+    spec.seconds = 30;
+    spec.width = 320;
+    spec.height = 320;
+    spec.audio = false;
+    app.start({movie("moving.mp4", spec)});
+    const auto window = app.waitForMainWindow("moving.mp4");
+    ASSERT_FALSE(window.empty()) << app.process().errors();
+    std::this_thread::sleep_for(2s);
+    const auto area = viewArea(app, window);
+    auto first = viewPixels(app, area);
+    ASSERT_FALSE(first.empty());
+    const auto* centre = pixel(first, area, 0.5, 0.5);
+    EXPECT_GT(centre[0] + centre[1] + centre[2], 60) << "the movie does not show";
+    std::this_thread::sleep_for(500ms);
+    EXPECT_NE(viewPixels(app, area), first) << "the movie does not move";
+
+    key(app, window, "space");
+    std::this_thread::sleep_for(700ms);
+    const auto paused = viewPixels(app, area);
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(viewPixels(app, area), paused) << "still moving after Space";
+
+    key(app, window, "space");
+    std::this_thread::sleep_for(1s);
+    EXPECT_NE(viewPixels(app, area), paused) << "not playing again after the second Space";
+
+    key(app, window, "Tab");
+    std::this_thread::sleep_for(700ms);
+    key(app, window, "space"); // pause, so that the readout stands still for the count
+    std::this_thread::sleep_for(700ms);
+    // "NN.N fps" in opaque white near the view's top-left corner.
+    const auto withReadout = viewPixels(app, area);
+    int white = 0;
+    for (int y = 0; y < area.height / 8; ++y) {
+        for (int x = 0; x < area.width / 4; ++x) {
+            const auto* p = &withReadout[(static_cast<size_t>(y) * area.width + x) * 3];
+            white += p[0] == 255 && p[1] == 255 && p[2] == 255 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(white, 30) << "no frame-rate readout";
+}
+
+TEST_F(PlaybackE2E, QuitsAtTheEndWhenAskedAndSavesItsPreferences) {
+    ASSERT_TRUE(app.ok());
+    test::ProcessOptions env;
+    env.env = app.environment();
+    const auto set = test::runProcess({test::binPath("lumenarc-prefs"), "set", "QuitWhenMovieFinishes",
+                                       "YES", "Volume", "0.5"},
+                                      env);
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    test::MovieSpec spec;
+    spec.seconds = 1;
+    spec.audio = false;
+    app.start({movie("short.mp4", spec)});
+    EXPECT_EQ(app.process().wait(30s), 0) << app.process().errors();
+    const auto shown = test::runProcess({test::binPath("lumenarc-prefs"), "show"}, env);
+    EXPECT_NE(shown.out.find("QuitWhenMovieFinishes=YES"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("Volume=0.5"), std::string::npos) << shown.out;
+}
+
+TEST_F(PlaybackE2E, AFileThatIsNotAMovieIsReported) {
+    ASSERT_TRUE(app.ok());
+    const auto path = app.home().write("notes.mp4", "these are my notes, not a movie");
+    app.start({path});
+    EXPECT_FALSE(app.x().waitForWindow("^Movie error$", 20s).empty()) << app.process().errors();
+}
+
+} // namespace
+} // namespace lumenarc
