@@ -39,6 +39,10 @@ constexpr int kEventsPerPass = 256;
 // Set while libmpv's wakeup callback runs on this thread, where the client API must not be used.
 thread_local bool t_insideWakeup = false;
 
+double seconds(const MovieTime& time) {
+    return static_cast<double>(time.value) / time.scale;
+}
+
 int64_t toUnits(double seconds) {
     if (!std::isfinite(seconds)) {
         return 0;
@@ -176,9 +180,10 @@ int64_t intProperty(mpv_handle* handle, const char* name) {
     return mpv_get_property(handle, name, MPV_FORMAT_INT64, &value) >= 0 ? value : 0;
 }
 
-double doubleProperty(mpv_handle* handle, const char* name) {
+// The property's value, or fallback while it is unavailable.
+double doubleProperty(mpv_handle* handle, const char* name, double fallback) {
     double value = 0;
-    return mpv_get_property(handle, name, MPV_FORMAT_DOUBLE, &value) >= 0 ? value : 0;
+    return mpv_get_property(handle, name, MPV_FORMAT_DOUBLE, &value) >= 0 ? value : fallback;
 }
 
 std::string stringProperty(mpv_handle* handle, const char* name) {
@@ -259,7 +264,8 @@ MpvMovie::~MpvMovie() {
     if (m_options.beforeDestroy) {
         m_options.beforeDestroy(m_handle);
     }
-    // The wakeup callback may run until this returns; it only reads m_self, which stays valid.
+    // The wakeup callback may run until this returns; it touches only m_self and m_drainQueued,
+    // which outlive the call.
     mpv_terminate_destroy(m_handle);
 }
 
@@ -351,8 +357,8 @@ void MpvMovie::readLoadedFile() {
     if (const std::string title = stringProperty(m_handle, "media-title"); !title.empty()) {
         m_displayName = title;
     }
-    m_duration = toUnits(doubleProperty(m_handle, "duration"));
-    m_time = toUnits(doubleProperty(m_handle, "time-pos"));
+    m_duration = toUnits(doubleProperty(m_handle, "duration", 0));
+    m_time = toUnits(doubleProperty(m_handle, "time-pos", 0));
 }
 
 void MpvMovie::startEventDelivery(const std::shared_ptr<MpvMovie>& self) {
@@ -362,8 +368,14 @@ void MpvMovie::startEventDelivery(const std::shared_ptr<MpvMovie>& self) {
 }
 
 void MpvMovie::wakeup(void* context) {
+    auto* movie = static_cast<MpvMovie*>(context);
+    // One queued drain takes all events that came before it runs; more would only pile up on a
+    // busy main thread.
+    if (movie->m_drainQueued.exchange(true)) {
+        return;
+    }
     t_insideWakeup = true;
-    static_cast<MpvMovie*>(context)->postProcessEvents();
+    movie->postProcessEvents();
     t_insideWakeup = false;
 }
 
@@ -381,6 +393,7 @@ void MpvMovie::postProcessEvents() {
 }
 
 void MpvMovie::processEvents() {
+    m_drainQueued = false; // events from now on need another drain
     for (int handled = 0; handled < kEventsPerPass; ++handled) {
         const mpv_event* event = mpv_wait_event(m_handle, 0);
         if (event->event_id == MPV_EVENT_NONE) {
@@ -406,7 +419,7 @@ void MpvMovie::handleEvent(const mpv_event& event) {
     case MPV_EVENT_PLAYBACK_RESTART:
         // A seek has landed. Its position may equal the one last reported, which then comes
         // with no change event of its own.
-        m_time = toUnits(doubleProperty(m_handle, "time-pos"));
+        m_time = toUnits(doubleProperty(m_handle, "time-pos", seconds(currentTime())));
         break;
     default:
         break;
@@ -549,11 +562,12 @@ void MpvMovie::setCurrentTime(const MovieTime& time) {
     if (time.scale <= 0) {
         return; // no units per second: no time at all
     }
-    const double seconds = static_cast<double>(time.value) / time.scale;
+    // mpv counts a negative absolute time from the end; before the start is the start.
+    const double target = std::max(0.0, static_cast<double>(time.value) / time.scale);
     char text[64];
-    std::snprintf(text, sizeof text, "%.9f", seconds);
+    std::snprintf(text, sizeof text, "%.9f", target);
     command({"seek", text, "absolute+exact"});
-    m_time = toUnits(seconds);
+    m_time = toUnits(target);
 }
 
 void MpvMovie::setVolume(float volume) {

@@ -48,7 +48,8 @@ public:
     // not found" or "unrecognized file format"). Waits at most openTimeout for the file to load.
     static std::shared_ptr<MpvMovie> open(const std::string& path, const Options& options,
                                           std::string* error);
-    // Any render context of handle() must already be freed (see Options::beforeDestroy).
+    // Runs on the thread that lets go of the last reference. Any render context of handle() must
+    // be freed by then, at the latest in Options::beforeDestroy.
     ~MpvMovie() override;
     MpvMovie(const MpvMovie&) = delete;
     MpvMovie& operator=(const MpvMovie&) = delete;
@@ -68,12 +69,15 @@ public:
     std::string displayName() const override { return m_displayName; }
     void setLoops(bool loops) override;
 
+    // Main thread: also asks the core whether it paused by itself at the end.
     float rate() const override;
     void setRate(float rate) override;
     void play() override { setRate(1.0f); }
     void stepForward() override;
     void stepBackward() override;
 
+    // The time of the frame on show; after setCurrentTime, the time asked for until the seek
+    // lands on the first frame at or after it.
     MovieTime currentTime() const override;
     MovieTime duration() const override;
     void setCurrentTime(const MovieTime& time) override;
@@ -122,6 +126,7 @@ private:
     std::atomic<bool> m_ended{false};   // the core's eof-reached
     std::atomic<bool> m_stopped{false}; // the file is gone: an error after loading
     std::atomic<bool> m_loops{false};
+    std::atomic<bool> m_drainQueued{false}; // a processEvents task is on its way
     std::atomic<int64_t> m_time{0};
     std::atomic<int64_t> m_duration{0};
     std::atomic<Size> m_displaySize{Size{}};

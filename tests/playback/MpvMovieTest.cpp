@@ -298,6 +298,13 @@ TEST_F(MpvMovieTest, SeeksExactlyToTheGivenTime) {
     movie->setCurrentTime({1, 0, 0}); // no units per second: ignored
     pumpFor(100ms);
     EXPECT_EQ(movie->currentTime().value, 46800);
+
+    // Before the start is the start (mpv would count a negative time from the end).
+    movie->setCurrentTime({-45000, MpvMovie::kTimeScale, 0});
+    EXPECT_EQ(movie->currentTime().value, 0);
+    pumpFor(200ms);
+    EXPECT_TRUE(waitFor([&] { return movie->currentTime().value == 0; }))
+        << movie->currentTime().value;
 }
 
 TEST_F(MpvMovieTest, LoopingMovieKeepsPlayingPastItsEnd) {
@@ -366,6 +373,8 @@ TEST_F(MpvMovieTest, RefusesWhatIsNotAMovieWithAReason) {
     EXPECT_EQ(MpvMovie::open("/no/such/movie.mp4", m_options, nullptr), nullptr);
 
     const std::string movie = makeMovie("slow.mp4", {.seconds = 1, .width = 160, .height = 120});
+    EXPECT_EQ(refusal(m_dir.write("show.m3u", "#EXTM3U\n" + movie + "\n")),
+              "a playlist, not a movie file");
     m_options.openTimeout = 0ms;
     EXPECT_EQ(refusal(movie), "the file took too long to open");
 }
