@@ -17,6 +17,9 @@ PlaybackControl::MovieOpener MpvPlayback::movieOpener(MyOpenGLView& view, Settin
         options.audio = settings.audio;
         options.videoOutput = settings.videoOutput;
         options.beforeLoad = [&view](mpv_handle* core) {
+            // The render thread makes the texture context while it prepares the GL context;
+            // a task queued behind that preparation runs only once it is done.
+            view.renderThread().runAndWait([] {});
             if (MpvTextureContext* context = mpvContextOf(view)) {
                 context->attachCore(core);
             }

@@ -19,6 +19,7 @@ int32_t FramePump::MyRenderCallback(DisplayLink*, const DisplayLink::TimeStamp*,
 int32_t FramePump::getFrameForTime(const DisplayLink::TimeStamp& outputTime, uint64_t*) {
     TextureContext* context = m_view.textureContextOnRenderThread();
     if (context == nullptr || !context->isNewImageAvailable(outputTime)) {
+        drawOnceAtTheEnd();
         return 0;
     }
     // The old frame goes before the copy, so a failed copy leaves no frame. The swap takes the
@@ -30,6 +31,17 @@ int32_t FramePump::getFrameForTime(const DisplayLink::TimeStamp& outputTime, uin
         drawRect();
     }
     return 0;
+}
+
+void FramePump::drawOnceAtTheEnd() {
+    // The decoder may report its end only after it delivered the last frame; one more drawing
+    // then runs the end-of-movie test, which would otherwise wait for a frame that never comes.
+    const auto movie = m_view.currentMovie();
+    const bool done = movie && movie->isDone();
+    if (done && !m_endDrawn) {
+        drawRect();
+    }
+    m_endDrawn = done;
 }
 
 float FramePump::sliderPosition(const MovieTime& current, const MovieTime& duration) {

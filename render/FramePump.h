@@ -32,7 +32,10 @@ public:
     }
 
 private:
+    void drawOnceAtTheEnd();
+
     MyOpenGLView& m_view;
+    bool m_endDrawn = false; // render thread only
     std::atomic<bool> m_terminating{false};
 };
 
