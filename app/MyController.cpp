@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 namespace lumenarc {
 namespace {
@@ -156,8 +157,12 @@ void MyController::goFullScreen() {
     mainWindow = std::make_unique<NSFullScreenWindow>();
     mainWindow->setGeometry(static_cast<int>(rect.x), static_cast<int>(rect.y),
                             static_cast<int>(rect.width), static_cast<int>(rect.height));
-    mainWindow->takeView(m_mainWindow.takeVideo());
-    mainWindow->show();
+    myGLView.moveSurface([this] {
+        mainWindow->takeView(m_mainWindow.takeVideo());
+        mainWindow->show();
+        // The toolkit finishes the move in its event loop; let it, before frames resume.
+        QCoreApplication::processEvents();
+    });
     mainWindow->raise();
     mainWindow->activateWindow();
     m_mainWindow.focusVideo();
@@ -185,7 +190,11 @@ void MyController::doHideMouse() {
         mouseHideTimer->deleteLater();
     }
     mouseHideTimer = nullptr;
-    QGuiApplication::setOverrideCursor(Qt::BlankCursor); // for the rest of the run
+    // For the rest of the run, over every window, the view's own native window included.
+    QGuiApplication::setOverrideCursor(Qt::BlankCursor);
+    for (QWindow* window : QGuiApplication::allWindows()) {
+        window->setCursor(Qt::BlankCursor);
+    }
 }
 
 void MyController::loadPrefs() { m_prefsManager = PrefsStore::loadPrefs(PrefsStore::getPrefsPath()); }

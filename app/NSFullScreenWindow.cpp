@@ -20,7 +20,10 @@ NSFullScreenWindow::NSFullScreenWindow()
 }
 
 void NSFullScreenWindow::takeView(QWidget* view) {
-    layout()->addWidget(view); // reparents it: from now on the view's window is this one
+    // With this window's native window made first, the view's native window is reparented
+    // into it as it is, rather than destroyed and made again under the GL context's feet.
+    winId();
+    layout()->addWidget(view); // from now on the view's window is this one
     view->show();
 }
 

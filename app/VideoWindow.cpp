@@ -36,6 +36,7 @@ QSurfaceFormat viewFormat() {
 
 VideoWindow::VideoWindow(QWidget* topLevel) : m_topLevel(topLevel) {
     setSurfaceType(QWindow::OpenGLSurface);
+    setTitle(QStringLiteral("Lumenarc View")); // names the view's own native window, for tests
     setFormat(viewFormat());
     create();
 }
@@ -67,6 +68,12 @@ bool VideoWindow::makeCurrentContext() {
         m_doubleBuffered = m_context->format().swapBehavior() != QSurfaceFormat::SingleBuffer;
     }
     return m_context->makeCurrent(this);
+}
+
+void VideoWindow::doneCurrentContext() {
+    if (m_context) {
+        m_context->doneCurrent();
+    }
 }
 
 void VideoWindow::presentDrawable() {

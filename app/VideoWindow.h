@@ -36,6 +36,7 @@ public:
     int pixelHeight() const override { return m_pixelHeight.load(); }
     double refreshRate() const override;
     bool makeCurrentContext() override;
+    void doneCurrentContext() override;
     void presentDrawable() override;
     void releaseContext() override;
     void centerWindow() override;

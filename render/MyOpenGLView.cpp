@@ -83,6 +83,27 @@ void MyOpenGLView::surfaceChanged() {
     });
 }
 
+void MyOpenGLView::moveSurface(const std::function<void()>& move) {
+    DisplayLink* link = displayLink();
+    const bool wasRunning = link != nullptr && link->isRunning();
+    if (wasRunning) {
+        link->stop();
+    }
+    m_renderThread->runAndWait([this] {
+        std::lock_guard guard(m_lock);
+        m_host.doneCurrentContext();
+    });
+    {
+        // Redraws that the move itself asks for wait until the surface has settled.
+        std::lock_guard guard(m_lock);
+        move();
+    }
+    if (wasRunning) {
+        link->start();
+    }
+    surfaceChanged();
+}
+
 void MyOpenGLView::prepareOpenGL() {
     glShadeModel(GL_SMOOTH);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);

@@ -47,6 +47,7 @@ public:
         // Render thread: make (the first time) and make current the view's GL context; present
         // what was drawn; release the context at the end.
         virtual bool makeCurrentContext() = 0;
+        virtual void doneCurrentContext() = 0;
         virtual void presentDrawable() = 0;
         virtual void releaseContext() = 0;
         // Main thread.
@@ -83,6 +84,9 @@ public:
     void setNeedsDisplay();
     // Main thread: the drawable moved or resized; the context and viewport follow.
     void surfaceChanged();
+    // Main thread: runs `move`, which may give the view's surface a new native window (moving
+    // it into another window), while no frame is drawn and the context is bound to nothing.
+    void moveSurface(const std::function<void()>& move);
 
     // Render thread, once, with the context current.
     void prepareOpenGL();

@@ -60,3 +60,44 @@ bool AppSession::waitForLog(const std::string& text, std::chrono::milliseconds t
 }
 
 } // namespace lumenarc::test
+
+namespace lumenarc::test {
+
+AppSession::Rect AppSession::viewArea(std::chrono::milliseconds timeout) {
+    const auto view = m_xvfb.waitForWindow("^Lumenarc View$", timeout);
+    return view.empty() ? Rect{} : geometry(view);
+}
+
+std::vector<uint8_t> AppSession::viewPixels(const Rect& area) {
+    const auto shot = m_xvfb.screenshot(m_home.path().string());
+    std::vector<uint8_t> out;
+    if (shot.width == 0 || area.width <= 0) {
+        return out;
+    }
+    for (int y = area.y; y < area.y + area.height && y < shot.height; ++y) {
+        for (int x = area.x; x < area.x + area.width && x < shot.width; ++x) {
+            const auto* p = shot.at(x, y);
+            out.insert(out.end(), p, p + 3);
+        }
+    }
+    return out;
+}
+
+std::vector<uint8_t> AppSession::waitForView(
+    const Rect& area, const std::function<bool(const std::vector<uint8_t>&)>& wanted,
+    std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    auto pixels = viewPixels(area);
+    while (!wanted(pixels) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        pixels = viewPixels(area);
+    }
+    return pixels;
+}
+
+void AppSession::key(const std::string& window, const std::string& keys) {
+    m_xvfb.run({"/usr/bin/xdotool", "windowfocus", "--sync", window});
+    m_xvfb.run({"/usr/bin/xdotool", "key", keys});
+}
+
+} // namespace lumenarc::test

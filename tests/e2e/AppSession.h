@@ -4,6 +4,7 @@
 #include "support/TempDir.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,17 @@ public:
         int x = 0, y = 0, width = 0, height = 0;
     };
     Rect geometry(const std::string& window);
+    // The view's own area on the screen (its native window), or an empty rectangle.
+    Rect viewArea(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // The view's pixels (RGB rows, top first) from a screenshot.
+    std::vector<uint8_t> viewPixels(const Rect& area);
+    // Takes screenshots of the view until `wanted` holds for its pixels (or the time is up);
+    // returns the last pixels taken.
+    std::vector<uint8_t> waitForView(const Rect& area,
+                                     const std::function<bool(const std::vector<uint8_t>&)>& wanted,
+                                     std::chrono::milliseconds timeout = std::chrono::seconds(8));
+    // A real key press (XTEST) with `window` focused, e.g. "space", "ctrl+g".
+    void key(const std::string& window, const std::string& keys);
     // Waits until the process wrote `text` on its standard error.
     bool waitForLog(const std::string& text, std::chrono::milliseconds timeout);
     std::map<std::string, std::string> environment() const;

@@ -12,40 +12,11 @@ namespace {
 using namespace std::chrono_literals;
 using test::AppSession;
 
-struct ViewArea {
-    int x, y, width, height;
-};
+using Area = AppSession::Rect;
 
-// The view's area on the screen: the window less its 24-point control bar.
-ViewArea viewArea(AppSession& app, const std::string& window) {
-    const auto r = app.geometry(window);
-    return {r.x, r.y, r.width, r.height - 24};
-}
-
-std::vector<uint8_t> viewPixels(AppSession& app, const ViewArea& v) {
-    const auto shot = app.x().screenshot(app.home().path().string());
-    std::vector<uint8_t> out;
-    if (shot.width == 0) {
-        return out;
-    }
-    for (int y = v.y; y < v.y + v.height; ++y) {
-        for (int x = v.x; x < v.x + v.width; ++x) {
-            const auto* p = shot.at(x, y);
-            out.insert(out.end(), p, p + 3);
-        }
-    }
-    return out;
-}
-
-const uint8_t* pixel(const std::vector<uint8_t>& pixels, const ViewArea& v, double fx, double fy) {
+const uint8_t* pixel(const std::vector<uint8_t>& pixels, const Area& v, double fx, double fy) {
     const int x = static_cast<int>(fx * v.width), y = static_cast<int>(fy * v.height);
     return &pixels[(static_cast<size_t>(y) * v.width + x) * 3];
-}
-
-// A real key press (XTEST) on the focused player window.
-void key(AppSession& app, const std::string& window, const std::string& name) {
-    app.x().run({"/usr/bin/xdotool", "windowfocus", "--sync", window});
-    app.x().run({"/usr/bin/xdotool", "key", name});
 }
 
 class PlaybackE2E : public ::testing::Test {
@@ -69,30 +40,31 @@ TEST_F(PlaybackE2E, PlaysPausesResumesAndShowsTheReadout) {
     const auto window = app.waitForMainWindow("moving.mp4");
     ASSERT_FALSE(window.empty()) << app.process().errors();
     std::this_thread::sleep_for(2s);
-    const auto area = viewArea(app, window);
-    auto first = viewPixels(app, area);
+    const auto area = app.viewArea();
+    ASSERT_GT(area.width, 100);
+    auto first = app.viewPixels(area);
     ASSERT_FALSE(first.empty());
     const auto* centre = pixel(first, area, 0.5, 0.5);
     EXPECT_GT(centre[0] + centre[1] + centre[2], 60) << "the movie does not show";
     std::this_thread::sleep_for(500ms);
-    EXPECT_NE(viewPixels(app, area), first) << "the movie does not move";
+    EXPECT_NE(app.viewPixels(area), first) << "the movie does not move";
 
-    key(app, window, "space");
+    app.key(window, "space");
     std::this_thread::sleep_for(700ms);
-    const auto paused = viewPixels(app, area);
+    const auto paused = app.viewPixels(area);
     std::this_thread::sleep_for(1s);
-    EXPECT_EQ(viewPixels(app, area), paused) << "still moving after Space";
+    EXPECT_EQ(app.viewPixels(area), paused) << "still moving after Space";
 
-    key(app, window, "space");
+    app.key(window, "space");
     std::this_thread::sleep_for(1s);
-    EXPECT_NE(viewPixels(app, area), paused) << "not playing again after the second Space";
+    EXPECT_NE(app.viewPixels(area), paused) << "not playing again after the second Space";
 
-    key(app, window, "Tab");
+    app.key(window, "Tab");
     std::this_thread::sleep_for(700ms);
-    key(app, window, "space"); // pause, so that the readout stands still for the count
+    app.key(window, "space"); // pause, so that the readout stands still for the count
     std::this_thread::sleep_for(700ms);
     // "NN.N fps" in opaque white near the view's top-left corner.
-    const auto withReadout = viewPixels(app, area);
+    const auto withReadout = app.viewPixels(area);
     int white = 0;
     for (int y = 0; y < area.height / 8; ++y) {
         for (int x = 0; x < area.width / 4; ++x) {

@@ -24,6 +24,7 @@ public:
     int pixelHeight() const override { return static_cast<int>(height); }
     double refreshRate() const override { return 60; }
     bool makeCurrentContext() override { return false; }
+    void doneCurrentContext() override {}
     void presentDrawable() override {}
     void releaseContext() override {}
     void centerWindow() override { ++centrings; }

@@ -1,0 +1,218 @@
+#include "AppSession.h"
+#include "playback/TestMovies.h"
+#include "support/RunProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+namespace lumenarc {
+namespace {
+
+using namespace std::chrono_literals;
+using test::AppSession;
+
+bool lit(const std::vector<uint8_t>& pixels, const AppSession::Rect& v, double fx, double fy) {
+    const int x = static_cast<int>(fx * v.width), y = static_cast<int>(fy * v.height);
+    const auto* p = &pixels[(static_cast<size_t>(y) * v.width + x) * 3];
+    return p[0] + p[1] + p[2] > 60;
+}
+
+class ShellE2E : public ::testing::Test {
+protected:
+    explicit ShellE2E(int width = 1280, int height = 1024) : app(width, height) {}
+
+    std::string movie(double seconds = 30) {
+        const auto path = (app.home().path() / "show.mp4").string();
+        if (!std::filesystem::exists(path)) {
+            test::MovieSpec spec;
+            spec.seconds = seconds;
+            spec.width = 320;
+            spec.height = 320;
+            spec.audio = false;
+            EXPECT_TRUE(test::TestMovies::make(path, spec));
+        }
+        return path;
+    }
+    bool setPrefs(const std::vector<std::string>& pairs) {
+        std::vector<std::string> argv{test::binPath("lumenarc-prefs"), "set"};
+        argv.insert(argv.end(), pairs.begin(), pairs.end());
+        test::ProcessOptions options;
+        options.env = app.environment();
+        return test::runProcess(argv, options).exitCode == 0;
+    }
+    std::string prefs() {
+        test::ProcessOptions options;
+        options.env = app.environment();
+        return test::runProcess({test::binPath("lumenarc-prefs"), "show"}, options).out;
+    }
+    // Has the still picture drawn again: a drag there and back moves nothing (single-precision
+    // steps of +-0.003 cancel exactly), but a drag while the movie stands still asks for a redraw.
+    void redraw(const AppSession::Rect& area) {
+        const auto x = std::to_string(area.x + area.width / 2);
+        const auto y = std::to_string(area.y + area.height / 2);
+        const auto x1 = std::to_string(area.x + area.width / 2 + 3);
+        // Pauses between the moves: the toolkit merges motions, and a merged move back to the
+        // press point would be no move at all.
+        app.x().run({"/usr/bin/xdotool", "mousemove", x, y, "mousedown", "1", "sleep", "0.1",
+                     "mousemove", x1, y, "sleep", "0.1", "mousemove", x, y, "sleep", "0.1",
+                     "mouseup", "1"});
+    }
+    // Starts the player on the movie; returns its main window once the movie shows.
+    std::string startPlaying() {
+        app.start({movie()});
+        const auto window = app.waitForMainWindow("show.mp4");
+        std::this_thread::sleep_for(1500ms);
+        return window;
+    }
+
+    AppSession app;
+};
+
+TEST_F(ShellE2E, AnInvalidMeshFromTheSheetIsReportedAndTheOldOneKept) {
+    ASSERT_TRUE(app.ok());
+    const auto bad = app.home().write("bad.data", "1 4 4 this is not a mesh");
+    const auto window = startPlaying();
+    ASSERT_FALSE(window.empty()) << app.process().errors();
+    app.key(window, "space");
+    const auto area = app.viewArea();
+    const auto before = app.viewPixels(area);
+    app.key(window, "ctrl+shift+o");
+    const auto sheet = app.x().waitForWindow("^Open Distortion Matrix$", 10s);
+    ASSERT_FALSE(sheet.empty());
+    app.x().run({"/usr/bin/xdotool", "type", "--delay", "5", bad});
+    app.x().run({"/usr/bin/xdotool", "key", "Return"});
+    const auto alert = app.x().waitForWindow("^File error$", 10s);
+    ASSERT_FALSE(alert.empty());
+    app.key(alert, "Return");
+    std::this_thread::sleep_for(700ms);
+    EXPECT_TRUE(app.x().waitForWindow("^File error$", 1s).empty());
+    const auto after = app.viewPixels(area);
+    EXPECT_TRUE(lit(after, area, 0.5, 0.5)); // still the whole picture through the old mesh
+    EXPECT_EQ(after, before);
+}
+
+TEST_F(ShellE2E, OverridesGridAndDragsShowInThePicture) {
+    ASSERT_TRUE(app.ok());
+    const auto window = startPlaying();
+    ASSERT_FALSE(window.empty()) << app.process().errors();
+    app.key(window, "space"); // paused: drags redraw at once, and the picture stands still
+    std::this_thread::sleep_for(1s);
+    const auto area = app.viewArea();
+    const auto plain = app.viewPixels(area);
+    ASSERT_TRUE(lit(plain, area, 0.5, 0.5));
+
+    // Side-by-side stereo on the 17-column built-in mesh leaves its middle columns undrawn.
+    app.key(window, "shift+F2");
+    redraw(area);
+    const auto gap = [&](const std::vector<uint8_t>& p) { return !lit(p, area, 0.47, 0.5); };
+    EXPECT_TRUE(gap(app.waitForView(area, gap))) << "no gap between the stereo halves";
+    app.key(window, "F2");
+    redraw(area);
+    EXPECT_EQ(app.waitForView(area, [&](const auto& p) { return p == plain; }), plain);
+
+    // The calibration grid adds its lines.
+    app.key(window, "ctrl+g");
+    redraw(area);
+    EXPECT_NE(app.waitForView(area, [&](const auto& p) { return p != plain; }), plain);
+    app.key(window, "ctrl+g");
+    redraw(area);
+
+    // A drag on the paused planar picture moves it; resetting puts it back.
+    const int cx = area.x + area.width / 2, cy = area.y + area.height / 2;
+    app.x().run({"/usr/bin/xdotool", "mousemove", std::to_string(cx), std::to_string(cy),
+                 "mousedown", "1", "mousemove", std::to_string(cx + 60), std::to_string(cy),
+                 "mousemove", std::to_string(cx + 120), std::to_string(cy), "mouseup", "1"});
+    EXPECT_NE(app.waitForView(area, [&](const auto& p) { return p != plain; }), plain);
+    app.key(window, "ctrl+r");
+    redraw(area);
+    EXPECT_EQ(app.waitForView(area, [&](const auto& p) { return p == plain; }), plain);
+}
+
+TEST_F(ShellE2E, LosingFocusPausesTheMovie) {
+    ASSERT_TRUE(app.ok());
+    const auto window = startPlaying();
+    ASSERT_FALSE(window.empty()) << app.process().errors();
+    app.x().run({"/usr/bin/xdotool", "windowfocus", "--sync", window});
+    std::this_thread::sleep_for(300ms);
+    test::BackgroundProcess other({"/usr/bin/xmessage", "-name", "other", "another application"},
+                                  app.environment());
+    const auto otherWindow = app.x().waitForWindow("^other$", 10s);
+    ASSERT_FALSE(otherWindow.empty());
+    app.x().run({"/usr/bin/xdotool", "windowfocus", "--sync", otherWindow});
+    std::this_thread::sleep_for(700ms);
+    const auto area = app.viewArea();
+    const auto first = app.viewPixels(area);
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(app.viewPixels(area), first) << "still playing after the focus went elsewhere";
+}
+
+TEST_F(ShellE2E, QuittingByCommandOrSignalSavesThePreferences) {
+    ASSERT_TRUE(app.ok());
+    const auto file = std::filesystem::path(app.configFolder()) / "Lumenarc" / "Lumenarc.prefs";
+    for (const bool bySignal : {false, true}) {
+        std::filesystem::remove(file);
+        const auto window = startPlaying();
+        ASSERT_FALSE(window.empty()) << app.process().errors();
+        EXPECT_FALSE(std::filesystem::exists(file)); // written at the end only
+        if (bySignal) {
+            app.process().signal(SIGTERM);
+        } else {
+            app.key(window, "ctrl+q");
+        }
+        EXPECT_EQ(app.process().wait(20s), 0) << app.process().errors();
+        EXPECT_TRUE(std::filesystem::exists(file)) << (bySignal ? "SIGTERM" : "Ctrl+Q");
+        EXPECT_NE(prefs().find("Volume=1"), std::string::npos);
+    }
+}
+
+TEST_F(ShellE2E, WithoutAMovieTheOpenSheetShowsAndTheWindowStays) {
+    ASSERT_TRUE(app.ok());
+    ASSERT_TRUE(setPrefs({"StartupInFulLScreen", "YES"}));
+    app.start();
+    EXPECT_FALSE(app.x().waitForWindow("^Open Movie$", 20s).empty()) << app.process().errors();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(app.x().waitForWindow("^Lumenarc Full Screen$", 1s).empty());
+    // Cancelling the sheet leaves the player running, windowed.
+    app.x().run({"/usr/bin/xdotool", "key", "Escape"});
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(app.process().running());
+    EXPECT_FALSE(app.waitForMainWindow().empty());
+}
+
+class WideShellE2E : public ShellE2E {
+protected:
+    WideShellE2E() : ShellE2E(2560, 800) {}
+};
+
+TEST_F(WideShellE2E, FullScreenSpansTheScreensAndHidesThePointer) {
+    ASSERT_TRUE(app.ok());
+    ASSERT_TRUE(setPrefs({"StartupInFulLScreen", "YES", "hideMouse", "YES", "hscreens", "2"}));
+    app.start({movie()});
+    const auto full = app.x().waitForWindow("^Lumenarc Full Screen$", 20s);
+    ASSERT_FALSE(full.empty()) << app.process().errors();
+    const auto r = app.geometry(full);
+    EXPECT_EQ(r.x, 0);
+    EXPECT_EQ(r.y, 0);
+    EXPECT_EQ(r.width, 2 * 2560);
+    EXPECT_EQ(r.height, 800);
+    app.x().run({"/usr/bin/xdotool", "mousemove", "400", "400"});
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(app.x().run({test::binPath("lumenarc-cursor-probe")}), "shown\n");
+    std::this_thread::sleep_for(2500ms);
+    app.x().run({"/usr/bin/xdotool", "mousemove", "420", "420"});
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(app.x().run({test::binPath("lumenarc-cursor-probe")}), "hidden\n");
+    // The keys reach the view inside the full-screen window.
+    const auto area = app.viewArea();
+    app.key(full, "space");
+    std::this_thread::sleep_for(700ms);
+    const auto paused = app.viewPixels(area);
+    std::this_thread::sleep_for(800ms);
+    EXPECT_EQ(app.viewPixels(area), paused);
+}
+
+} // namespace
+} // namespace lumenarc
