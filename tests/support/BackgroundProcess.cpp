@@ -28,25 +28,6 @@ std::string tempFile(const char* stem) {
     return pattern;
 }
 
-std::vector<std::string> environmentWith(const std::map<std::string, std::string>& extra) {
-    std::map<std::string, std::string> all;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry(*e);
-        const auto eq = entry.find('=');
-        if (eq != std::string::npos) {
-            all[entry.substr(0, eq)] = entry.substr(eq + 1);
-        }
-    }
-    for (const auto& [key, value] : extra) {
-        all[key] = value;
-    }
-    std::vector<std::string> out;
-    for (const auto& [key, value] : all) {
-        out.push_back(key + "=" + value);
-    }
-    return out;
-}
-
 int spawn(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
           const std::string& out, const std::string& err) {
     posix_spawn_file_actions_t actions;
@@ -55,7 +36,7 @@ int spawn(const std::vector<std::string>& argv, const std::map<std::string, std:
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_TRUNC, 0600);
     auto args = argv;
-    auto envStrings = environmentWith(env);
+    auto envStrings = mergedEnvironment(env);
     std::vector<char*> argp, envp;
     for (auto& a : args) {
         argp.push_back(a.data());

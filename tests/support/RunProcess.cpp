@@ -17,6 +17,10 @@ extern char** environ;
 namespace lumenarc::test {
 namespace {
 
+std::vector<char*> cStrings(std::vector<std::string>& strings);
+
+} // namespace
+
 std::vector<std::string> mergedEnvironment(const std::map<std::string, std::string>& extra) {
     std::map<std::string, std::string> all;
     for (char** e = environ; *e != nullptr; ++e) {
@@ -35,6 +39,8 @@ std::vector<std::string> mergedEnvironment(const std::map<std::string, std::stri
     }
     return out;
 }
+
+namespace {
 
 std::vector<char*> cStrings(std::vector<std::string>& strings) {
     std::vector<char*> out;

@@ -23,6 +23,9 @@ struct ProcessOptions {
 // Runs a program with arguments (no shell), capturing both output streams.
 ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 
+// This process's environment with `extra` added or replaced, as KEY=VALUE strings.
+std::vector<std::string> mergedEnvironment(const std::map<std::string, std::string>& extra);
+
 // Path of a program built into the build tree's bin/ folder.
 std::string binPath(const std::string& program);
 
