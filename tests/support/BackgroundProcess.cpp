@@ -172,6 +172,18 @@ std::string XvfbServer::waitForWindow(const std::string& name,
     return "";
 }
 
+bool XvfbServer::waitForWindowGone(const std::string& name,
+                                   std::chrono::milliseconds timeout) const {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (run({"/usr/bin/xdotool", "search", "--onlyvisible", "--name", name}).empty()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
 XvfbServer::Shot XvfbServer::screenshot(const std::string& scratchFolder) const {
     Shot shot;
     const std::string file = scratchFolder + "/screen.rgba";

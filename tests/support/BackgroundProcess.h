@@ -44,6 +44,8 @@ public:
     std::string run(const std::vector<std::string>& argv) const;
     // Polls `xdotool search` until a window with the name (a regular expression) shows.
     std::string waitForWindow(const std::string& name, std::chrono::milliseconds timeout) const;
+    // Polls until no window with the name shows; false on a timeout.
+    bool waitForWindowGone(const std::string& name, std::chrono::milliseconds timeout) const;
     // The whole screen as RGBA rows, top row first.
     struct Shot {
         int width = 0, height = 0;
