@@ -29,6 +29,7 @@ int32_t FramePump::getFrameForTime(const DisplayLink::TimeStamp& outputTime, uin
     m_view.setCurrentFrame(frame);
     if (frame) {
         drawRect();
+        m_framesDrawn.fetch_add(1, std::memory_order_relaxed);
     }
     return 0;
 }

@@ -27,6 +27,9 @@ public:
     // Play position as a slider value: current / duration in single precision; 0 when the
     // duration is 0, where the ratio has no meaning.
     static float sliderPosition(const MovieTime& current, const MovieTime& duration);
+    // Frames delivered by the texture context and drawn, over the whole run.
+    uint64_t framesDrawn() const { return m_framesDrawn.load(std::memory_order_relaxed); }
+
     static bool shouldTerminate(bool movieDone, bool looping, bool quitWhenMovieFinishes) {
         return movieDone && !looping && quitWhenMovieFinishes;
     }
@@ -36,6 +39,7 @@ private:
 
     MyOpenGLView& m_view;
     bool m_endDrawn = false; // render thread only
+    std::atomic<uint64_t> m_framesDrawn{0};
     std::atomic<bool> m_terminating{false};
 };
 

@@ -1,3 +1,4 @@
+#define GL_GLEXT_PROTOTYPES 1 // glMultiDrawArrays
 #include "render/FrameRenderer.h"
 
 #include "mesh/DistortionMatrix.h"
@@ -5,6 +6,7 @@
 #include "render/Timer.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <cmath>
 
 namespace lumenarc {
@@ -229,14 +231,21 @@ void FrameRenderer::drawStripsBatched(const DistortionMatrix& mesh, const FrameT
     glColorPointer(4, GL_FLOAT, sizeof(Vertex), m_vertices.front().color);
     glTexCoordPointer(2, GL_FLOAT, sizeof(Vertex), m_vertices.front().texCoord);
     glVertexPointer(2, GL_FLOAT, sizeof(Vertex), m_vertices.front().position);
+    // All strips of the pass in one call: the same strips in the same order, far fewer trips
+    // through the driver.
+    m_firsts.clear();
+    m_counts.clear();
     GLint first = 0;
     for (const auto& strip : m_strips) {
         const GLsizei count = 2 * (strip.lastColumn - strip.firstColumn + 1);
         if (count > 0) {
-            glDrawArrays(GL_TRIANGLE_STRIP, first, count);
+            m_firsts.push_back(first);
+            m_counts.push_back(count);
             first += count;
         }
     }
+    glMultiDrawArrays(GL_TRIANGLE_STRIP, m_firsts.data(), m_counts.data(),
+                      static_cast<GLsizei>(m_counts.size()));
     glPopClientAttrib();
     // The current colour after a strip pass is that of its last vertex, as in immediate mode.
     glColor4fv(m_vertices.back().color);

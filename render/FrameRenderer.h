@@ -73,6 +73,8 @@ private:
     std::vector<DrawPlan::Segment> m_segments;
     std::vector<NodeSample> m_samples;
     std::vector<Vertex> m_vertices;
+    std::vector<int32_t> m_firsts;
+    std::vector<int32_t> m_counts;
 };
 
 } // namespace lumenarc

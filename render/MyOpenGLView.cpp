@@ -10,6 +10,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <filesystem>
+#include <string>
 #include <utility>
 
 namespace lumenarc {
@@ -255,6 +256,7 @@ void MyOpenGLView::cleanUp() {
         return;
     }
     m_cleanedUp = true;
+    DeveloperLog::write("Movie frames drawn: " + std::to_string(m_framePump.framesDrawn()));
     // The display link stops first, so that no frame is drawn from what goes next.
     if (DisplayLink* link = displayLink()) {
         link->stop();
