@@ -12,6 +12,8 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui:
 
 AboutBox::~AboutBox() = default;
 
-QPushButton* AboutBox::okButton() const { return m_ui->okButton; }
+QPushButton* AboutBox::okButton() const {
+    return m_ui->okButton;
+}
 
 } // namespace lumenarc

@@ -15,10 +15,13 @@ namespace {
 
 // <folder of the executable>/../share/lumenarc, the shape of both the build and the installed tree.
 std::string resourcePath() {
-    return QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/lumenarc").toStdString();
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/lumenarc")
+        .toStdString();
 }
 
-int tagOf(const QAction* action) { return action->property("tag").toInt(); }
+int tagOf(const QAction* action) {
+    return action->property("tag").toInt();
+}
 
 } // namespace
 
@@ -27,13 +30,16 @@ Application::Application(QApplication& application)
       m_playback(m_view, MpvPlayback::movieOpener(m_view, {})), m_interaction(m_view),
       m_aboutBox(&m_window), m_prefsDialog(&m_window),
       m_controller(m_window, m_view, m_playback, m_prefsDialog, m_aboutBox),
-      m_keys([this](uint32_t scanCode) { m_playback.keyDown(KeyMap::fromNativeScanCode(scanCode)); }) {
+      m_keys(
+          [this](uint32_t scanCode) { m_playback.keyDown(KeyMap::fromNativeScanCode(scanCode)); }) {
     MainThread::setPoster([](MainThread::Task task) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task),
+                                  Qt::QueuedConnection);
     });
     VideoWindow& surface = m_window.videoWindow();
     surface.setView(&m_view);
-    m_view.setTextureContextFactory(MpvPlayback::textureContexts(m_view, &VideoWindow::getProcAddress, nullptr));
+    m_view.setTextureContextFactory(
+        MpvPlayback::textureContexts(m_view, &VideoWindow::getProcAddress, nullptr));
     m_view.setProjectionMenuHook([this] { m_interaction.updateProjectionMenuItems(); });
     connectMenus();
     connectControls();
@@ -70,23 +76,28 @@ void Application::connectMenus() {
         ui.actionLooping->setChecked(!ui.actionLooping->isChecked());
         m_playback.setLooping(*m_loopingItem);
     });
-    connectMenuItem(ui.actionShowDistortionMatrix, [this] { m_interaction.toggleDistortionMatrix(*m_gridItem); });
-    connectMenuItem(ui.actionShowGridLines, [this] { m_interaction.toggleMeshLines(*m_linesItem); });
+    connectMenuItem(ui.actionShowDistortionMatrix,
+                    [this] { m_interaction.toggleDistortionMatrix(*m_gridItem); });
+    connectMenuItem(ui.actionShowGridLines,
+                    [this] { m_interaction.toggleMeshLines(*m_linesItem); });
     connectMenuItem(ui.actionResetInteraction, [this] { m_interaction.resetInteraction(); });
     const std::array<QAction*, 2> sizes{ui.actionActualSize, ui.actionDoubleSize};
     for (size_t k = 0; k < sizes.size(); ++k) {
         m_sizeItems[k] = std::make_unique<QtMenuItem>(sizes[k], tagOf(sizes[k]));
-        connectMenuItem(sizes[k], [this, item = m_sizeItems[k].get()] { m_interaction.setWindowSize(*item); });
+        connectMenuItem(
+            sizes[k], [this, item = m_sizeItems[k].get()] { m_interaction.setWindowSize(*item); });
     }
-    const std::array<QAction*, 10> projections{
-        ui.actionPlanar,       ui.actionFisheye,         ui.actionCylindrical,     ui.actionSpherical,
-        ui.actionCubic,        ui.actionStereoscopic,    ui.actionStereoFisheye,   ui.actionStereoCylindrical,
-        ui.actionStereoSpherical, ui.actionStereoCubic};
+    const std::array<QAction*, 10> projections{ui.actionPlanar,          ui.actionFisheye,
+                                               ui.actionCylindrical,     ui.actionSpherical,
+                                               ui.actionCubic,           ui.actionStereoscopic,
+                                               ui.actionStereoFisheye,   ui.actionStereoCylindrical,
+                                               ui.actionStereoSpherical, ui.actionStereoCubic};
     std::array<MenuItem*, 10> items{};
     for (size_t k = 0; k < projections.size(); ++k) {
         m_projectionItems[k] = std::make_unique<QtMenuItem>(projections[k], tagOf(projections[k]));
         items[k] = m_projectionItems[k].get();
-        connectMenuItem(projections[k], [this, item = items[k]] { m_interaction.overrideProjectionType(*item); });
+        connectMenuItem(projections[k],
+                        [this, item = items[k]] { m_interaction.overrideProjectionType(*item); });
     }
     m_interaction.setProjectionMenuItems(items);
 }
@@ -95,20 +106,23 @@ void Application::connectControls() {
     auto& ui = m_window.ui();
     QObject::connect(ui.playButton, &QPushButton::clicked, [this] { m_playback.togglePaused(); });
     // Only the user's own moves seek: positions set from the frame pump send nothing.
-    QObject::connect(ui.positionSlider, &QSlider::valueChanged, [this] { m_playback.setPosition(); });
+    QObject::connect(ui.positionSlider, &QSlider::valueChanged,
+                     [this] { m_playback.setPosition(); });
     QObject::connect(ui.volumeSlider, &QSlider::valueChanged,
                      [this] { m_playback.setVolume(m_window.volumeSlider()); });
-    QObject::connect(m_aboutBox.okButton(), &QPushButton::clicked, [this] { m_controller.acceptSheet(); });
-    m_window.videoWindow().setMouseHandler([this](VideoWindow::MouseAction action, float x, float y) {
-        const MeshInteraction::Point point{x, y};
-        if (action == VideoWindow::MouseAction::Down) {
-            m_interaction.mouseDown(point);
-        } else if (action == VideoWindow::MouseAction::Dragged) {
-            m_interaction.mouseDragged(point);
-        } else {
-            m_interaction.mouseUp(point);
-        }
-    });
+    QObject::connect(m_aboutBox.okButton(), &QPushButton::clicked,
+                     [this] { m_controller.acceptSheet(); });
+    m_window.videoWindow().setMouseHandler(
+        [this](VideoWindow::MouseAction action, float x, float y) {
+            const MeshInteraction::Point point{x, y};
+            if (action == VideoWindow::MouseAction::Down) {
+                m_interaction.mouseDown(point);
+            } else if (action == VideoWindow::MouseAction::Dragged) {
+                m_interaction.mouseDragged(point);
+            } else {
+                m_interaction.mouseUp(point);
+            }
+        });
     QObject::connect(&m_application, &QGuiApplication::applicationStateChanged,
                      [this](Qt::ApplicationState state) {
                          if (state != Qt::ApplicationActive) {
@@ -130,7 +144,8 @@ int Application::run(const QStringList& files) {
         m_controller.openFile(file.toStdString());
     }
     m_controller.applicationDidFinishLaunching();
-    QApplication::setQuitOnLastWindowClosed(m_controller.applicationShouldTerminateAfterLastWindowClosed());
+    QApplication::setQuitOnLastWindowClosed(
+        m_controller.applicationShouldTerminateAfterLastWindowClosed());
     return QApplication::exec();
 }
 

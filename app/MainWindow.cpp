@@ -17,7 +17,9 @@ MainWindow::MainWindow()
     m_videoWindow->setContainer(m_videoContainer);
 }
 
-void MainWindow::focusVideo() { m_videoContainer->setFocus(Qt::OtherFocusReason); }
+void MainWindow::focusVideo() {
+    m_videoContainer->setFocus(Qt::OtherFocusReason);
+}
 
 QWidget* MainWindow::takeVideo() {
     m_ui->videoLayout->removeWidget(m_videoContainer);

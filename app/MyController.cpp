@@ -38,9 +38,9 @@ void beginOpenSheet(QWidget* parent, const QString& title, const QString& filter
     sheet->setAcceptMode(QFileDialog::AcceptOpen);
     sheet->setOption(QFileDialog::DontUseNativeDialog);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(sheet, &QFileDialog::finished, sheet, [sheet, done = std::move(done)](int code) {
-        done(code, sheet->selectedFiles());
-    });
+    QObject::connect(
+        sheet, &QFileDialog::finished, sheet,
+        [sheet, done = std::move(done)](int code) { done(code, sheet->selectedFiles()); });
     sheet->open();
 }
 
@@ -98,7 +98,9 @@ QWidget* MyController::viewWindow() const {
     return fullScreen && mainWindow ? static_cast<QWidget*>(mainWindow.get()) : &m_mainWindow;
 }
 
-QWidget* MyController::fullScreenWindow() const { return mainWindow.get(); }
+QWidget* MyController::fullScreenWindow() const {
+    return mainWindow.get();
+}
 
 void MyController::open() {
     if (DisplayLink* link = myGLView.displayLink(); link != nullptr && link->isRunning()) {
@@ -137,7 +139,9 @@ void MyController::showAboutBox() {
     m_aboutBox.hide();
 }
 
-void MyController::showPrefsWindow() { m_prefsWindow.runModal(); }
+void MyController::showPrefsWindow() {
+    m_prefsWindow.runModal();
+}
 
 void MyController::acceptSheet() {
     if (auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
@@ -197,7 +201,9 @@ void MyController::doHideMouse() {
     }
 }
 
-void MyController::loadPrefs() { m_prefsManager = PrefsStore::loadPrefs(PrefsStore::getPrefsPath()); }
+void MyController::loadPrefs() {
+    m_prefsManager = PrefsStore::loadPrefs(PrefsStore::getPrefsPath());
+}
 
 void MyController::savePrefs() {
     if (m_prefsManager) {

@@ -32,7 +32,9 @@ public:
     ~MyController() override;
 
     // Called with the full-screen window once it exists (keys must reach the view there too).
-    void setFullScreenHook(std::function<void(QWidget*)> hook) { m_fullScreenHook = std::move(hook); }
+    void setFullScreenHook(std::function<void(QWidget*)> hook) {
+        m_fullScreenHook = std::move(hook);
+    }
 
     void awakeFromNib();
     void applicationDidFinishLaunching();

@@ -6,12 +6,17 @@
 
 namespace lumenarc {
 
-std::string QtButton::title() const { return m_button->text().toStdString(); }
+std::string QtButton::title() const {
+    return m_button->text().toStdString();
+}
 
-void QtButton::setTitle(const std::string& title) { m_button->setText(QString::fromStdString(title)); }
+void QtButton::setTitle(const std::string& title) {
+    m_button->setText(QString::fromStdString(title));
+}
 
 int QtButton::state() const {
-    if (auto* box = qobject_cast<QCheckBox*>(m_button); box != nullptr && box->checkState() == Qt::PartiallyChecked) {
+    if (auto* box = qobject_cast<QCheckBox*>(m_button);
+        box != nullptr && box->checkState() == Qt::PartiallyChecked) {
         return -1;
     }
     return m_button->isChecked() ? 1 : 0;

@@ -5,11 +5,17 @@
 
 namespace lumenarc {
 
-std::string QtMenuItem::title() const { return m_action->text().toStdString(); }
+std::string QtMenuItem::title() const {
+    return m_action->text().toStdString();
+}
 
-void QtMenuItem::setTitle(const std::string& title) { m_action->setText(QString::fromStdString(title)); }
+void QtMenuItem::setTitle(const std::string& title) {
+    m_action->setText(QString::fromStdString(title));
+}
 
-int QtMenuItem::state() const { return m_action->isChecked() ? 1 : 0; }
+int QtMenuItem::state() const {
+    return m_action->isChecked() ? 1 : 0;
+}
 
 void QtMenuItem::setState(int state) {
     const QSignalBlocker quiet(m_action);

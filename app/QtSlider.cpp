@@ -17,12 +17,17 @@ void QtSlider::setFloatValue(float value) {
         return;
     }
     const QSignalBlocker quiet(m_slider);
-    const float steps = std::isfinite(value) ? std::round(value * static_cast<float>(m_steps)) : 0.0f;
+    const float steps =
+        std::isfinite(value) ? std::round(value * static_cast<float>(m_steps)) : 0.0f;
     m_slider->setValue(static_cast<int>(std::clamp(steps, -2e9f, 2e9f)));
 }
 
-int QtSlider::intValue() const { return static_cast<int>(std::lround(floatValue())); }
+int QtSlider::intValue() const {
+    return static_cast<int>(std::lround(floatValue()));
+}
 
-void QtSlider::setIntValue(int value) { setFloatValue(static_cast<float>(value)); }
+void QtSlider::setIntValue(int value) {
+    setFloatValue(static_cast<float>(value));
+}
 
 } // namespace lumenarc

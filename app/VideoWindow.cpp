@@ -6,8 +6,8 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMainWindow>
-#include <QMouseEvent>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QResizeEvent>
 #include <QScreen>
@@ -124,7 +124,9 @@ void VideoWindow::runAlert(const std::string& title, const std::string& message)
     alert.exec();
 }
 
-std::unique_ptr<GlyphSource> VideoWindow::makeGlyphSource() { return QtGlyphSource::create(); }
+std::unique_ptr<GlyphSource> VideoWindow::makeGlyphSource() {
+    return QtGlyphSource::create();
+}
 
 void VideoWindow::exposeEvent(QExposeEvent*) {
     if (!isExposed() || m_view == nullptr) {

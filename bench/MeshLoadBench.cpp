@@ -111,8 +111,10 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     lumenarc::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatio("mesh load 1024x1024 (lower is better)", "BM_initFromFile", "BM_fscanfBaseline");
-    const double speedup = reporter.seconds("BM_fscanfBaseline") / reporter.seconds("BM_initFromFile");
+    reporter.printRatio("mesh load 1024x1024 (lower is better)", "BM_initFromFile",
+                        "BM_fscanfBaseline");
+    const double speedup =
+        reporter.seconds("BM_fscanfBaseline") / reporter.seconds("BM_initFromFile");
     std::printf("speed-up over the fscanf baseline: %.1fx (target: at least 4x)\n", speedup);
 
     const double fileBytes = static_cast<double>(std::filesystem::file_size(g_path));

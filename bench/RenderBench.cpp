@@ -91,8 +91,12 @@ void drawMesh(benchmark::State& state, FrameRenderer::Mode mode) {
     }
 }
 
-void BM_immediate(benchmark::State& state) { drawMesh(state, FrameRenderer::Mode::Immediate); }
-void BM_batched(benchmark::State& state) { drawMesh(state, FrameRenderer::Mode::Batched); }
+void BM_immediate(benchmark::State& state) {
+    drawMesh(state, FrameRenderer::Mode::Immediate);
+}
+void BM_batched(benchmark::State& state) {
+    drawMesh(state, FrameRenderer::Mode::Batched);
+}
 
 // One textured quad over the whole view; `blended` with the blending every mesh frame uses
 // (brightness as alpha over black), which a software rasteriser pays per pixel.
@@ -126,8 +130,12 @@ void drawQuad(benchmark::State& state, bool blended) {
     glDisable(GL_BLEND);
 }
 
-void BM_quad(benchmark::State& state) { drawQuad(state, false); }
-void BM_quadBlended(benchmark::State& state) { drawQuad(state, true); }
+void BM_quad(benchmark::State& state) {
+    drawQuad(state, false);
+}
+void BM_quadBlended(benchmark::State& state) {
+    drawQuad(state, true);
+}
 
 } // namespace
 
@@ -146,9 +154,11 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (const char* size : {"32", "128", "512"}) {
         for (const char* path : {"BM_immediate", "BM_batched"}) {
-            reporter.printRatio(std::string(path) + " " + size + "x" + size + " vs one quad (target <= 1.5 at 128)",
+            reporter.printRatio(std::string(path) + " " + size + "x" + size +
+                                    " vs one quad (target <= 1.5 at 128)",
                                 std::string(path) + "/" + size, "BM_quad");
-            reporter.printRatio(std::string(path) + " " + size + "x" + size + " vs one blended quad",
+            reporter.printRatio(std::string(path) + " " + size + "x" + size +
+                                    " vs one blended quad",
                                 std::string(path) + "/" + size, "BM_quadBlended");
         }
     }

@@ -76,7 +76,9 @@ std::unique_ptr<DistortionMatrix> DistortionMatrix::initFromText(std::string_vie
     return matrix;
 }
 
-void DistortionMatrix::setProjectionType(int32_t type) { m_projectionType.store(type, kRelaxed); }
+void DistortionMatrix::setProjectionType(int32_t type) {
+    m_projectionType.store(type, kRelaxed);
+}
 
 double DistortionMatrix::sampleU(const MeshVertex& node, double c, double s, double offsetX) {
     const double u = clamp01(node.u);

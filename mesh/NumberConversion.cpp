@@ -2,9 +2,9 @@
 
 #include <bit>
 #include <charconv>
-#include <cstring>
 #include <clocale>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <locale.h>
 #include <string>
@@ -29,12 +29,15 @@ constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Eight ASCII digits at once (little-endian load): true if all eight bytes are digits.
 bool eightDigits(uint64_t bytes) {
-    return ((bytes + 0x4646464646464646) | (bytes - 0x3030303030303030)) &
-           0x8080808080808080ULL ? false : true;
+    return ((bytes + 0x4646464646464646) | (bytes - 0x3030303030303030)) & 0x8080808080808080ULL
+               ? false
+               : true;
 }
 
 uint64_t eightDigitsValue(uint64_t bytes) {

@@ -30,7 +30,9 @@ constexpr auto kClassTable = makeClassTable();
 
 } // namespace
 
-NumberReader::ByteClass NumberReader::classify(unsigned char byte) { return kClassTable[byte]; }
+NumberReader::ByteClass NumberReader::classify(unsigned char byte) {
+    return kClassTable[byte];
+}
 
 NumberReader::ByteClass NumberReader::classOf(size_t at) const {
     return kClassTable[static_cast<unsigned char>(m_text[at])];
@@ -87,7 +89,8 @@ std::optional<double> NumberReader::scanDouble() {
     }
     const char* const begin = m_text.data() + m_index;
     double value = 0;
-    if (const char* stop = NumberConversion::quickDouble(begin, m_text.data() + m_text.size(), value)) {
+    if (const char* stop =
+            NumberConversion::quickDouble(begin, m_text.data() + m_text.size(), value)) {
         m_index += static_cast<size_t>(stop - begin);
         skipNumberChars(); // whatever follows the decimal number within the run is ignored
         return value;

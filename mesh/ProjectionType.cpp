@@ -25,7 +25,9 @@ constexpr std::array<ProjectionType, 10> kTable{{
 
 } // namespace
 
-std::span<const ProjectionType> ProjectionType::all() { return kTable; }
+std::span<const ProjectionType> ProjectionType::all() {
+    return kTable;
+}
 
 const ProjectionType* ProjectionType::find(int32_t code) {
     for (const auto& type : kTable) {

@@ -75,7 +75,8 @@ void MeshInteraction::toggleMeshLines(MenuItem& sender) {
 }
 
 void MeshInteraction::setWindowSize(const MenuItem& sender) {
-    const auto size = windowContentSize(sender.tag(), m_view.movieSize.width, m_view.movieSize.height);
+    const auto size =
+        windowContentSize(sender.tag(), m_view.movieSize.width, m_view.movieSize.height);
     if (!size) {
         return;
     }

@@ -24,9 +24,9 @@ public:
     // What one drag step does to the mesh.
     struct DragStep {
         DragKind kind = DragKind::None;
-        float du = 0;      // offsetX arguments (pans)
+        float du = 0; // offsetX arguments (pans)
         float dv = 0;
-        float angle = 0;   // rotate argument (turns)
+        float angle = 0; // rotate argument (turns)
     };
     struct ContentSize {
         float width = 0;
@@ -36,7 +36,9 @@ public:
     explicit MeshInteraction(MyOpenGLView& view) : m_view(view) {}
 
     // The ten projection items, in the order of the projection table.
-    void setProjectionMenuItems(const std::array<MenuItem*, 10>& items) { m_projectionItems = items; }
+    void setProjectionMenuItems(const std::array<MenuItem*, 10>& items) {
+        m_projectionItems = items;
+    }
 
     bool acceptsFirstResponder() const { return true; }
     void mouseDown(Point location);
@@ -51,7 +53,8 @@ public:
 
     // Pure decisions.
     static DragStep dragStep(int32_t projectionType, float dx, float dy);
-    static std::optional<ContentSize> windowContentSize(int tag, float movieWidth, float movieHeight);
+    static std::optional<ContentSize> windowContentSize(int tag, float movieWidth,
+                                                        float movieHeight);
     // The title a toggle's item takes: the command that would undo the new state.
     static const char* gridTitle(bool nowShown) {
         return nowShown ? "Hide Distortion Matrix" : "Show Distortion Matrix";

@@ -15,8 +15,9 @@ public:
         std::string videoOutput = "libmpv";
     };
     static PlaybackControl::MovieOpener movieOpener(MyOpenGLView& view, Settings settings);
-    static MyOpenGLView::TextureContextFactory textureContexts(
-        MyOpenGLView& view, MpvTextureContext::GetProcAddress getProcAddress, void* procContext);
+    static MyOpenGLView::TextureContextFactory
+    textureContexts(MyOpenGLView& view, MpvTextureContext::GetProcAddress getProcAddress,
+                    void* procContext);
 };
 
 } // namespace lumenarc

@@ -75,7 +75,8 @@ private:
         glBindTexture(GL_TEXTURE_2D, name);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     nullptr);
         glBindTexture(GL_TEXTURE_2D, 0);
         return name;
     }
@@ -212,7 +213,8 @@ std::shared_ptr<MpvMovie> MpvTextureContext::movie() const {
 
 bool MpvTextureContext::isNewImageAvailable(TimeStamp) {
     m_pool->dropOrphans();
-    return m_render != nullptr && (mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME) != 0;
+    return m_render != nullptr &&
+           (mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME) != 0;
 }
 
 FrameTextureRef MpvTextureContext::copyImageForTime(TimeStamp) {

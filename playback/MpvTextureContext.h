@@ -47,9 +47,9 @@ private:
     RenderThread& m_thread;
     GetProcAddress m_getProcAddress;
     void* m_procContext;
-    mpv_handle* m_core = nullptr;             // render thread
-    mpv_render_context* m_render = nullptr;   // render thread
-    uint32_t m_framebuffer = 0;               // render thread
+    mpv_handle* m_core = nullptr;           // render thread
+    mpv_render_context* m_render = nullptr; // render thread
+    uint32_t m_framebuffer = 0;             // render thread
     std::shared_ptr<TexturePool> m_pool;
     mutable std::mutex m_movieMutex;
     std::weak_ptr<MpvMovie> m_movie;

@@ -117,9 +117,13 @@ int PlaybackControl::flipLooping(int senderState) {
     return looping ? 1 : 0;
 }
 
-void PlaybackControl::setLooping(MenuItem& sender) { sender.setState(flipLooping(sender.state())); }
+void PlaybackControl::setLooping(MenuItem& sender) {
+    sender.setState(flipLooping(sender.state()));
+}
 
-void PlaybackControl::setLooping(Button& sender) { sender.setState(flipLooping(sender.state())); }
+void PlaybackControl::setLooping(Button& sender) {
+    sender.setState(flipLooping(sender.state()));
+}
 
 void PlaybackControl::setLoopingProg(bool looping) {
     m_view.m_looping = looping;
@@ -135,7 +139,8 @@ void PlaybackControl::setPosition() {
         return;
     }
     const MovieTime duration = movie->duration();
-    movie->setCurrentTime({seekValue(duration.value, slider->floatValue()), duration.scale, duration.flags});
+    movie->setCurrentTime(
+        {seekValue(duration.value, slider->floatValue()), duration.scale, duration.flags});
 }
 
 void PlaybackControl::setVolume(const Slider& sender) {

@@ -21,7 +21,8 @@ class Slider;
 class PlaybackControl {
 public:
     // Opens a movie file; nullptr (and a reason) when the decoder cannot.
-    using MovieOpener = std::function<std::shared_ptr<Movie>(const std::string& path, std::string* error)>;
+    using MovieOpener =
+        std::function<std::shared_ptr<Movie>(const std::string& path, std::string* error)>;
 
     PlaybackControl(MyOpenGLView& view, MovieOpener opener);
 

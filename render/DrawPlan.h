@@ -39,7 +39,8 @@ public:
     static void frameStrips(int32_t x, int32_t y, int32_t xMax, int32_t yMax, int32_t type,
                             std::vector<Strip>& out);
     // Grid pass: one strip per row whatever the type.
-    static void gridStrips(int32_t x, int32_t y, int32_t xMax, int32_t yMax, std::vector<Strip>& out);
+    static void gridStrips(int32_t x, int32_t y, int32_t xMax, int32_t yMax,
+                           std::vector<Strip>& out);
     // Line pass: for each node, its horizontal segment before its vertical one.
     static void lineSegments(int32_t x, int32_t y, int32_t xMax, int32_t yMax,
                              std::vector<Segment>& out);

@@ -64,7 +64,8 @@ void FramePump::drawRect() {
     m_view.drawPicture();
     const PrefsManager* prefs = m_view.prefsManager();
     const bool done = movie && movie->isDone();
-    if (shouldTerminate(done, m_view.m_looping, prefs != nullptr && prefs->quitWhenMovieFinishes()) &&
+    if (shouldTerminate(done, m_view.m_looping,
+                        prefs != nullptr && prefs->quitWhenMovieFinishes()) &&
         !m_terminating.exchange(true)) {
         // The orderly end (save, then clean up) stops this thread's display link, which must
         // not happen from inside its own callback.

@@ -160,7 +160,8 @@ void FrameRenderer::drawStripsImmediate(const DistortionMatrix& mesh, const Fram
             glTexCoord2f(frameCoord(frame->lowerLeft()[0], frame->upperRight()[0], u),
                          frameCoord(frame->lowerLeft()[1], frame->upperRight()[1], v));
         }
-        glVertex2f(static_cast<float>(mesh.xCoordAtX(x, y)), static_cast<float>(mesh.yCoordAtX(x, y)));
+        glVertex2f(static_cast<float>(mesh.xCoordAtX(x, y)),
+                   static_cast<float>(mesh.yCoordAtX(x, y)));
     };
     for (const auto& strip : m_strips) {
         glBegin(GL_TRIANGLE_STRIP);

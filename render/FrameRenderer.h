@@ -65,7 +65,8 @@ private:
     void sampleNodes(const DistortionMatrix& mesh);
     void drawStripsImmediate(const DistortionMatrix& mesh, const FrameTexture* frame, bool grid);
     void drawStripsBatched(const DistortionMatrix& mesh, const FrameTexture* frame, bool grid);
-    Vertex makeVertex(const NodeSample& n, const FrameTexture* frame, bool grid, bool firstRow) const;
+    Vertex makeVertex(const NodeSample& n, const FrameTexture* frame, bool grid,
+                      bool firstRow) const;
 
     Mode m_mode;
     bool m_sampled = false;

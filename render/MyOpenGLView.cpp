@@ -24,10 +24,13 @@ bool fileExists(const std::string& path) {
 } // namespace
 
 MyOpenGLView::MyOpenGLView(Host& host, std::string resourcePath)
-    : m_host(host), m_resourcePath(std::move(resourcePath)), m_frameTimer(std::make_unique<Timer>()),
+    : m_host(host), m_resourcePath(std::move(resourcePath)),
+      m_frameTimer(std::make_unique<Timer>()),
       m_renderThread(std::make_unique<RenderThread>(host.refreshRate())) {}
 
-MyOpenGLView::~MyOpenGLView() { cleanUp(); }
+MyOpenGLView::~MyOpenGLView() {
+    cleanUp();
+}
 
 void MyOpenGLView::setControls(Button* playButton, Slider* positionSlider, Slider* volumeSlider,
                                MenuItem* loopingMenuItem) {

@@ -73,8 +73,12 @@ public:
     void setControls(Button* playButton, Slider* positionSlider, Slider* volumeSlider,
                      MenuItem* loopingMenuItem);
     // Called after every successful mesh load, to tick the projection menu.
-    void setProjectionMenuHook(std::function<void()> hook) { m_projectionMenuHook = std::move(hook); }
-    void setTextureContextFactory(TextureContextFactory factory) { m_textureContextFactory = std::move(factory); }
+    void setProjectionMenuHook(std::function<void()> hook) {
+        m_projectionMenuHook = std::move(hook);
+    }
+    void setTextureContextFactory(TextureContextFactory factory) {
+        m_textureContextFactory = std::move(factory);
+    }
 
     // Main thread, after the preferences were handed over.
     void awakeFromNib();

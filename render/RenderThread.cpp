@@ -5,8 +5,8 @@
 namespace lumenarc {
 
 RenderThread::RenderThread(double refreshHz)
-    : m_period(std::chrono::nanoseconds(
-          static_cast<int64_t>(1e9 / (refreshHz >= 1.0 && refreshHz <= 1000.0 ? refreshHz : 60.0)))) {}
+    : m_period(std::chrono::nanoseconds(static_cast<int64_t>(
+          1e9 / (refreshHz >= 1.0 && refreshHz <= 1000.0 ? refreshHz : 60.0)))) {}
 
 RenderThread::~RenderThread() {
     if (m_thread.joinable()) {

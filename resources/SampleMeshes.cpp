@@ -31,8 +31,8 @@ bool domeFisheye(const std::string& path) {
         const double x = 2 * s - 1, y = 2 * t - 1;
         const double r = std::hypot(x, y), a = std::atan2(y, x);
         const double picture = std::sin(std::min(r, 1.0) * kPi / 2 * 0.9) / std::sin(kPi / 2 * 0.9);
-        return MeshVertex{x, y, 0.5 + 0.5 * picture * std::cos(a), 0.5 + 0.5 * picture * std::sin(a),
-                          falloff(r, 0.9, 1.0)};
+        return MeshVertex{x, y, 0.5 + 0.5 * picture * std::cos(a),
+                          0.5 + 0.5 * picture * std::sin(a), falloff(r, 0.9, 1.0)};
     });
 }
 

@@ -68,7 +68,8 @@ int info(const DistortionMatrix& mesh) {
     const auto* type = ProjectionType::find(mesh.projectionType());
     std::printf("type       %d %s\n", mesh.projectionType(),
                 type != nullptr ? std::string(type->name).c_str() : "unknown");
-    std::printf("layout     %s\n", ProjectionType::isStereo(mesh.projectionType()) ? "stereo" : "mono");
+    std::printf("layout     %s\n",
+                ProjectionType::isStereo(mesh.projectionType()) ? "stereo" : "mono");
     std::printf("width      %d\n", mesh.width());
     std::printf("height     %d\n", mesh.height());
     std::printf("nodes      %zu\n", mesh.vertices().size());
@@ -100,8 +101,8 @@ int dump(DistortionMatrix& mesh, float rotation, float du, float dv) {
         for (int32_t column = 0; column < mesh.width(); ++column) {
             const auto& n = mesh.vertices()[static_cast<size_t>(row) * mesh.width() + column];
             std::printf("%d %d %.17g %.17g %.17g %.17g %.17g %.17g %.17g %.17g\n", column, row, n.x,
-                        n.y, n.u, n.v, n.i, mesh.uCoordAtX(column, row), mesh.vCoordAtX(column, row),
-                        mesh.luminanceAtX(column, row));
+                        n.y, n.u, n.v, n.i, mesh.uCoordAtX(column, row),
+                        mesh.vCoordAtX(column, row), mesh.luminanceAtX(column, row));
         }
     }
     return 0;

@@ -51,8 +51,12 @@ long statusField(const char* field) {
 }
 } // namespace
 
-long residentBytes() { return statusField("VmRSS:"); }
-long peakResidentBytes() { return statusField("VmHWM:"); }
+long residentBytes() {
+    return statusField("VmRSS:");
+}
+long peakResidentBytes() {
+    return statusField("VmHWM:");
+}
 
 void resetPeak() {
     std::ofstream clear("/proc/self/clear_refs");

@@ -21,7 +21,8 @@ TEST(FullScreenGeometry, SpansScreensRightAndUpFromTheLowerLeftCorner) {
     expectRect(FullScreenGeometry::contentRect(screen, 1, 1), 0, 0, 1280, 800);
     expectRect(FullScreenGeometry::contentRect(screen, 2, 1), 0, 0, 2560, 800);
     expectRect(FullScreenGeometry::contentRect(screen, 1, 3), 0, -1600, 1280, 2400);
-    expectRect(FullScreenGeometry::contentRect({1920, 100, 1280, 800}, 2, 2), 1920, -700, 2560, 1600);
+    expectRect(FullScreenGeometry::contentRect({1920, 100, 1280, 800}, 2, 2), 1920, -700, 2560,
+               1600);
 }
 
 } // namespace

@@ -30,7 +30,8 @@ void AppSession::start(const std::vector<std::string>& args, const std::string& 
     m_process = std::make_unique<BackgroundProcess>(argv, environment());
 }
 
-std::string AppSession::waitForMainWindow(const std::string& title, std::chrono::milliseconds timeout) {
+std::string AppSession::waitForMainWindow(const std::string& title,
+                                          std::chrono::milliseconds timeout) {
     return m_xvfb.waitForWindow("^" + title + "$", timeout);
 }
 
@@ -44,10 +45,14 @@ AppSession::Rect AppSession::geometry(const std::string& window) {
             continue;
         }
         const int value = std::atoi(text.c_str() + pos + std::string(key).size());
-        if (key[0] == 'X') r.x = value;
-        if (key[0] == 'Y') r.y = value;
-        if (key[0] == 'W') r.width = value;
-        if (key[0] == 'H') r.height = value;
+        if (key[0] == 'X')
+            r.x = value;
+        if (key[0] == 'Y')
+            r.y = value;
+        if (key[0] == 'W')
+            r.width = value;
+        if (key[0] == 'H')
+            r.height = value;
     }
     return r;
 }
@@ -87,9 +92,10 @@ std::vector<uint8_t> AppSession::viewPixels(const Rect& area) {
     return out;
 }
 
-std::vector<uint8_t> AppSession::waitForView(
-    const Rect& area, const std::function<bool(const std::vector<uint8_t>&)>& wanted,
-    std::chrono::milliseconds timeout) {
+std::vector<uint8_t>
+AppSession::waitForView(const Rect& area,
+                        const std::function<bool(const std::vector<uint8_t>&)>& wanted,
+                        std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     auto pixels = viewPixels(area);
     while (!wanted(pixels) && std::chrono::steady_clock::now() < deadline) {

@@ -79,9 +79,9 @@ TEST_F(PlaybackE2E, QuitsAtTheEndWhenAskedAndSavesItsPreferences) {
     ASSERT_TRUE(app.ok());
     test::ProcessOptions env;
     env.env = app.environment();
-    const auto set = test::runProcess({test::binPath("lumenarc-prefs"), "set", "QuitWhenMovieFinishes",
-                                       "YES", "Volume", "0.5"},
-                                      env);
+    const auto set = test::runProcess(
+        {test::binPath("lumenarc-prefs"), "set", "QuitWhenMovieFinishes", "YES", "Volume", "0.5"},
+        env);
     ASSERT_EQ(set.exitCode, 0) << set.err;
     test::MovieSpec spec;
     spec.seconds = 1;

@@ -56,9 +56,26 @@ protected:
         const auto x1 = std::to_string(area.x + area.width / 2 + 3);
         // Pauses between the moves: the toolkit merges motions, and a merged move back to the
         // press point would be no move at all.
-        app.x().run({"/usr/bin/xdotool", "mousemove", x, y, "mousedown", "1", "sleep", "0.1",
-                     "mousemove", x1, y, "sleep", "0.1", "mousemove", x, y, "sleep", "0.1",
-                     "mouseup", "1"});
+        app.x().run({"/usr/bin/xdotool",
+                     "mousemove",
+                     x,
+                     y,
+                     "mousedown",
+                     "1",
+                     "sleep",
+                     "0.1",
+                     "mousemove",
+                     x1,
+                     y,
+                     "sleep",
+                     "0.1",
+                     "mousemove",
+                     x,
+                     y,
+                     "sleep",
+                     "0.1",
+                     "mouseup",
+                     "1"});
     }
     // Starts the player on the movie; returns its main window once the movie shows.
     std::string startPlaying() {

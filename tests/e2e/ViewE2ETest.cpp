@@ -12,7 +12,9 @@ namespace {
 using namespace std::chrono_literals;
 using test::AppSession;
 
-bool isBlack(const uint8_t* p) { return p[0] < 8 && p[1] < 8 && p[2] < 8; }
+bool isBlack(const uint8_t* p) {
+    return p[0] < 8 && p[1] < 8 && p[2] < 8;
+}
 
 // With no movie the view draws only the overlay band along the bottom of the mesh square.
 TEST(ViewE2E, StartsWithTheOverlayOnBlackAndLogsTheDefaultMeshPath) {
@@ -24,7 +26,8 @@ TEST(ViewE2E, StartsWithTheOverlayOnBlackAndLogsTheDefaultMeshPath) {
     // Without a movie the open sheet comes up at once; cancel it to see the view.
     ASSERT_FALSE(app.x().waitForWindow("^Open Movie$", std::chrono::seconds(20)).empty());
     app.x().run({"/usr/bin/xdotool", "key", "Escape"});
-    EXPECT_TRUE(app.waitForLog("/share/lumenarc/../../../default.data\n", 5s)) << app.process().errors();
+    EXPECT_TRUE(app.waitForLog("/share/lumenarc/../../../default.data\n", 5s))
+        << app.process().errors();
     std::this_thread::sleep_for(1500ms); // the first frames
     const auto r = app.geometry(window);
     ASSERT_GT(r.width, 100);
@@ -39,7 +42,8 @@ TEST(ViewE2E, StartsWithTheOverlayOnBlackAndLogsTheDefaultMeshPath) {
     EXPECT_FALSE(isBlack(band)) << int(band[0]) << "," << int(band[1]) << "," << int(band[2]);
     EXPECT_GT(band[0], band[1]); // tinted red
     for (const auto& [fx, fy] : {std::pair{0.5, 0.5}, {0.1, 0.1}, {0.9, 0.2}, {0.5, 0.55}}) {
-        const auto* p = shot.at(r.x + static_cast<int>(fx * r.width), r.y + static_cast<int>(fy * viewHeight));
+        const auto* p =
+            shot.at(r.x + static_cast<int>(fx * r.width), r.y + static_cast<int>(fy * viewHeight));
         EXPECT_TRUE(isBlack(p)) << fx << "," << fy;
     }
 }

@@ -15,8 +15,8 @@ namespace {
 class CommaLocale : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto result = test::runProcess(
-            {"/usr/bin/localedef", "-i", "de_DE", "-f", "UTF-8", (m_dir.path() / "de_DE.UTF-8").string()});
+        const auto result = test::runProcess({"/usr/bin/localedef", "-i", "de_DE", "-f", "UTF-8",
+                                              (m_dir.path() / "de_DE.UTF-8").string()});
         ASSERT_TRUE(result.exitCode == 0 || result.exitCode == 1) << result.err;
         setenv("LOCPATH", m_dir.path().c_str(), 1);
         ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "locale did not build";

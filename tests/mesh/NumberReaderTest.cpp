@@ -44,7 +44,7 @@ TEST(NumberReader, EveryByteActsByItsClass) {
             EXPECT_EQ(numbersOf(afterWord), Numbers{});
         }
         EXPECT_EQ(static_cast<int>(NumberReader::classify(static_cast<unsigned char>(b))),
-                  static_cast<int>(separator   ? NumberReader::ByteClass::Separator
+                  static_cast<int>(separator    ? NumberReader::ByteClass::Separator
                                    : numberChar ? NumberReader::ByteClass::NumberChar
                                    : letter     ? NumberReader::ByteClass::Letter
                                                 : NumberReader::ByteClass::Neutral));
@@ -82,7 +82,9 @@ TEST(NumberReader, RunsToTheEndOfTheTextAndNoFurther) {
     EXPECT_EQ(reader.remaining(), 0u);
     EXPECT_EQ(numbersOf(""), Numbers{});
     EXPECT_EQ(numbersOf("only words here"), Numbers{});
-    const std::string withNul("1\0" "2", 3);
+    const std::string withNul("1\0"
+                              "2",
+                              3);
     EXPECT_EQ(numbersOf(withNul), (Numbers{"1", "2"}));
 }
 

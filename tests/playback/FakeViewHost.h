@@ -32,7 +32,9 @@ public:
     int centrings = 0;
     std::vector<std::pair<float, float>> contentSizes;
     void setWindowTitle(const std::string& t) override { title = t; }
-    void runAlert(const std::string& t, const std::string& message) override { alerts.emplace_back(t, message); }
+    void runAlert(const std::string& t, const std::string& message) override {
+        alerts.emplace_back(t, message);
+    }
     void terminate() override { ++terminations; }
     std::unique_ptr<GlyphSource> makeGlyphSource() override { return nullptr; }
 };

@@ -1,6 +1,6 @@
+#include "playback/MeshInteraction.h"
 #include "FakeMovie.h"
 #include "FakeViewHost.h"
-#include "playback/MeshInteraction.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

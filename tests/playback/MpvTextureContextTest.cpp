@@ -1,6 +1,6 @@
-#include "playback/TestMovies.h"
-#include "playback/MpvMovie.h"
 #include "playback/MpvTextureContext.h"
+#include "playback/MpvMovie.h"
+#include "playback/TestMovies.h"
 #include "render/MainThread.h"
 #include "render/OffscreenGL.h"
 #include "render/RenderThread.h"

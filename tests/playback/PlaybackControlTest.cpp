@@ -1,6 +1,6 @@
+#include "playback/PlaybackControl.h"
 #include "FakeMovie.h"
 #include "FakeViewHost.h"
-#include "playback/PlaybackControl.h"
 #include "prefs/PrefsManager.h"
 #include "render/FramePump.h"
 #include "support/TempDir.h"
@@ -36,17 +36,17 @@ protected:
     PrefsManager prefs;
     std::map<std::string, std::shared_ptr<FakeMovie>> movies;
     MyOpenGLView view;
-    PlaybackControl playback{view, [this](const std::string& path, std::string* error)
-                                       -> std::shared_ptr<Movie> {
-                                 if (path.find("broken") != std::string::npos) {
-                                     *error = "unrecognized file format";
-                                     return nullptr;
-                                 }
-                                 auto movie = std::make_shared<FakeMovie>();
-                                 movie->name = path;
-                                 movies[path] = movie;
-                                 return movie;
-                             }};
+    PlaybackControl playback{
+        view, [this](const std::string& path, std::string* error) -> std::shared_ptr<Movie> {
+            if (path.find("broken") != std::string::npos) {
+                *error = "unrecognized file format";
+                return nullptr;
+            }
+            auto movie = std::make_shared<FakeMovie>();
+            movie->name = path;
+            movies[path] = movie;
+            return movie;
+        }};
 };
 
 TEST_F(PlaybackControlTest, OpeningAMovieStartsItWithThePreferredVolume) {

@@ -58,7 +58,8 @@ TEST(DrawPlan, DegenerateMeshes) {
 TEST(DrawPlan, LinesGoHorizontalBeforeVerticalPerNode) {
     std::vector<Segment> segments;
     DrawPlan::lineSegments(0, 0, 2, 2, segments);
-    EXPECT_EQ(segments, (std::vector<Segment>{{0, 0, 1, 0}, {0, 0, 0, 1}, {1, 0, 1, 1}, {0, 1, 1, 1}}));
+    EXPECT_EQ(segments,
+              (std::vector<Segment>{{0, 0, 1, 0}, {0, 0, 0, 1}, {1, 0, 1, 1}, {0, 1, 1, 1}}));
 }
 
 TEST(DrawPlan, WrapModesFollowTheProjectionType) {

@@ -18,12 +18,12 @@ std::vector<uint8_t> solid(int texels, uint8_t r, uint8_t g, uint8_t b, uint8_t 
     return out;
 }
 
-#define EXPECT_RGB_NEAR(pixel, R, G, B, tolerance)                                                \
-    do {                                                                                          \
-        const auto p_ = (pixel);                                                                  \
-        EXPECT_NEAR(p_.r, R, tolerance);                                                          \
-        EXPECT_NEAR(p_.g, G, tolerance);                                                          \
-        EXPECT_NEAR(p_.b, B, tolerance);                                                          \
+#define EXPECT_RGB_NEAR(pixel, R, G, B, tolerance)                                                 \
+    do {                                                                                           \
+        const auto p_ = (pixel);                                                                   \
+        EXPECT_NEAR(p_.r, R, tolerance);                                                           \
+        EXPECT_NEAR(p_.g, G, tolerance);                                                           \
+        EXPECT_NEAR(p_.b, B, tolerance);                                                           \
     } while (0)
 
 class FrameRendererTest : public ::testing::TestWithParam<FrameRenderer::Mode> {
@@ -128,9 +128,9 @@ TEST_P(FrameRendererTest, WithoutAFrameNothingButTheOverlayIsDrawn) {
     in.drawOverlay = true;
     renderer.renderBits(in);
     EXPECT_RGB_NEAR(scene.at(0.5, 0.1), 128, 64, 64, 1.5);
-    EXPECT_EQ(scene.at(0.5, 0.5).r, 0);   // above the band
-    EXPECT_EQ(scene.at(0.05, 0.1).r, 0);  // left of it (x < -0.8)
-    EXPECT_EQ(scene.at(0.5, 0.3).r, 0);   // just above y = -0.5
+    EXPECT_EQ(scene.at(0.5, 0.5).r, 0);  // above the band
+    EXPECT_EQ(scene.at(0.05, 0.1).r, 0); // left of it (x < -0.8)
+    EXPECT_EQ(scene.at(0.5, 0.3).r, 0);  // just above y = -0.5
     // With no mesh at all the overlay still draws.
     in.mesh = nullptr;
     renderer.renderBits(in);
@@ -201,7 +201,8 @@ TEST_P(FrameRendererTest, ReadoutReadsTheStopwatchOnlyWhenShown) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPaths, FrameRendererTest,
-                         ::testing::Values(FrameRenderer::Mode::Immediate, FrameRenderer::Mode::Batched),
+                         ::testing::Values(FrameRenderer::Mode::Immediate,
+                                           FrameRenderer::Mode::Batched),
                          [](const auto& info) {
                              return info.param == FrameRenderer::Mode::Immediate ? "Immediate"
                                                                                  : "Batched";
@@ -228,8 +229,8 @@ TEST(FrameRendererPaths, BatchedPixelsEqualImmediatePixels) {
                 const double s = column / 23.0, t = row / 16.0;
                 const double x = 2 * s - 1 + 0.1 * std::sin(6 * t), y = 2 * t - 1;
                 text += " " + std::to_string(x) + " " + std::to_string(y) + " " +
-                        std::to_string(s * 1.1 - 0.05) + " " + std::to_string(t + 0.2 * s * s) + " " +
-                        std::to_string(1.2 - std::hypot(x, y) * 0.5);
+                        std::to_string(s * 1.1 - 0.05) + " " + std::to_string(t + 0.2 * s * s) +
+                        " " + std::to_string(1.2 - std::hypot(x, y) * 0.5);
             }
         }
         const auto mesh = DistortionMatrix::initFromText(text);

@@ -5,7 +5,8 @@
 
 namespace lumenarc::test {
 
-GLTestScene::GLTestScene(int width, int height) : m_gl(OffscreenGL::create(width, height, &m_error)) {
+GLTestScene::GLTestScene(int width, int height)
+    : m_gl(OffscreenGL::create(width, height, &m_error)) {
     if (!m_gl) {
         return;
     }
@@ -26,7 +27,8 @@ GLuint GLTestScene::texture(int width, int height, const std::vector<uint8_t>& r
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 rgba.data());
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glBindTexture(GL_TEXTURE_2D, 0);
     return name;
@@ -47,8 +49,8 @@ std::unique_ptr<DistortionMatrix> GLTestScene::gridMesh(int type, int width, int
             const double s = width > 1 ? column / (width - 1.0) : 0.5;
             const double t = height > 1 ? row / (height - 1.0) : 0.5;
             char node[200];
-            std::snprintf(node, sizeof node, " %.17g %.17g %.17g %.17g %.17g", 2 * s - 1, 2 * t - 1, s,
-                          t, i);
+            std::snprintf(node, sizeof node, " %.17g %.17g %.17g %.17g %.17g", 2 * s - 1, 2 * t - 1,
+                          s, t, i);
             text += node;
         }
     }
@@ -57,7 +59,8 @@ std::unique_ptr<DistortionMatrix> GLTestScene::gridMesh(int type, int width, int
     return mesh;
 }
 
-FrameRenderer::Inputs GLTestScene::inputs(const DistortionMatrix* mesh, const FrameTexture* frame) const {
+FrameRenderer::Inputs GLTestScene::inputs(const DistortionMatrix* mesh,
+                                          const FrameTexture* frame) const {
     FrameRenderer::Inputs in;
     in.mesh = mesh;
     in.frame = frame;

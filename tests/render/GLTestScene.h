@@ -26,7 +26,8 @@ public:
     static FrameTexture frameFor(GLuint name);
     // A planar-geometry mesh of the given size covering the mesh square, with u and v running
     // 0..1 across it and brightness i.
-    static std::unique_ptr<DistortionMatrix> gridMesh(int type, int width, int height, double i = 1.0);
+    static std::unique_ptr<DistortionMatrix> gridMesh(int type, int width, int height,
+                                                      double i = 1.0);
 
     FrameRenderer::Inputs inputs(const DistortionMatrix* mesh, const FrameTexture* frame) const;
     // Pixel at a position given as fractions of the view (0..1 from the lower left).

@@ -33,7 +33,7 @@ TEST(GeneratedGrid, IsOneRgbaCellWithOpaqueEdgesAndATransparentInside) {
     ASSERT_EQ(grid->width(), 16u);
     ASSERT_EQ(grid->height(), 16u);
     for (const uint32_t along : {0u, 7u, 15u}) {
-        EXPECT_EQ(alphaAt(*grid, 0, along), 255); // left edge
+        EXPECT_EQ(alphaAt(*grid, 0, along), 255);  // left edge
         EXPECT_EQ(alphaAt(*grid, along, 15), 255); // bottom edge (rows run top first)
     }
     for (const uint32_t inside : {1u, 2u, 8u, 14u}) {

@@ -1,5 +1,5 @@
-#include "render/DisplayLink.h"
 #include "render/RenderThread.h"
+#include "render/DisplayLink.h"
 
 #include <gtest/gtest.h>
 

@@ -99,8 +99,12 @@ int BackgroundProcess::wait(std::chrono::milliseconds timeout) {
     return m_status;
 }
 
-std::string BackgroundProcess::output() const { return readFile(m_outPath); }
-std::string BackgroundProcess::errors() const { return readFile(m_errPath); }
+std::string BackgroundProcess::output() const {
+    return readFile(m_outPath);
+}
+std::string BackgroundProcess::errors() const {
+    return readFile(m_errPath);
+}
 
 XvfbServer::XvfbServer(int width, int height) {
     int fds[2];
@@ -113,8 +117,9 @@ XvfbServer::XvfbServer(int width, int height) {
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
-    std::vector<std::string> args{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                  screen, "-nolisten", "tcp", "-noreset"};
+    std::vector<std::string> args{"Xvfb",      "-displayfd", std::to_string(fds[1]),
+                                  "-screen",   "0",          screen,
+                                  "-nolisten", "tcp",        "-noreset"};
     std::vector<char*> argp;
     for (auto& a : args) {
         argp.push_back(a.data());

@@ -50,7 +50,9 @@ public:
     struct Shot {
         int width = 0, height = 0;
         std::vector<uint8_t> rgba;
-        const uint8_t* at(int x, int y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
+        const uint8_t* at(int x, int y) const {
+            return &rgba[(static_cast<size_t>(y) * width + x) * 4];
+        }
     };
     Shot screenshot(const std::string& scratchFolder) const;
 

@@ -13,7 +13,6 @@
 
 extern char** environ;
 
-
 namespace lumenarc::test {
 namespace {
 

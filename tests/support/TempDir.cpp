@@ -9,7 +9,8 @@
 namespace lumenarc::test {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lumenarc-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "lumenarc-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }

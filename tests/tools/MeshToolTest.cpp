@@ -34,7 +34,8 @@ std::string g17(double value) {
 }
 
 TEST(MeshTool, InfoDescribesTheBuiltInMesh) {
-    const auto result = runProcess({binPath("lumenarc-mesh"), "info", LUMENARC_SHARE_DIR "/rect.data"});
+    const auto result =
+        runProcess({binPath("lumenarc-mesh"), "info", LUMENARC_SHARE_DIR "/rect.data"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto out = lines(result.out);
     ASSERT_GE(out.size(), 10u);
@@ -66,8 +67,8 @@ TEST(MeshTool, DumpPrintsStoredAndSampledValuesInFileOrder) {
 TEST(MeshTool, DumpAppliesRotationAndOffsetAsSinglePrecision) {
     TempDir dir;
     const auto file = dir.write("m.data", "1 1 1 0 0 0.5 0.5 1");
-    const auto result =
-        runProcess({binPath("lumenarc-mesh"), "dump", "--offset", "0.01,-0.1", "--rotate", "3", file});
+    const auto result = runProcess(
+        {binPath("lumenarc-mesh"), "dump", "--offset", "0.01,-0.1", "--rotate", "3", file});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto out = lines(result.out);
     ASSERT_EQ(out.size(), 2u);
@@ -78,16 +79,21 @@ TEST(MeshTool, DumpAppliesRotationAndOffsetAsSinglePrecision) {
 
 TEST(MeshTool, RejectedFilesAndUsageErrors) {
     TempDir dir;
-    for (const auto& bad : {dir.write("bad.data", "7 2 2 1 1 1"), dir.write("short.data", "1 2 2 0 0"),
-                            (dir.path() / "missing.data").string(), dir.path().string()}) {
+    for (const auto& bad :
+         {dir.write("bad.data", "7 2 2 1 1 1"), dir.write("short.data", "1 2 2 0 0"),
+          (dir.path() / "missing.data").string(), dir.path().string()}) {
         const auto result = runProcess({binPath("lumenarc-mesh"), "info", bad});
         EXPECT_EQ(result.exitCode, 1) << bad;
         EXPECT_EQ(result.err, kInvalid);
         EXPECT_EQ(result.out, "");
     }
     for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{}, {"frobnicate"}, {"info"}, {"dump", "--rotate", "x", "f"},
-                                               {"dump", "--offset", "1", "f"}, {"info", "a", "b"}}) {
+         std::vector<std::vector<std::string>>{{},
+                                               {"frobnicate"},
+                                               {"info"},
+                                               {"dump", "--rotate", "x", "f"},
+                                               {"dump", "--offset", "1", "f"},
+                                               {"info", "a", "b"}}) {
         std::vector<std::string> argv{binPath("lumenarc-mesh")};
         argv.insert(argv.end(), args.begin(), args.end());
         const auto result = runProcess(argv);
@@ -107,8 +113,8 @@ TEST(MeshTool, HugeClaimIsRefusedWithoutAllocating) {
     const auto file = dir.write("huge.data", "1 60000 60000 0 0 0 0 1");
     // 60000 x 60000 nodes would need 144 GB; under a 64 MB address-space limit an attempt
     // to allocate would abort instead of printing the usual rejection.
-    const auto result = runProcess(
-        {"/bin/sh", "-c", "ulimit -v 65536 && exec \"$0\" info \"$1\"", binPath("lumenarc-mesh"), file});
+    const auto result = runProcess({"/bin/sh", "-c", "ulimit -v 65536 && exec \"$0\" info \"$1\"",
+                                    binPath("lumenarc-mesh"), file});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, kInvalid);
 #endif

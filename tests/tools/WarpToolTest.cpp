@@ -32,14 +32,23 @@ std::string writeHalves(const TempDir& dir) {
 
 struct Picture {
     ImageFile image;
-    const uint8_t* at(uint32_t x, uint32_t y) const { return &image.pixels()[(y * image.width() + x) * 4]; }
+    const uint8_t* at(uint32_t x, uint32_t y) const {
+        return &image.pixels()[(y * image.width() + x) * 4];
+    }
 };
 
 Picture warp(const TempDir& dir, std::vector<std::string> extra, const std::string& mesh,
              const std::string& size = "80x80") {
     const auto out = (dir.path() / "out.png").string();
-    std::vector<std::string> argv{binPath("lumenarc-warp"), "--mesh", mesh, "--image",
-                                  writeHalves(dir), "--out", out, "--size", size};
+    std::vector<std::string> argv{binPath("lumenarc-warp"),
+                                  "--mesh",
+                                  mesh,
+                                  "--image",
+                                  writeHalves(dir),
+                                  "--out",
+                                  out,
+                                  "--size",
+                                  size};
     argv.insert(argv.end(), extra.begin(), extra.end());
     const auto result = runProcess(argv);
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -103,8 +112,8 @@ TEST(WarpTool, ErrorsAreClearAndExitCodesDistinct) {
     TempDir dir;
     const auto out = (dir.path() / "o.png").string();
     const auto image = writeHalves(dir);
-    auto result = runProcess({binPath("lumenarc-warp"), "--mesh", dir.write("bad.data", "1 4 4 0 0"),
-                              "--image", image, "--out", out});
+    auto result = runProcess({binPath("lumenarc-warp"), "--mesh",
+                              dir.write("bad.data", "1 4 4 0 0"), "--image", image, "--out", out});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, kInvalid);
     result = runProcess({binPath("lumenarc-warp"), "--mesh", kRect, "--image",
@@ -115,7 +124,9 @@ TEST(WarpTool, ErrorsAreClearAndExitCodesDistinct) {
                          (dir.path() / "no/such/folder/o.png").string()});
     EXPECT_EQ(result.exitCode, 1);
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"--mesh", kRect}, {"--mesh", kRect, "--image", image, "--out", out, "--size", "0x10"},
+             {},
+             {"--mesh", kRect},
+             {"--mesh", kRect, "--image", image, "--out", out, "--size", "0x10"},
              {"--mesh", kRect, "--image", image, "--out", out, "--size", "99999x10"},
              {"--mesh", kRect, "--image", image, "--out", out, "--rotate", "x"},
              {"--mesh", kRect, "--image", image, "--out", out, "--type", "1.5"},
