@@ -435,7 +435,8 @@ TEST_F(MpvMovieTest, VolumeOneIsMpvsFullVolume) {
 TEST_F(MpvMovieTest, PicturesStartForARenderContextMadeAfterLoading) {
     m_options.videoOutput = "libmpv";
     auto movie =
-        open(makeMovie("late.mp4", {.seconds = 2, .width = 160, .height = 120, .audio = false}));
+        // Long enough that a busy machine does not reach the end before the late pictures start.
+        open(makeMovie("late.mp4", {.seconds = 10, .width = 160, .height = 120, .audio = false}));
     ASSERT_NE(movie, nullptr);
     const auto output = [&] { return stringProperty(movie->handle(), "current-vo"); };
     // Without a render context the movie plays without pictures instead of failing, also when
