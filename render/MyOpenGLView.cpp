@@ -5,6 +5,7 @@
 #include "render/Movie.h"
 #include "render/TextOverlay.h"
 #include "render/TextureLoader.h"
+#include "render/ViewSetup.h"
 #include "ui/Slider.h"
 
 #include <GL/gl.h>
@@ -109,9 +110,7 @@ void MyOpenGLView::moveSurface(const std::function<void()>& move) {
 }
 
 void MyOpenGLView::prepareOpenGL() {
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClearDepth(1.0);
+    ViewSetup::prepare();
     // The swap interval of 1 is part of the context's format, set by the host.
     auto link = std::make_unique<DisplayLink>(*m_renderThread);
     link->setOutputCallback(&FramePump::MyRenderCallback, &m_framePump);
@@ -159,12 +158,7 @@ void MyOpenGLView::update() {
 
 void MyOpenGLView::reshape() {
     std::lock_guard guard(m_lock);
-    glViewport(0, 0, m_host.pixelWidth(), m_host.pixelHeight());
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(-1.0, 1.0, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    ViewSetup::reshape(m_host.pixelWidth(), m_host.pixelHeight());
 }
 
 void MyOpenGLView::loadDistortionMatrix(const std::string& path) {

@@ -7,10 +7,10 @@
 #include "render/OffscreenGL.h"
 #include "render/PngWriter.h"
 #include "render/TextureLoader.h"
+#include "render/ViewSetup.h"
 #include "tools/ToolArguments.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -143,19 +143,6 @@ FrameTexture uploadFrame(const ImageFile& image) {
     return frame;
 }
 
-// The view's own set-up: smooth shading, black clear colour, viewport and -1..1 projection.
-void prepareView(int width, int height) {
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0, 0, 0, 0);
-    glClearDepth(1.0);
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(-1.0, 1.0, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -182,7 +169,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lumenarc-warp: %s\n", error.c_str());
         return 1;
     }
-    prepareView(o.width, o.height);
+    ViewSetup::prepare();
+    ViewSetup::reshape(o.width, o.height);
     if (o.type) {
         mesh->setProjectionType(*o.type);
     }

@@ -1,6 +1,6 @@
 #include "GLTestScene.h"
 
-#include <GL/glu.h>
+#include "render/ViewSetup.h"
 #include <cstdio>
 
 namespace lumenarc::test {
@@ -10,14 +10,8 @@ GLTestScene::GLTestScene(int width, int height)
     if (!m_gl) {
         return;
     }
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0, 0, 0, 0);
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(-1.0, 1.0, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    ViewSetup::prepare();
+    ViewSetup::reshape(width, height);
 }
 
 GLuint GLTestScene::texture(int width, int height, const std::vector<uint8_t>& rgba, GLint filter) {
