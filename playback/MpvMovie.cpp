@@ -96,6 +96,9 @@ std::vector<std::pair<std::string, std::string>> coreOptions(const MpvMovie::Opt
         {"load-auto-profiles", "no"},
         {"osd-level", "0"},
         {"hwdec", "no"},
+        // Decoding is in software, so the renderer needs no hardware interop; probing for it
+        // only fills the log with missing driver libraries.
+        {"gpu-hwdec-interop", "no"},
         {"idle", "yes"},
         // At its end the movie stays on its last frame, paused, until told otherwise.
         {"keep-open", "yes"},
