@@ -99,9 +99,14 @@ TEST_F(ShellE2E, AnInvalidMeshFromTheSheetIsReportedAndTheOldOneKept) {
     app.key(window, "ctrl+shift+o");
     const auto sheet = app.x().waitForWindow("^Open Distortion Matrix$", 10s);
     ASSERT_FALSE(sheet.empty());
-    app.x().run({"/usr/bin/xdotool", "type", "--delay", "5", bad});
+    // The sheet shows before its file name field takes keys; a slow (sanitizer) build needs the
+    // moment to pass, or the first typed characters are lost.
+    app.x().run({"/usr/bin/xdotool", "windowfocus", "--sync", sheet});
+    std::this_thread::sleep_for(1s);
+    app.x().run({"/usr/bin/xdotool", "type", "--delay", "20", bad});
+    std::this_thread::sleep_for(300ms);
     app.x().run({"/usr/bin/xdotool", "key", "Return"});
-    const auto alert = app.x().waitForWindow("^File error$", 10s);
+    const auto alert = app.x().waitForWindow("^File error$", 20s);
     ASSERT_FALSE(alert.empty());
     app.key(alert, "Return");
     EXPECT_TRUE(app.x().waitForWindowGone("^File error$", 10s));
