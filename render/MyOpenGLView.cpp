@@ -9,7 +9,6 @@
 #include "ui/Slider.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 #include <filesystem>
 #include <string>
 #include <utility>
