@@ -3,8 +3,8 @@
 #include "app/VideoWindow.h"
 #include "playback/KeyMap.h"
 #include "playback/MpvPlayback.h"
-#include "render/MainThread.h"
 #include "ui_MainWindow.h"
+#include "view/MainThread.h"
 
 #include <QDir>
 #include <QPushButton>

@@ -9,7 +9,7 @@
 #include "app/SignalQuit.h"
 #include "playback/MeshInteraction.h"
 #include "playback/PlaybackControl.h"
-#include "render/MyOpenGLView.h"
+#include "view/MyOpenGLView.h"
 
 #include <QApplication>
 #include <array>

@@ -9,8 +9,8 @@
 #include "playback/PlaybackControl.h"
 #include "prefs/PrefsManager.h"
 #include "prefs/PrefsStore.h"
-#include "render/Movie.h"
-#include "render/MyOpenGLView.h"
+#include "view/Movie.h"
+#include "view/MyOpenGLView.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
 #include "app/VideoWindow.h"
 
-#include "render/QtGlyphSource.h"
+#include "app/QtGlyphSource.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

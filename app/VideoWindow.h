@@ -1,6 +1,6 @@
 #pragma once
 
-#include "render/MyOpenGLView.h"
+#include "view/MyOpenGLView.h"
 
 #include <QWindow>
 #include <atomic>

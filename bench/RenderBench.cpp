@@ -3,8 +3,8 @@
 // frame must pay. Both the immediate-mode path and the batched path are measured.
 
 #include "mesh/DistortionMatrix.h"
+#include "offscreen/OffscreenGL.h"
 #include "render/FrameRenderer.h"
-#include "render/OffscreenGL.h"
 #include "support/RatioReporter.h"
 
 #include <GL/gl.h>

@@ -1,8 +1,8 @@
 #include "playback/MeshInteraction.h"
 
-#include "render/Movie.h"
-#include "render/MyOpenGLView.h"
 #include "ui/MenuItem.h"
+#include "view/Movie.h"
+#include "view/MyOpenGLView.h"
 
 namespace lumenarc {
 

@@ -1,6 +1,6 @@
 #include "playback/MpvMovie.h"
 
-#include "render/MainThread.h"
+#include "view/MainThread.h"
 
 #include <mpv/client.h>
 

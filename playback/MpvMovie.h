@@ -1,6 +1,6 @@
 #pragma once
 
-#include "render/Movie.h"
+#include "view/Movie.h"
 
 #include <atomic>
 #include <chrono>

@@ -2,7 +2,7 @@
 
 #include "playback/MpvTextureContext.h"
 #include "playback/PlaybackControl.h"
-#include "render/MyOpenGLView.h"
+#include "view/MyOpenGLView.h"
 
 namespace lumenarc {
 

@@ -2,7 +2,7 @@
 
 #include "playback/MpvMovie.h"
 #include "render/DeveloperLog.h"
-#include "render/MainThread.h"
+#include "view/MainThread.h"
 
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "render/TextureContext.h"
+#include "view/TextureContext.h"
 
 #include <memory>
 #include <mutex>

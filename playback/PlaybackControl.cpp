@@ -1,11 +1,11 @@
 #include "playback/PlaybackControl.h"
 
 #include "prefs/PrefsManager.h"
-#include "render/Movie.h"
-#include "render/MyOpenGLView.h"
 #include "ui/Button.h"
 #include "ui/MenuItem.h"
 #include "ui/Slider.h"
+#include "view/Movie.h"
+#include "view/MyOpenGLView.h"
 
 #include <filesystem>
 

@@ -3,8 +3,6 @@
 #include "render/DeveloperLog.h"
 #include "render/FontGLLists.h"
 
-#include <QString>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -58,9 +56,38 @@ std::string TextOverlay::formatText(const char* format, va_list args) {
 }
 
 std::u16string TextOverlay::codeUnits(std::string_view utf8) {
-    const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
-                          static_cast<std::size_t>(text.size()));
+    std::u16string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        // Sequence length and the smallest code point it may encode (to refuse overlong forms).
+        const int length = lead < 0x80                   ? 1
+                           : lead >= 0xC2 && lead < 0xE0 ? 2
+                           : lead >= 0xE0 && lead < 0xF0 ? 3
+                           : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                         : 0;
+        static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+        char32_t code = length == 1 ? lead : length == 2 ? lead & 0x1F : lead & (0x7F >> length);
+        int taken = 1;
+        while (length > 1 && taken < length && i + taken < utf8.size() &&
+               (static_cast<unsigned char>(utf8[i + taken]) & 0xC0) == 0x80) {
+            code = (code << 6) | (static_cast<unsigned char>(utf8[i + taken]) & 0x3F);
+            ++taken;
+        }
+        const bool valid = length > 0 && taken == length && code >= kMinimum[length] &&
+                           code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        if (!valid) {
+            out.push_back(u'\uFFFD'); // one replacement per malformed sequence
+        } else if (code >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(code));
+        }
+        i += static_cast<size_t>(taken);
+    }
+    return out;
 }
 
 } // namespace lumenarc

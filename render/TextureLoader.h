@@ -1,6 +1,6 @@
 #pragma once
 
-#include "render/TiffImage.h"
+#include "image/TiffImage.h"
 
 #include <GL/gl.h>
 

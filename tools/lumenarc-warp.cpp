@@ -1,11 +1,11 @@
 // lumenarc-warp: draws a still picture through a distortion mesh exactly as the player draws a
 // movie frame, and writes the result as a PNG. A preview for mesh authors.
 
+#include "image/ImageFile.h"
+#include "image/PngWriter.h"
 #include "mesh/DistortionMatrix.h"
+#include "offscreen/OffscreenGL.h"
 #include "render/FrameRenderer.h"
-#include "render/ImageFile.h"
-#include "render/OffscreenGL.h"
-#include "render/PngWriter.h"
 #include "render/TextureLoader.h"
 #include "render/ViewSetup.h"
 #include "tools/ToolArguments.h"

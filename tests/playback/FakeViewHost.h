@@ -1,9 +1,9 @@
 #pragma once
 
-#include "render/MyOpenGLView.h"
 #include "ui/Button.h"
 #include "ui/MenuItem.h"
 #include "ui/Slider.h"
+#include "view/MyOpenGLView.h"
 
 #include <string>
 #include <vector>

@@ -1,9 +1,9 @@
 #include "playback/MpvMovie.h"
 
+#include "offscreen/OffscreenGL.h"
 #include "playback/TestMovies.h"
-#include "render/MainThread.h"
-#include "render/OffscreenGL.h"
 #include "support/TempDir.h"
+#include "view/MainThread.h"
 
 #include <EGL/egl.h>
 #include <GL/gl.h>

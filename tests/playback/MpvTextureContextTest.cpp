@@ -1,10 +1,10 @@
 #include "playback/MpvTextureContext.h"
+#include "offscreen/OffscreenGL.h"
 #include "playback/MpvMovie.h"
 #include "playback/TestMovies.h"
-#include "render/MainThread.h"
-#include "render/OffscreenGL.h"
-#include "render/RenderThread.h"
 #include "support/TempDir.h"
+#include "view/MainThread.h"
+#include "view/RenderThread.h"
 
 #include <EGL/egl.h>
 #include <GL/gl.h>

@@ -2,8 +2,8 @@
 #include "FakeMovie.h"
 #include "FakeViewHost.h"
 #include "prefs/PrefsManager.h"
-#include "render/FramePump.h"
 #include "support/TempDir.h"
+#include "view/FramePump.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "mesh/DistortionMatrix.h"
+#include "offscreen/OffscreenGL.h"
 #include "render/FrameRenderer.h"
-#include "render/OffscreenGL.h"
 
 #include <GL/gl.h>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "render/TextOverlay.h"
 
+#include "app/QtGlyphSource.h"
 #include "render/FontGLLists.h"
-#include "render/QtGlyphSource.h"
 #include "render/TextTestSupport.h"
 
 #include <gtest/gtest.h>

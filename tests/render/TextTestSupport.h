@@ -1,7 +1,7 @@
 #pragma once
 
+#include "offscreen/OffscreenGL.h"
 #include "render/DeveloperLog.h"
-#include "render/OffscreenGL.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

@@ -1,6 +1,6 @@
 #include "render/TextureLoader.h"
-#include "render/ImageTestFiles.h"
-#include "render/OffscreenGL.h"
+#include "image/ImageTestFiles.h"
+#include "offscreen/OffscreenGL.h"
 #include "support/TempDir.h"
 
 #include <GL/gl.h>

@@ -1,5 +1,5 @@
-#include "render/ImageFile.h"
-#include "render/PngWriter.h"
+#include "image/ImageFile.h"
+#include "image/PngWriter.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "render/ImageTestFiles.h"
+#include "image/ImageTestFiles.h"
 
 #include <jpeglib.h>
 #include <png.h>

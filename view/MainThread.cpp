@@ -1,4 +1,4 @@
-#include "render/MainThread.h"
+#include "view/MainThread.h"
 
 #include <mutex>
 

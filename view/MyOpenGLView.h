@@ -1,14 +1,14 @@
 #pragma once
 
 #include "mesh/DistortionMatrix.h"
-#include "render/DisplayLink.h"
-#include "render/FramePump.h"
 #include "render/FrameRenderer.h"
 #include "render/FrameTexture.h"
 #include "render/GlyphSource.h"
-#include "render/RenderThread.h"
-#include "render/TextureContext.h"
 #include "render/Timer.h"
+#include "view/DisplayLink.h"
+#include "view/FramePump.h"
+#include "view/RenderThread.h"
+#include "view/TextureContext.h"
 
 #include <atomic>
 #include <functional>

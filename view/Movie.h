@@ -1,6 +1,6 @@
 #pragma once
 
-#include "render/MovieTime.h"
+#include "view/MovieTime.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
-#include "render/ImageFile.h"
+#include "image/ImageFile.h"
 
-#include "render/TiffFile.h"
-#include "render/TiffImage.h"
+#include "image/TiffFile.h"
+#include "image/TiffImage.h"
 
 #include <jpeglib.h>
 #include <png.h>

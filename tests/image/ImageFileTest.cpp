@@ -1,6 +1,6 @@
-#include "render/ImageFile.h"
-#include "render/ImageTestFiles.h"
-#include "render/PngWriter.h"
+#include "image/ImageFile.h"
+#include "image/ImageTestFiles.h"
+#include "image/PngWriter.h"
 #include "support/TempDir.h"
 
 #include <gmock/gmock.h>

@@ -1,4 +1,4 @@
-#include "render/PngWriter.h"
+#include "image/PngWriter.h"
 
 #include <png.h>
 

@@ -1,4 +1,4 @@
-#include "render/OffscreenGL.h"
+#include "offscreen/OffscreenGL.h"
 
 #define GL_GLEXT_PROTOTYPES 1
 #include <EGL/egl.h>

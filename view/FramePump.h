@@ -1,7 +1,7 @@
 #pragma once
 
-#include "render/DisplayLink.h"
-#include "render/MovieTime.h"
+#include "view/DisplayLink.h"
+#include "view/MovieTime.h"
 
 #include <atomic>
 #include <cstdint>

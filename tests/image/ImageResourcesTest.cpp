@@ -1,6 +1,6 @@
-#include "render/OffscreenGL.h"
+#include "image/TiffImage.h"
+#include "offscreen/OffscreenGL.h"
 #include "render/TextureLoader.h"
-#include "render/TiffImage.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>

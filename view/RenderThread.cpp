@@ -1,4 +1,4 @@
-#include "render/RenderThread.h"
+#include "view/RenderThread.h"
 
 #include <future>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "render/RenderThread.h"
+#include "view/RenderThread.h"
 
 #include <cstdint>
 #include <mutex>

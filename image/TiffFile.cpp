@@ -1,4 +1,4 @@
-#include "render/TiffFile.h"
+#include "image/TiffFile.h"
 
 #include <tiffio.h>
 

@@ -1,5 +1,5 @@
-#include "render/TiffImage.h"
-#include "render/ImageTestFiles.h"
+#include "image/TiffImage.h"
+#include "image/ImageTestFiles.h"
 #include "support/TempDir.h"
 
 #include <gmock/gmock.h>

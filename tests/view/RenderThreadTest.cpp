@@ -1,5 +1,5 @@
-#include "render/RenderThread.h"
-#include "render/DisplayLink.h"
+#include "view/RenderThread.h"
+#include "view/DisplayLink.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "render/TiffImage.h"
+#include "image/TiffImage.h"
 
 #include <tiffio.h>
 

@@ -1,4 +1,4 @@
-#include "render/DisplayLink.h"
+#include "view/DisplayLink.h"
 
 namespace lumenarc {
 

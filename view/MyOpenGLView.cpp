@@ -1,12 +1,12 @@
-#include "render/MyOpenGLView.h"
+#include "view/MyOpenGLView.h"
 
 #include "prefs/PrefsManager.h"
 #include "render/DeveloperLog.h"
-#include "render/Movie.h"
 #include "render/TextOverlay.h"
 #include "render/TextureLoader.h"
 #include "render/ViewSetup.h"
 #include "ui/Slider.h"
+#include "view/Movie.h"
 
 #include <GL/gl.h>
 #include <filesystem>

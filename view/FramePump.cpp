@@ -1,11 +1,11 @@
-#include "render/FramePump.h"
+#include "view/FramePump.h"
 
 #include "prefs/PrefsManager.h"
-#include "render/MainThread.h"
-#include "render/Movie.h"
-#include "render/MyOpenGLView.h"
-#include "render/TextureContext.h"
 #include "ui/Slider.h"
+#include "view/MainThread.h"
+#include "view/Movie.h"
+#include "view/MyOpenGLView.h"
+#include "view/TextureContext.h"
 
 namespace lumenarc {
 

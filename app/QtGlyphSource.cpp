@@ -1,4 +1,4 @@
-#include "render/QtGlyphSource.h"
+#include "app/QtGlyphSource.h"
 
 #include "render/GlyphBitmap.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "render/TiffFile.h"
+#include "image/TiffFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "render/OffscreenGL.h"
+#include "offscreen/OffscreenGL.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "render/FrameTexture.h"
-#include "render/RenderThread.h"
+#include "view/RenderThread.h"
 
 #include <memory>
 
