@@ -1,13 +1,19 @@
 #include "prefs/PrefsStore.h"
 
+#include "prefs/DamagedCopy.h"
+#include "prefs/OwnedFd.h"
 #include "prefs/PrefsArchive.h"
+#include "prefs/PrefsFileWriter.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -16,28 +22,6 @@
 
 namespace lumenarc {
 namespace {
-
-// Never overwrite an earlier damaged copy: the next free name of "<path>.damaged",
-// "<path>.damaged.1", ... is used, and after this many the file is left where it is.
-constexpr int kMaxDamagedCopies = 100;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    // Closes now, reporting the error that close() may be the first to see.
-    bool reset() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd < 0 || close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 void logLine(const std::string& line) {
     std::fprintf(stderr, "%s\n", line.c_str());
@@ -112,7 +96,7 @@ bool readUpTo(int fd, std::size_t limit, std::string& bytes) {
 // Reads at most maxBytes + 1 bytes, so that a huge file costs no more than a big one. Opening
 // without blocking keeps a FIFO planted at the path from hanging the start.
 FileRead readLimited(const std::string& path, std::size_t maxBytes) {
-    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    OwnedFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
         return errno == ENOENT ? FileRead{ReadStatus::Missing, {}, {}} : unreadable(errnoText());
     }
@@ -134,138 +118,63 @@ FileRead readLimited(const std::string& path, std::size_t maxBytes) {
     return file;
 }
 
+// ---- Files that no save may replace ----
+
+// Paths whose last load found a file that must stay as it is, with the reason. The controller
+// and the tool load a path and save that same path in one process.
+struct KeptFiles {
+    std::mutex mutex;
+    std::map<std::string, std::string> reasons;
+};
+
+KeptFiles& keptFiles() {
+    static KeptFiles files;
+    return files;
+}
+
+std::string keyFor(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
+}
+
+void setKept(const std::string& path, const std::optional<std::string>& reason) {
+    KeptFiles& files = keptFiles();
+    const std::lock_guard lock(files.mutex);
+    if (reason) {
+        files.reasons[keyFor(path)] = *reason;
+    } else {
+        files.reasons.erase(keyFor(path));
+    }
+}
+
+std::string keptReason(const std::string& path) {
+    KeptFiles& files = keptFiles();
+    const std::lock_guard lock(files.mutex);
+    const auto found = files.reasons.find(keyFor(path));
+    return found == files.reasons.end() ? std::string() : found->second;
+}
+
 // ---- Keeping a damaged file ----
 
-// Renames without ever replacing an existing file: renameat2 where the filesystem has it,
-// else a hard link (which fails on an existing name) and unlink, else a checked rename.
-bool renameNoReplace(const std::string& from, const std::string& to) {
-#ifdef RENAME_NOREPLACE
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
-        return false;
-    }
-#endif
-    if (link(from.c_str(), to.c_str()) == 0) {
-        unlink(from.c_str());
-        return true;
-    }
-    if (errno == EEXIST) {
-        return false;
-    }
-    struct stat existing {};
-    if (lstat(to.c_str(), &existing) == 0) {
-        errno = EEXIST;
-        return false;
-    }
-    return std::rename(from.c_str(), to.c_str()) == 0;
-}
-
-std::optional<std::string> moveAside(const std::string& path, std::string& error) {
-    for (int n = 0; n < kMaxDamagedCopies; ++n) {
-        std::string candidate = path + PrefsStore::kDamagedSuffix;
-        if (n > 0) {
-            candidate += "." + std::to_string(n);
-        }
-        if (renameNoReplace(path, candidate)) {
-            return candidate;
-        }
-        if (errno != EEXIST) {
-            error = errnoText();
-            return std::nullopt;
-        }
-    }
-    error = "too many damaged copies already";
-    return std::nullopt;
-}
-
-// Moving (not copying) keeps the bytes exactly, costs nothing for a huge file, and lets the
-// next start find no file instead of reporting the same damage again.
+// The file itself is moved (not copied): that keeps the bytes exactly, costs nothing for a
+// huge file, and lets the next start find no file instead of reporting the same damage again.
+// Behind a link it is the file the link leads to, so the link stays and the next save
+// creates that file afresh.
 void keepDamaged(const std::string& path, const std::string& problem) {
-    std::string error;
-    if (const auto kept = moveAside(path, error)) {
+    const std::filesystem::path file = PrefsFileWriter::resolve(path).file;
+    std::string error = "it is no longer there";
+    const auto kept =
+        file.empty() ? std::nullopt : DamagedCopy::moveAside(file, std::time(nullptr), error);
+    if (kept) {
         logLine("Preferences file " + path + " is damaged (" + problem + "); moved to " + *kept +
                 "; using the defaults");
-    } else {
-        logLine("Preferences file " + path + " is damaged (" + problem +
-                ") and could not be moved aside (" + error + "); using the defaults");
+        return;
     }
-}
-
-// ---- Writing ----
-
-bool writeAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            if (n == 0) {
-                errno = EIO;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// A symbolic link at the path (a kept-in-a-repository setup) is written through, not replaced.
-std::filesystem::path writeTarget(const std::string& path) {
-    std::error_code ec;
-    if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) {
-        auto resolved = std::filesystem::weakly_canonical(path, ec);
-        if (!ec) {
-            return resolved;
-        }
-    }
-    return path;
-}
-
-// The new file keeps the permissions of the one it replaces; a first file is private (0600,
-// as mkstemp makes it): it holds the user's paths.
-void keepMode(int fd, const std::filesystem::path& target) {
-    struct stat old {};
-    if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        fchmod(fd, old.st_mode & 07777);
-    }
-}
-
-void syncFolder(const std::filesystem::path& folder) {
-    FileDescriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() >= 0) {
-        fsync(fd.get());
-    }
-}
-
-bool writeTemp(int fd, const std::filesystem::path& target, const std::string& bytes) {
-    keepMode(fd, target);
-    return writeAll(fd, bytes) && fsync(fd) == 0;
-}
-
-// Temp file beside the target, written and synced, then renamed over it: readers see the old
-// file or the new one, never a part. On failure the temp file goes and the old file stays.
-bool replaceFile(const std::filesystem::path& target, const std::string& bytes,
-                 std::string& error) {
-    const std::filesystem::path folder =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    FileDescriptor fd(mkostemp(temp.data(), O_CLOEXEC));
-    if (fd.get() < 0) {
-        error = errnoText();
-        return false;
-    }
-    if (!writeTemp(fd.get(), target, bytes) || !fd.reset() ||
-        std::rename(temp.c_str(), target.c_str()) != 0) {
-        error = errnoText();
-        unlink(temp.c_str());
-        return false;
-    }
-    syncFolder(folder);
-    return true;
+    logLine("Preferences file " + path + " is damaged (" + problem +
+            ") and could not be moved aside (" + error +
+            "); using the defaults and leaving the file as it is");
+    setKept(path, "it is damaged and could not be moved aside, so it is left as it is");
 }
 
 } // namespace
@@ -278,10 +187,12 @@ std::string PrefsStore::getPrefsPath() {
 }
 
 std::unique_ptr<PrefsManager> PrefsStore::loadPrefs(const std::string& path) {
+    setKept(path, std::nullopt);
     const FileRead file = readLimited(path, PrefsArchive::kMaxBytes);
     if (file.status == ReadStatus::Unreadable) {
         logLine("Cannot read preferences file " + path + " (" + file.error +
-                "); using the defaults");
+                "); using the defaults and leaving the file as it is");
+        setKept(path, "it could not be read when loaded, so it is left as it is");
     } else if (file.status == ReadStatus::TooLarge) {
         keepDamaged(path, "larger than " + std::to_string(PrefsArchive::kMaxBytes) + " bytes");
     } else if (file.status == ReadStatus::Read) {
@@ -297,9 +208,16 @@ std::unique_ptr<PrefsManager> PrefsStore::loadPrefs(const std::string& path) {
 }
 
 bool PrefsStore::savePrefs(const PrefsManager& manager, const std::string& path) {
+    const PrefsFileWriter::Target target = PrefsFileWriter::resolve(path);
+    const std::string refusal = target.file.empty() ? target.refusal : keptReason(path);
+    if (!refusal.empty()) {
+        logLine("Not saving preferences to " + path + ": " + refusal);
+        return false;
+    }
+    PrefsFileWriter::removeStaleTemps(target.file);
     const auto bytes = PrefsArchive::encode(manager);
     std::string error = "the archive could not be encoded";
-    if (!bytes || !replaceFile(writeTarget(path), *bytes, error)) {
+    if (!bytes || !PrefsFileWriter::replace(target.file, *bytes, error)) {
         logLine("Cannot save preferences to " + path + ": " + error);
         return false;
     }

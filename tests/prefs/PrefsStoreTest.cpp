@@ -1,6 +1,7 @@
 #include "prefs/PrefsStore.h"
 
 #include "prefs/ArchiveSamples.h"
+#include "prefs/DamagedCopy.h"
 #include "prefs/PrefsArchive.h"
 #include "support/TempDir.h"
 
@@ -10,15 +11,22 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <linux/capability.h>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
+#include <vector>
 
 namespace lumenarc {
 namespace {
@@ -80,6 +88,46 @@ std::vector<std::string> folderEntries(const fs::path& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// The kind of node at a path, not following a link there.
+mode_t nodeType(const fs::path& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 ? (info.st_mode & S_IFMT) : 0;
+}
+
+// Root reads a file of mode 000 anyway. Without these two capabilities it cannot, just like
+// every other user; the test gives them up for its scope and takes them back at the end.
+class ReadOverrideOff {
+public:
+    ReadOverrideOff() {
+        if (geteuid() != 0 || syscall(SYS_capget, &m_header, m_saved) != 0) {
+            return;
+        }
+        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
+        lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_lowered = syscall(SYS_capset, &m_header, lowered) == 0;
+    }
+    ~ReadOverrideOff() {
+        if (m_lowered) {
+            syscall(SYS_capset, &m_header, m_saved);
+        }
+    }
+    ReadOverrideOff(const ReadOverrideOff&) = delete;
+    ReadOverrideOff& operator=(const ReadOverrideOff&) = delete;
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_lowered = false;
+};
+
+bool canOpenForReading(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        close(fd);
+    }
+    return fd >= 0;
 }
 
 void expectDefaults(const PrefsManager& m) {
@@ -275,12 +323,97 @@ TEST_F(PrefsStoreFile, EarlierDamagedCopiesAreNeverOverwritten) {
     folder.write("Lumenarc.prefs.damaged", "first");
     folder.write("Lumenarc.prefs.damaged.1", "second");
     folder.write("Lumenarc.prefs", "third");
+    const std::time_t before = std::time(nullptr);
     testing::internal::CaptureStderr();
     PrefsStore::loadPrefs(path);
     testing::internal::GetCapturedStderr();
+    const std::time_t after = std::time(nullptr);
     EXPECT_EQ(readFile(damaged), "first");
     EXPECT_EQ(readFile(damaged + ".1"), "second");
-    EXPECT_EQ(readFile(damaged + ".2"), "third");
+    // The next copy is named for the moment it was made.
+    std::tm when{};
+    std::vector<std::string> named;
+    for (std::time_t t = before; t <= after; ++t) {
+        const std::string name = DamagedCopy::candidate(path, *localtime_r(&t, &when), 1);
+        if (fs::exists(name) && readFile(name) == "third") {
+            named.push_back(name);
+        }
+    }
+    EXPECT_EQ(named.size(), 1u);
+    EXPECT_EQ(folderEntries(folder.path()).size(), 3u);
+}
+
+TEST_F(PrefsStoreFile, DamagedFileAfterAHundredCopiesIsKeptToo) {
+    folder.write("Lumenarc.prefs.damaged", "copy 0");
+    for (int n = 1; n < 100; ++n) {
+        folder.write("Lumenarc.prefs.damaged." + std::to_string(n), "copy " + std::to_string(n));
+    }
+    folder.write("Lumenarc.prefs", "copy 100");
+    testing::internal::CaptureStderr();
+    expectDefaults(*PrefsStore::loadPrefs(path));
+    const std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(PrefsStore::savePrefs(PrefsManager(), path));
+
+    EXPECT_EQ(readFile(damaged), "copy 0");
+    for (int n = 1; n < 100; ++n) {
+        EXPECT_EQ(readFile(damaged + "." + std::to_string(n)), "copy " + std::to_string(n));
+    }
+    std::vector<std::string> newCopies;
+    for (const auto& name : folderEntries(folder.path())) {
+        if (readFile(folder.path() / name) == "copy 100") {
+            newCopies.push_back(name);
+        }
+    }
+    ASSERT_EQ(newCopies.size(), 1u);
+    EXPECT_EQ(newCopies[0].rfind("Lumenarc.prefs.damaged.", 0), 0u) << newCopies[0];
+    EXPECT_EQ(lineCount(log), 1u) << log;
+    EXPECT_NE(log.find(newCopies[0]), std::string::npos) << log;
+}
+
+TEST_F(PrefsStoreFile, DamagedFilesInQuickSuccessionAreAllKept) {
+    std::vector<std::string> written;
+    for (int n = 0; n < 5; ++n) {
+        written.push_back("damage " + std::to_string(n));
+        folder.write("Lumenarc.prefs", written.back());
+        testing::internal::CaptureStderr();
+        PrefsStore::loadPrefs(path);
+        testing::internal::GetCapturedStderr();
+    }
+    std::vector<std::string> kept;
+    for (const auto& name : folderEntries(folder.path())) {
+        EXPECT_EQ(name.rfind("Lumenarc.prefs.damaged", 0), 0u) << name;
+        kept.push_back(readFile(folder.path() / name));
+    }
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, written);
+    EXPECT_EQ(readFile(damaged), "damage 0");
+}
+
+// Never lost even then: the file stays, and the run's defaults are not saved over it.
+TEST_F(PrefsStoreFile, DamagedFileThatCannotBeMovedAsideIsNotSavedOver) {
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t t = now; t < now + 5; ++t) {
+        std::tm when{};
+        for (int attempt = 0; attempt < DamagedCopy::kMaxAttempts; ++attempt) {
+            const std::string name = DamagedCopy::candidate(path, *localtime_r(&t, &when), attempt);
+            if (!fs::exists(name)) {
+                folder.write(fs::path(name).filename(), "taken");
+            }
+        }
+    }
+    folder.write("Lumenarc.prefs", "damaged and precious");
+    testing::internal::CaptureStderr();
+    const auto loaded = PrefsStore::loadPrefs(path);
+    const std::string loadLog = testing::internal::GetCapturedStderr();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(PrefsStore::savePrefs(*loaded, path));
+    const std::string saveLog = testing::internal::GetCapturedStderr();
+    expectDefaults(*loaded);
+    EXPECT_EQ(readFile(path), "damaged and precious");
+    EXPECT_NE(loadLog.find("could not be moved aside"), std::string::npos) << loadLog;
+    EXPECT_EQ(lineCount(loadLog), 1u) << loadLog;
+    EXPECT_NE(saveLog.find("Not saving"), std::string::npos) << saveLog;
+    EXPECT_EQ(lineCount(saveLog), 1u) << saveLog;
 }
 
 TEST_F(PrefsStoreFile, HugeFileIsDamagedWithoutBeingRead) {
@@ -315,6 +448,265 @@ TEST_F(PrefsStoreFile, FifoAtThePathDoesNotHang) {
     const std::string log = testing::internal::GetCapturedStderr();
     expectDefaults(*loaded);
     EXPECT_EQ(lineCount(log), 1u) << log;
+}
+
+// ---- Files that cannot be read are never saved over ----
+
+TEST_F(PrefsStoreFile, FileOfMode000IsLeftAsItIs) {
+    PrefsManager stored;
+    stored.setHScreens(4);
+    ASSERT_TRUE(PrefsStore::savePrefs(stored, path));
+    const std::string before = readFile(path);
+    ASSERT_EQ(chmod(path.c_str(), 0), 0);
+    std::string loadLog;
+    std::string saveLog;
+    {
+        ReadOverrideOff readOverrideOff;
+        if (canOpenForReading(path)) {
+            chmod(path.c_str(), 0600);
+            GTEST_SKIP() << "this process reads files of mode 000";
+        }
+        testing::internal::CaptureStderr();
+        const auto loaded = PrefsStore::loadPrefs(path);
+        loadLog = testing::internal::GetCapturedStderr();
+        expectDefaults(*loaded);
+        loaded->setVScreens(9);
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(PrefsStore::savePrefs(*loaded, path));
+        saveLog = testing::internal::GetCapturedStderr();
+    }
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    EXPECT_EQ(readFile(path), before);
+    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"Lumenarc.prefs"});
+    EXPECT_EQ(lineCount(loadLog), 1u) << loadLog;
+    EXPECT_NE(loadLog.find("Cannot read"), std::string::npos) << loadLog;
+    EXPECT_EQ(lineCount(saveLog), 1u) << saveLog;
+    EXPECT_NE(saveLog.find(path), std::string::npos) << saveLog;
+}
+
+struct UnreadableNode {
+    const char* name;
+    void (*make)(const fs::path& path);
+};
+
+const UnreadableNode kUnreadableNodes[] = {
+    {"fifo", [](const fs::path& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }},
+    {"empty_folder", [](const fs::path& path) { ASSERT_TRUE(fs::create_directory(path)); }},
+    {"link_loop",
+     [](const fs::path& path) {
+         fs::create_symlink(path.filename().string() + ".loop", path);
+         fs::create_symlink(path.filename(), path.string() + ".loop");
+     }},
+};
+
+void PrintTo(const UnreadableNode& node, std::ostream* out) {
+    *out << node.name;
+}
+
+class PrefsStoreUnreadable : public PrefsStoreFile,
+                             public ::testing::WithParamInterface<UnreadableNode> {};
+
+TEST_P(PrefsStoreUnreadable, DefaultsForTheRunAndTheNodeStays) {
+    GetParam().make(path);
+    const mode_t type = nodeType(path);
+    testing::internal::CaptureStderr();
+    const auto loaded = PrefsStore::loadPrefs(path);
+    const std::string loadLog = testing::internal::GetCapturedStderr();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(PrefsStore::savePrefs(*loaded, path));
+    const std::string saveLog = testing::internal::GetCapturedStderr();
+    expectDefaults(*loaded);
+    EXPECT_EQ(nodeType(path), type);
+    EXPECT_EQ(nodeType(damaged), 0u);
+    EXPECT_EQ(lineCount(loadLog), 1u) << loadLog;
+    EXPECT_EQ(lineCount(saveLog), 1u) << saveLog;
+    EXPECT_NE(saveLog.find("Not saving"), std::string::npos) << saveLog;
+}
+
+INSTANTIATE_TEST_SUITE_P(Nodes, PrefsStoreUnreadable, ::testing::ValuesIn(kUnreadableNodes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The run goes on with the defaults; a file put back meanwhile must not get them.
+TEST_F(PrefsStoreFile, FileUnreadableAtStartIsNotSavedOverOnceReadable) {
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    testing::internal::CaptureStderr();
+    const auto loaded = PrefsStore::loadPrefs(path);
+    testing::internal::GetCapturedStderr();
+    fs::remove(path);
+    PrefsManager stored;
+    stored.setHScreens(6);
+    folder.write("Lumenarc.prefs", PrefsArchive::encode(stored).value());
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(PrefsStore::savePrefs(*loaded, path));
+    EXPECT_EQ(lineCount(testing::internal::GetCapturedStderr()), 1u);
+    const auto reloaded = PrefsStore::loadPrefs(path);
+    EXPECT_EQ(reloaded->hscreens(), 6);
+    // That load read the file, so what it gave may be saved again.
+    reloaded->setVScreens(2);
+    ASSERT_TRUE(PrefsStore::savePrefs(*reloaded, path));
+    EXPECT_EQ(PrefsStore::loadPrefs(path)->vscreens(), 2);
+}
+
+// ---- Links and other nodes at the path ----
+
+TEST_F(PrefsStoreFile, LinkToAFifoOrDeviceLeavesTheNodeAlone) {
+    std::vector<fs::path> nodes;
+    const fs::path fifo = folder.path() / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    nodes.push_back(fifo);
+    // Root may make a node like /dev/null here, which a broken save would replace.
+    const fs::path device = folder.path() / "null";
+    if (mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
+        nodes.push_back(device);
+    }
+    for (const fs::path& node : nodes) {
+        fs::remove(path);
+        fs::create_symlink(node, path);
+        const mode_t type = nodeType(node);
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(PrefsStore::savePrefs(PrefsManager(), path)) << node;
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(nodeType(node), type) << node;
+        EXPECT_TRUE(fs::is_symlink(path)) << node;
+        EXPECT_EQ(lineCount(log), 1u) << log;
+        EXPECT_NE(log.find(node.string()), std::string::npos) << log;
+    }
+    EXPECT_EQ(folderEntries(folder.path()).size(), nodes.size() + 1);
+}
+
+TEST_F(PrefsStoreFile, FifoOrFolderAtThePathIsNotReplaced) {
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(PrefsStore::savePrefs(PrefsManager(), path));
+    std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(nodeType(path), static_cast<mode_t>(S_IFIFO));
+    EXPECT_EQ(lineCount(log), 1u) << log;
+    fs::remove(path);
+    fs::create_directory(path);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(PrefsStore::savePrefs(PrefsManager(), path));
+    log = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(fs::is_directory(path));
+    EXPECT_NE(log.find("not a regular file"), std::string::npos) << log;
+    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"Lumenarc.prefs"});
+}
+
+TEST_F(PrefsStoreFile, LinkLoopIsLeftAsItIs) {
+    fs::create_symlink("b.prefs", path);
+    fs::create_symlink("Lumenarc.prefs", folder.path() / "b.prefs");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(PrefsStore::savePrefs(PrefsManager(), path));
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(fs::read_symlink(path), "b.prefs");
+    EXPECT_EQ(fs::read_symlink(folder.path() / "b.prefs"), "Lumenarc.prefs");
+    EXPECT_EQ(folderEntries(folder.path()),
+              (std::vector<std::string>{"Lumenarc.prefs", "b.prefs"}));
+    EXPECT_EQ(lineCount(log), 1u) << log;
+}
+
+// A link made before its file exists (a settings folder kept elsewhere) gets that file.
+TEST_F(PrefsStoreFile, DanglingLinkGetsItsFileCreatedAndStaysALink) {
+    fs::create_directory(folder.path() / "kept");
+    fs::create_symlink("kept/prefs.plist", path);
+    PrefsManager manager;
+    manager.setVScreens(5);
+    ASSERT_TRUE(PrefsStore::savePrefs(manager, path));
+    EXPECT_EQ(fs::read_symlink(path), "kept/prefs.plist");
+    EXPECT_EQ(PrefsStore::loadPrefs(path)->vscreens(), 5);
+    EXPECT_EQ(folderEntries(folder.path() / "kept"), std::vector<std::string>{"prefs.plist"});
+    EXPECT_EQ(folderEntries(folder.path()), (std::vector<std::string>{"Lumenarc.prefs", "kept"}));
+}
+
+TEST_F(PrefsStoreFile, DanglingLinkIntoAMissingFolderFailsAndStaysALink) {
+    fs::create_symlink("missing/prefs.plist", path);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(PrefsStore::savePrefs(PrefsManager(), path));
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(fs::read_symlink(path), "missing/prefs.plist");
+    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"Lumenarc.prefs"});
+    EXPECT_EQ(lineCount(log), 1u) << log;
+}
+
+TEST_F(PrefsStoreFile, LinkChainIsWrittenThroughKeepingEveryLinkAndTheMode) {
+    const std::string target = folder.write("kept/real.plist", validArchive());
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    fs::create_symlink("kept/real.plist", folder.path() / "middle");
+    fs::create_symlink("middle", path);
+    PrefsManager manager;
+    manager.setHScreens(8);
+    ASSERT_TRUE(PrefsStore::savePrefs(manager, path));
+    EXPECT_EQ(fs::read_symlink(path), "middle");
+    EXPECT_EQ(fs::read_symlink(folder.path() / "middle"), "kept/real.plist");
+    EXPECT_EQ(PrefsStore::loadPrefs(target)->hscreens(), 8);
+    EXPECT_EQ(fs::status(target).permissions(), static_cast<fs::perms>(0640));
+    EXPECT_EQ(folderEntries(folder.path() / "kept"), std::vector<std::string>{"real.plist"});
+}
+
+TEST_F(PrefsStoreFile, DamagedFileBehindALinkIsKeptBesideItAndTheLinkStays) {
+    const std::string target = folder.write("kept/real.plist", "garbage");
+    fs::create_symlink(target, path);
+    testing::internal::CaptureStderr();
+    expectDefaults(*PrefsStore::loadPrefs(path));
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(readFile(target + ".damaged"), "garbage");
+    EXPECT_NE(log.find(target + ".damaged"), std::string::npos) << log;
+    ASSERT_TRUE(PrefsStore::savePrefs(PrefsManager(), path));
+    EXPECT_TRUE(fs::is_symlink(path));
+    EXPECT_EQ(PrefsArchive::decode(readFile(target)).outcome, PrefsArchive::Outcome::Manager);
+}
+
+// ---- Temp files of saves that were killed ----
+
+void setModified(const fs::path& path, std::chrono::seconds ago) {
+    timespec times[2]{};
+    times[0].tv_sec = times[1].tv_sec = std::time(nullptr) - ago.count();
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+TEST_F(PrefsStoreFile, StaleTempFilesOfKilledSavesGoAtTheNextSave) {
+    const std::vector<std::string> stale = {".Lumenarc.prefs.a1B2c3", ".Lumenarc.prefs.ZZZZZZ"};
+    const std::vector<std::string> unrelated = {
+        ".Lumenarc.prefs.abc",    ".Lumenarc.prefs.abcdefg", ".Lumenarc.prefs.ab-def",
+        ".Other.prefs.abcdef",    "Lumenarc.prefs.abcdef",   "notes.txt",
+        ".Lumenarc.prefs.Young1", // just made: a save that is starting
+    };
+    for (const auto& name : stale) {
+        folder.write(name, "half a save");
+        setModified(folder.path() / name, std::chrono::hours(1));
+    }
+    for (const auto& name : unrelated) {
+        folder.write(name, "keep");
+        if (name != ".Lumenarc.prefs.Young1") {
+            setModified(folder.path() / name, std::chrono::hours(1));
+        }
+    }
+    fs::create_directory(folder.path() / ".Lumenarc.prefs.DIRxyz");
+    fs::create_symlink("notes.txt", folder.path() / ".Lumenarc.prefs.LNKxyz");
+    setModified(folder.path() / ".Lumenarc.prefs.DIRxyz", std::chrono::hours(1));
+    setModified(folder.path() / ".Lumenarc.prefs.LNKxyz", std::chrono::hours(1));
+
+    ASSERT_TRUE(PrefsStore::savePrefs(PrefsManager(), path));
+    std::vector<std::string> expected = unrelated;
+    expected.insert(expected.end(),
+                    {".Lumenarc.prefs.DIRxyz", ".Lumenarc.prefs.LNKxyz", "Lumenarc.prefs"});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(folderEntries(folder.path()), expected);
+    EXPECT_EQ(readFile(folder.path() / "notes.txt"), "keep");
+}
+
+// flock() locks belong to an open file description, so this open one stands for another
+// process that is saving right now.
+TEST_F(PrefsStoreFile, TempFileLockedByASaveInProgressStays) {
+    const std::string live = folder.write(".Lumenarc.prefs.Live01", "being written");
+    setModified(live, std::chrono::hours(1));
+    const int fd = open(live.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    ASSERT_TRUE(PrefsStore::savePrefs(PrefsManager(), path));
+    EXPECT_EQ(readFile(live), "being written");
+    close(fd);
+    ASSERT_TRUE(PrefsStore::savePrefs(PrefsManager(), path));
+    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"Lumenarc.prefs"});
 }
 
 // ---- Failed saves ----
