@@ -37,10 +37,13 @@ constexpr const char* kUsage =
     "  DefaultMap            a path to a distortion matrix file (any text)\n"
     "  hscreens, vscreens    a 32-bit integer (screens across, screens down)\n"
     "\n"
-    "A damaged preferences file is moved aside to FILE.damaged and the defaults are used.\n"
+    "A damaged preferences file is moved aside to FILE.damaged (or a free name beside it)\n"
+    "and the defaults are used. A file that cannot be read is left as it is and not saved over.\n"
+    "A symbolic link is written through to its file; a link to anything but a regular file\n"
+    "is refused.\n"
     "\n"
-    "Exit status: 0 on success, 1 when the file could not be saved, 2 for a usage error or a\n"
-    "bad key or value.\n";
+    "Exit status: 0 on success, 1 when the file could not or may not be saved, 2 for a usage\n"
+    "error or a bad key or value.\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "lumenarc-prefs: %s\n\n%s", message.c_str(), kUsage);

@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace lumenarc {
@@ -27,8 +31,11 @@ constexpr const char* kDefaultsShown = "LoopByDefault=NO\n"
 
 class PrefsTool : public ::testing::Test {
 protected:
-    ProcessResult run(std::vector<std::string> args) const {
+    // `prefix` runs the tool through another program (e.g. to drop privileges).
+    ProcessResult run(std::vector<std::string> args,
+                      const std::vector<std::string>& prefix = {}) const {
         args.insert(args.begin(), binPath("lumenarc-prefs"));
+        args.insert(args.begin(), prefix.begin(), prefix.end());
         ProcessOptions options;
         options.env = {{"HOME", home.path().string()},
                        {"XDG_CONFIG_HOME", (home.path() / "config").string()}};
@@ -175,8 +182,73 @@ TEST_F(PrefsTool, FailedSaveExitsOne) {
     const auto result =
         run({"set", "--file", (home.path() / "folder.prefs").string(), "hideMouse", "YES"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.err.find("Cannot save"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("Not saving"), std::string::npos) << result.err;
     EXPECT_EQ(readFile(home.path() / "folder.prefs" / "inside"), "x");
+    const auto nowhere =
+        run({"set", "--file", (home.path() / "missing" / "x.prefs").string(), "hideMouse", "YES"});
+    EXPECT_EQ(nowhere.exitCode, 1);
+    EXPECT_NE(nowhere.err.find("Cannot save"), std::string::npos) << nowhere.err;
+}
+
+// ---- set saves the way the player does ----
+
+TEST_F(PrefsTool, SetLeavesWhatItCannotReadAndExitsOne) {
+    fs::create_directories(prefsFile.parent_path());
+    ASSERT_EQ(mkfifo(prefsFile.c_str(), 0600), 0);
+    const auto result = run({"set", "hideMouse", "YES"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("Cannot read"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("Not saving"), std::string::npos) << result.err;
+    EXPECT_TRUE(fs::is_fifo(prefsFile));
+}
+
+// Root reads a file of mode 000 anyway; setpriv takes that power away for the run.
+TEST_F(PrefsTool, SetLeavesAFileOfMode000) {
+    ASSERT_EQ(run({"set", "hscreens", "3"}).exitCode, 0);
+    const std::string before = readFile(prefsFile);
+    std::vector<std::string> prefix;
+    if (geteuid() == 0) {
+        if (access("/usr/bin/setpriv", X_OK) != 0) {
+            GTEST_SKIP() << "running as root without setpriv";
+        }
+        prefix = {"/usr/bin/setpriv", "--bounding-set=-dac_override,-dac_read_search"};
+    }
+    ASSERT_EQ(chmod(prefsFile.c_str(), 0), 0);
+    const auto result = run({"set", "hscreens", "5"}, prefix);
+    ASSERT_EQ(chmod(prefsFile.c_str(), 0600), 0);
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_NE(result.err.find("Permission denied"), std::string::npos) << result.err;
+    EXPECT_EQ(readFile(prefsFile), before);
+}
+
+TEST_F(PrefsTool, SetWritesThroughALinkButNeverIntoAFifo) {
+    fs::create_directories(prefsFile.parent_path());
+    fs::create_directories(home.path() / "kept");
+    fs::create_symlink(home.path() / "kept" / "show.prefs", prefsFile);
+    ASSERT_EQ(run({"set", "hscreens", "4"}).exitCode, 0);
+    EXPECT_TRUE(fs::is_symlink(prefsFile));
+    EXPECT_NE(run({"show"}).out.find("hscreens=4\n"), std::string::npos);
+    EXPECT_EQ(readFile(home.path() / "kept" / "show.prefs").substr(0, 8), "bplist00");
+
+    const fs::path fifo = home.path() / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink(fifo, home.path() / "fifo.prefs");
+    const auto result =
+        run({"set", "--file", (home.path() / "fifo.prefs").string(), "hideMouse", "YES"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find(fifo.string()), std::string::npos) << result.err;
+    EXPECT_TRUE(fs::is_fifo(fifo));
+}
+
+TEST_F(PrefsTool, SetRemovesTempFilesOfKilledSaves) {
+    ASSERT_EQ(run({"set", "hscreens", "2"}).exitCode, 0);
+    const std::string stale = home.write("config/Lumenarc/.Lumenarc.prefs.k1LLed", "half");
+    timespec times[2]{};
+    times[0].tv_sec = times[1].tv_sec = std::time(nullptr) - 3600;
+    ASSERT_EQ(utimensat(AT_FDCWD, stale.c_str(), times, 0), 0);
+    ASSERT_EQ(run({"set", "hscreens", "3"}).exitCode, 0);
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_NE(run({"show"}).out.find("hscreens=3\n"), std::string::npos);
 }
 
 } // namespace
