@@ -39,6 +39,14 @@ bool isLetterOrDigit(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
+// Over NFS an exclusive lock needs a descriptor open for writing; a temp file that kept a
+// read-only mode from the file it was to replace is opened for reading.
+int openToLock(const fs::path& temp) {
+    constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    const int fd = open(temp.c_str(), O_RDWR | kFlags);
+    return fd >= 0 || errno != EACCES ? fd : open(temp.c_str(), O_RDONLY | kFlags);
+}
+
 // Only a file that no save holds locked, and that is still the one under that name once the
 // lock is taken, is removed.
 bool removeIfStale(const fs::path& temp) {
@@ -47,7 +55,7 @@ bool removeIfStale(const fs::path& temp) {
         std::time(nullptr) - named.st_mtime < PrefsFileWriter::kStaleTempSeconds) {
         return false;
     }
-    OwnedFd fd(open(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    OwnedFd fd(openToLock(temp));
     struct stat opened {};
     if (!fd.valid() || fstat(fd.get(), &opened) != 0 || !sameFile(named, opened) ||
         flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
