@@ -162,10 +162,11 @@ std::string keptReason(const std::string& path) {
 // Behind a link it is the file the link leads to, so the link stays and the next save
 // creates that file afresh.
 void keepDamaged(const std::string& path, const std::string& problem) {
-    const std::filesystem::path file = PrefsFileWriter::resolve(path).file;
-    std::string error = "it is no longer there";
-    const auto kept =
-        file.empty() ? std::nullopt : DamagedCopy::moveAside(file, std::time(nullptr), error);
+    const PrefsFileWriter::Target target = PrefsFileWriter::resolve(path);
+    std::string error = target.refusal;
+    const auto kept = target.file.empty()
+                          ? std::nullopt
+                          : DamagedCopy::moveAside(target.file, std::time(nullptr), error);
     if (kept) {
         logLine("Preferences file " + path + " is damaged (" + problem + "); moved to " + *kept +
                 "; using the defaults");
