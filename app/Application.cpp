@@ -2,7 +2,6 @@
 
 #include "app/VideoWindow.h"
 #include "playback/KeyMap.h"
-#include "playback/MpvPlayback.h"
 #include "ui_MainWindow.h"
 #include "view/MainThread.h"
 
@@ -27,8 +26,9 @@ int tagOf(const QAction* action) {
 
 Application::Application(QApplication& application)
     : m_application(application), m_view(m_window.videoWindow(), resourcePath()),
-      m_playback(m_view, MpvPlayback::movieOpener(m_view, {})), m_interaction(m_view),
-      m_aboutBox(&m_window), m_prefsDialog(&m_window),
+      m_mpv(m_view, &VideoWindow::getProcAddress, nullptr, {}),
+      m_playback(m_view, m_mpv.movieOpener()), m_interaction(m_view), m_aboutBox(&m_window),
+      m_prefsDialog(&m_window),
       m_controller(m_window, m_view, m_playback, m_prefsDialog, m_aboutBox),
       m_keys(
           [this](uint32_t scanCode) { m_playback.keyDown(KeyMap::fromNativeScanCode(scanCode)); }) {
@@ -38,8 +38,6 @@ Application::Application(QApplication& application)
     });
     VideoWindow& surface = m_window.videoWindow();
     surface.setView(&m_view);
-    m_view.setTextureContextFactory(
-        MpvPlayback::textureContexts(m_view, &VideoWindow::getProcAddress, nullptr));
     m_view.setProjectionMenuHook([this] { m_interaction.updateProjectionMenuItems(); });
     connectMenus();
     connectControls();
@@ -49,6 +47,7 @@ Application::Application(QApplication& application)
     m_keys.setVideoWindow(&surface);
     m_application.installEventFilter(&m_keys);
     m_controller.setFullScreenHook([this](QWidget* window) { m_keys.addWindow(window); });
+    m_playback.setOpenHook([this](bool opened) { m_controller.movieOpenDidEnd(opened); });
 }
 
 Application::~Application() {

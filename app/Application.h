@@ -8,6 +8,7 @@
 #include "app/QtMenuItem.h"
 #include "app/SignalQuit.h"
 #include "playback/MeshInteraction.h"
+#include "playback/MpvPlayback.h"
 #include "playback/PlaybackControl.h"
 #include "view/MyOpenGLView.h"
 
@@ -35,6 +36,7 @@ private:
     SignalQuit m_signals;
     MainWindow m_window;
     MyOpenGLView m_view;
+    MpvPlayback m_mpv;
     PlaybackControl m_playback;
     MeshInteraction m_interaction;
     AboutBox m_aboutBox;

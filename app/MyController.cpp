@@ -61,13 +61,30 @@ void MyController::awakeFromNib() {
 }
 
 void MyController::applicationDidFinishLaunching() {
-    if (!myGLView.currentMovie()) {
-        open();
-    }
     if (m_prefsManager->hideMouse()) {
         hideMouse = true;
     }
+    if (m_playback.isOpening()) {
+        m_launchOpenPending = true; // decided when the movie has opened, or failed to
+        return;
+    }
+    if (!myGLView.currentMovie()) {
+        open();
+    }
     // The open sheet above does not wait: a start without a movie stays windowed.
+    if (m_prefsManager->startupInFullScreen() && myGLView.currentMovie()) {
+        goFullScreen();
+    }
+}
+
+void MyController::movieOpenDidEnd(bool opened) {
+    if (!m_launchOpenPending || m_playback.isOpening()) {
+        return;
+    }
+    m_launchOpenPending = false;
+    if (!opened && !myGLView.currentMovie()) {
+        open();
+    }
     if (m_prefsManager->startupInFullScreen() && myGLView.currentMovie()) {
         goFullScreen();
     }
@@ -83,6 +100,7 @@ void MyController::applicationWillTerminate() {
         return;
     }
     m_terminated = true;
+    m_playback.cancelOpen();
     savePrefs();
     myGLView.cleanUp();
 }
@@ -103,9 +121,7 @@ QWidget* MyController::fullScreenWindow() const {
 }
 
 void MyController::open() {
-    if (DisplayLink* link = myGLView.displayLink(); link != nullptr && link->isRunning()) {
-        link->stop(); // no frame is drawn while the sheet is up
-    }
+    myGLView.stopDisplayLink(); // no frame is drawn while the sheet is up
     beginOpenSheet(viewWindow(), QStringLiteral("Open Movie"), movieFilter(),
                    [this](int code, const QStringList& files) { openPanelDidEnd(code, files); });
 }
@@ -114,9 +130,7 @@ void MyController::openPanelDidEnd(int returnCode, const QStringList& files) {
     if (returnCode != 0 && !files.isEmpty()) {
         m_playback.openMovie(files.first().toStdString());
     }
-    if (DisplayLink* link = myGLView.displayLink()) {
-        link->start(); // in every case, chosen or not, running before or not
-    }
+    myGLView.startDisplayLink(); // in every case, chosen or not, running before or not
 }
 
 void MyController::openDistortionMatrix() {

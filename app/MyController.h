@@ -42,6 +42,8 @@ public:
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
     void applicationWillTerminate();
     void applicationDidResignActive();
+    // An open ended, opened or not.
+    void movieOpenDidEnd(bool opened);
 
     void open();
     void openPanelDidEnd(int returnCode, const QStringList& files);
@@ -76,6 +78,9 @@ private:
     std::unique_ptr<PrefsManager> m_prefsManager;
     std::function<void(QWidget*)> m_fullScreenHook;
     bool m_terminated = false;
+    // Movies given at start are still loading when launching finishes; what launching would
+    // have done with a movie (full screen) or without one (the open sheet) waits for them.
+    bool m_launchOpenPending = false;
 };
 
 } // namespace lumenarc

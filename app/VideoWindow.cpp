@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QResizeEvent>
 #include <QScreen>
@@ -39,6 +40,9 @@ VideoWindow::VideoWindow(QWidget* topLevel) : m_topLevel(topLevel) {
     setTitle(QStringLiteral("Lumenarc View")); // names the view's own native window, for tests
     setFormat(viewFormat());
     create();
+    m_spareSurface = std::make_unique<QOffscreenSurface>();
+    m_spareSurface->setFormat(viewFormat());
+    m_spareSurface->create();
 }
 
 VideoWindow::~VideoWindow() = default;
@@ -57,7 +61,7 @@ void VideoWindow::storeSize() {
     m_pixelHeight = static_cast<int>(height() * ratio);
 }
 
-bool VideoWindow::makeCurrentContext() {
+bool VideoWindow::makeCurrentContext(bool onWindow) {
     if (!m_context) {
         m_context = std::make_unique<QOpenGLContext>();
         m_context->setFormat(format());
@@ -67,13 +71,11 @@ bool VideoWindow::makeCurrentContext() {
         }
         m_doubleBuffered = m_context->format().swapBehavior() != QSurfaceFormat::SingleBuffer;
     }
-    return m_context->makeCurrent(this);
-}
-
-void VideoWindow::doneCurrentContext() {
-    if (m_context) {
-        m_context->doneCurrent();
+    QSurface* surface = onWindow ? static_cast<QSurface*>(this) : m_spareSurface.get();
+    if (QOpenGLContext::currentContext() == m_context.get() && m_context->surface() == surface) {
+        return true; // already so: making it current again costs every tick a trip to the driver
     }
+    return m_context->makeCurrent(surface);
 }
 
 void VideoWindow::presentDrawable() {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+class QOffscreenSurface;
 class QOpenGLContext;
 
 namespace lumenarc {
@@ -35,8 +36,7 @@ public:
     int pixelWidth() const override { return m_pixelWidth.load(); }
     int pixelHeight() const override { return m_pixelHeight.load(); }
     double refreshRate() const override;
-    bool makeCurrentContext() override;
-    void doneCurrentContext() override;
+    bool makeCurrentContext(bool onWindow) override;
     void presentDrawable() override;
     void releaseContext() override;
     void centerWindow() override;
@@ -68,6 +68,9 @@ private:
     std::atomic<int> m_pixelWidth{1};
     std::atomic<int> m_pixelHeight{1};
     std::unique_ptr<QOpenGLContext> m_context; // render thread only
+    // Made on the main thread, where surfaces must be made; the context goes current on it for
+    // work that draws nothing while the window's own surface moves.
+    std::unique_ptr<QOffscreenSurface> m_spareSurface;
     bool m_doubleBuffered = false;
 };
 

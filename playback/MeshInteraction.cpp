@@ -1,4 +1,6 @@
 #include "playback/MeshInteraction.h"
+#include "view/MainThread.h"
+#include "view/ThreadContract.h"
 
 #include "ui/MenuItem.h"
 #include "view/Movie.h"
@@ -39,14 +41,17 @@ MeshInteraction::windowContentSize(int tag, float movieWidth, float movieHeight)
 }
 
 void MeshInteraction::mouseDown(Point location) {
-    m_view.m_mouseDownPoint = {location.x, location.y};
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    m_view.setMouseDownPoint({location.x, location.y});
 }
 
 void MeshInteraction::mouseUp(Point) {}
 
 void MeshInteraction::mouseDragged(Point location) {
-    const float dx = location.x - m_view.m_mouseDownPoint.x;
-    const float dy = location.y - m_view.m_mouseDownPoint.y;
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    const auto reference = m_view.mouseDownPoint();
+    const float dx = location.x - reference.x;
+    const float dy = location.y - reference.y;
     const auto mesh = m_view.distortionMatrix();
     const DragStep step = dragStep(mesh ? mesh->projectionType() : 0, dx, dy);
     if (mesh && (step.kind == DragKind::PanUV || step.kind == DragKind::PanU)) {
@@ -54,7 +59,7 @@ void MeshInteraction::mouseDragged(Point location) {
     } else if (mesh && step.kind == DragKind::Rotate) {
         mesh->rotate(step.angle);
     }
-    m_view.m_mouseDownPoint = {location.x, location.y};
+    m_view.setMouseDownPoint({location.x, location.y});
     // A playing movie shows the change with its next frame; a still one needs a redraw.
     const auto movie = m_view.currentMovie();
     if (!movie || movie->rate() == 0.0f) {
@@ -63,20 +68,23 @@ void MeshInteraction::mouseDragged(Point location) {
 }
 
 void MeshInteraction::toggleDistortionMatrix(MenuItem& sender) {
-    const bool shown = !m_view.m_showDistortionMatrix;
-    m_view.m_showDistortionMatrix = shown;
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    const bool shown = !m_view.showDistortionMatrix();
+    m_view.setShowDistortionMatrix(shown);
     sender.setTitle(gridTitle(shown));
 }
 
 void MeshInteraction::toggleMeshLines(MenuItem& sender) {
-    const bool shown = !m_view.m_showGridLines;
-    m_view.m_showGridLines = shown;
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    const bool shown = !m_view.showGridLines();
+    m_view.setShowGridLines(shown);
     sender.setTitle(linesTitle(shown));
 }
 
 void MeshInteraction::setWindowSize(const MenuItem& sender) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const auto size =
-        windowContentSize(sender.tag(), m_view.movieSize.width, m_view.movieSize.height);
+        windowContentSize(sender.tag(), m_view.movieSize().width, m_view.movieSize().height);
     if (!size) {
         return;
     }
@@ -85,6 +93,7 @@ void MeshInteraction::setWindowSize(const MenuItem& sender) {
 }
 
 void MeshInteraction::overrideProjectionType(const MenuItem& sender) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (const auto mesh = m_view.distortionMatrix()) {
         mesh->setProjectionType(sender.tag());
     }
@@ -92,6 +101,7 @@ void MeshInteraction::overrideProjectionType(const MenuItem& sender) {
 }
 
 void MeshInteraction::resetInteraction() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (const auto mesh = m_view.distortionMatrix()) {
         mesh->resetInteraction();
     }

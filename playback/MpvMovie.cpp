@@ -13,8 +13,9 @@ extern "C" {
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <limits>
+#include <thread>
+#include <unistd.h>
 #include <utility>
 
 namespace lumenarc {
@@ -28,6 +29,7 @@ enum Observed : uint64_t {
     kDisplayWidth,
     kDisplayHeight,
     kMediaTitle,
+    kVideoTrack,
 };
 
 // mpv refuses speeds outside this range; the rate keeps its own value regardless.
@@ -61,17 +63,19 @@ std::string checkReadableFile(const std::string& path) {
     if (std::filesystem::is_directory(status)) {
         return "a folder, not a movie file";
     }
-    if (!std::filesystem::is_regular_file(status)) {
+    // A named pipe is a movie that arrives slowly; opening is asynchronous, so waiting for its
+    // writer blocks nothing.
+    if (!std::filesystem::is_regular_file(status) && !std::filesystem::is_fifo(status)) {
         return "not a regular file";
     }
-    if (!std::ifstream(path, std::ios::binary)) {
+    if (::access(path.c_str(), R_OK) != 0) {
         return "the file cannot be read";
     }
     return {};
 }
 
-// A video output that cannot start (libmpv before its render context exists) falls back to no
-// pictures instead of losing the file; reloadVideo starts the real one later.
+// A video output that cannot start (libmpv without a render context) falls back to no pictures
+// instead of losing the file.
 std::string videoOutputList(const std::string& videoOutput) {
     if (videoOutput.empty() || videoOutput == "null") {
         return "null";
@@ -95,6 +99,13 @@ std::vector<std::pair<std::string, std::string>> coreOptions(const MpvMovie::Opt
         {"load-osd-console", "no"},
         {"load-auto-profiles", "no"},
         {"osd-level", "0"},
+        // The pictures fill whatever size the frame texture has: its aspect is the movie's, and
+        // the mesh, not the decoder, decides where the picture goes.
+        {"keepaspect", "no"},
+        // Conversion to RGB on the processor uses every core; the mesh resamples the picture
+        // anyway, so a bicubic reduction is fine enough and cheaper than the default.
+        {"zimg-threads", std::to_string(std::max(1u, std::thread::hardware_concurrency()))},
+        {"zimg-scaler", "bicubic"},
         {"hwdec", "no"},
         // Decoding is in software, so the renderer needs no hardware interop; probing for it
         // only fills the log with missing driver libraries.
@@ -153,6 +164,7 @@ struct VideoTrack {
     int64_t id = 0;
     int64_t width = 0;
     int64_t height = 0;
+    bool selected = false;
 };
 
 // The selected video track, else the first one; its size as the file states it.
@@ -168,7 +180,8 @@ VideoTrack findVideoTrack(mpv_handle* handle) {
             if (!isVideoTrack(track) || (found.id != 0 && !mapFlag(track, "selected"))) {
                 continue;
             }
-            found = {mapInt(track, "id"), mapInt(track, "demux-w"), mapInt(track, "demux-h")};
+            found = {mapInt(track, "id"), mapInt(track, "demux-w"), mapInt(track, "demux-h"),
+                     mapFlag(track, "selected")};
             if (mapFlag(track, "selected")) {
                 break;
             }
@@ -236,20 +249,23 @@ std::vector<std::string> collectFileTypes() {
 
 } // namespace
 
-std::shared_ptr<MpvMovie> MpvMovie::open(const std::string& path, const Options& options,
-                                         std::string* error) {
-    std::string reason = checkReadableFile(path);
+std::shared_ptr<MpvMovie> MpvMovie::create(const Options& options, std::string* error) {
+    std::string reason;
     std::shared_ptr<MpvMovie> movie;
-    if (reason.empty()) {
-        if (mpv_handle* handle = mpv_create()) {
-            const std::string fileName = std::filesystem::path(path).filename().string();
-            movie.reset(new MpvMovie(handle, options, fileName));
-        } else {
-            reason = "the decoder cannot start";
+    if (mpv_handle* handle = mpv_create()) {
+        auto* raw = new MpvMovie(handle, options);
+        movie = std::shared_ptr<MpvMovie>(raw, [dispose = options.dispose](MpvMovie* gone) {
+            if (dispose) {
+                dispose(gone);
+            } else {
+                delete gone;
+            }
+        });
+        if (!movie->start(&reason)) {
+            movie.reset();
         }
-    }
-    if (movie && !(movie->start(&reason) && movie->load(path, &reason))) {
-        movie.reset();
+    } else {
+        reason = "the decoder cannot start";
     }
     if (movie) {
         movie->startEventDelivery(movie);
@@ -259,9 +275,35 @@ std::shared_ptr<MpvMovie> MpvMovie::open(const std::string& path, const Options&
     return movie;
 }
 
-MpvMovie::MpvMovie(mpv_handle* handle, Options options, std::string fileName)
-    : m_handle(handle), m_options(std::move(options)), m_fileName(std::move(fileName)),
-      m_displayName(m_fileName) {}
+std::shared_ptr<MpvMovie> MpvMovie::open(const std::string& path, const Options& options,
+                                         std::string* error) {
+    if (const std::string refused = checkReadableFile(path); !refused.empty()) {
+        if (error != nullptr) {
+            *error = refused;
+        }
+        return nullptr;
+    }
+    std::shared_ptr<MpvMovie> movie = create(options, error);
+    if (!movie) {
+        return nullptr;
+    }
+    if (options.beforeLoad) {
+        options.beforeLoad(*movie);
+    }
+    std::string reason;
+    movie->beginLoad(path, {});
+    if (!movie->waitUntilLoaded(&reason)) {
+        if (error != nullptr) {
+            *error = reason;
+        }
+        return nullptr;
+    }
+    return movie;
+}
+
+MpvMovie::MpvMovie(mpv_handle* handle, Options options)
+    : m_handle(handle), m_options(std::move(options)),
+      m_status(std::make_shared<MovieStatus>(kTimeScale)) {}
 
 MpvMovie::~MpvMovie() {
     if (m_options.beforeDestroy) {
@@ -281,9 +323,8 @@ bool MpvMovie::start(std::string* error) {
         return false;
     }
     observeProperties();
-    if (m_options.beforeLoad) {
-        m_options.beforeLoad(m_handle);
-    }
+    // Errors only: the reason a file's pictures cannot be decoded comes as a log message.
+    mpv_request_log_messages(m_handle, "error");
     return true;
 }
 
@@ -305,52 +346,75 @@ void MpvMovie::observeProperties() {
     mpv_observe_property(m_handle, kDisplayWidth, "dwidth", MPV_FORMAT_INT64);
     mpv_observe_property(m_handle, kDisplayHeight, "dheight", MPV_FORMAT_INT64);
     mpv_observe_property(m_handle, kMediaTitle, "media-title", MPV_FORMAT_STRING);
+    mpv_observe_property(m_handle, kVideoTrack, "vid", MPV_FORMAT_STRING);
 }
 
-bool MpvMovie::load(const std::string& path, std::string* error) {
+void MpvMovie::beginLoad(const std::string& path, LoadDone done) {
+    m_loadDone = std::move(done);
+    m_displayName = std::filesystem::path(path).filename().string();
+    if (const std::string refused = checkReadableFile(path); !refused.empty()) {
+        m_load = LoadState::Loading;
+        // Reported like every other outcome: later, from the main thread's queue.
+        MainThread::post([movie = m_self, refused] {
+            if (const auto alive = movie.lock()) {
+                alive->finishLoad(refused);
+            }
+        });
+        return;
+    }
     // An absolute path is never taken for a protocol or for standard input ("-").
     std::error_code ignored;
     const std::string absolute = std::filesystem::absolute(path, ignored).string();
     const char* words[] = {"loadfile", absolute.c_str(), nullptr};
+    m_load = LoadState::Loading;
     if (const int status = mpv_command(m_handle, words); status < 0) {
-        *error = mpv_error_string(status);
-        return false;
+        MainThread::post([movie = m_self, reason = std::string(mpv_error_string(status))] {
+            if (const auto alive = movie.lock()) {
+                alive->finishLoad(reason);
+            }
+        });
     }
-    if (!waitUntilLoaded(error)) {
-        return false;
-    }
-    readLoadedFile();
-    return true;
 }
 
 bool MpvMovie::waitUntilLoaded(std::string* error) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + m_options.openTimeout;
-    for (;;) {
+    std::string reason;
+    m_loadDone = [&reason](const std::string& why) { reason = why; };
+    while (m_load == LoadState::Loading || m_load == LoadState::WaitingForPictures) {
         const std::chrono::duration<double> left = deadline - Clock::now();
         if (left.count() <= 0) {
             *error = "the file took too long to open";
+            m_loadDone = {};
             return false;
         }
-        const mpv_event* event = mpv_wait_event(m_handle, left.count());
-        switch (event->event_id) {
-        case MPV_EVENT_FILE_LOADED:
-            return true;
-        case MPV_EVENT_END_FILE:
-            *error = endFileReason(*static_cast<const mpv_event_end_file*>(event->data));
-            return false;
-        case MPV_EVENT_SHUTDOWN:
-            *error = "the decoder shut down";
-            return false;
-        default:
+        const mpv_event* event = mpv_wait_event(m_handle, std::min(left.count(), 0.05));
+        if (event->event_id != MPV_EVENT_NONE) {
             handleEvent(*event);
         }
+    }
+    if (m_load != LoadState::Loaded) {
+        *error = reason;
+        return false;
+    }
+    return true;
+}
+
+void MpvMovie::finishLoad(const std::string& reason) {
+    if (m_load != LoadState::Loading && m_load != LoadState::WaitingForPictures) {
+        return;
+    }
+    m_load = reason.empty() ? LoadState::Loaded : LoadState::Failed;
+    if (!reason.empty()) {
+        m_status->setStopped();
+    }
+    if (auto done = std::exchange(m_loadDone, {})) {
+        done(reason);
     }
 }
 
 void MpvMovie::readLoadedFile() {
     const VideoTrack track = findVideoTrack(m_handle);
-    m_videoTrack = track.id;
     if (track.width > 0 && track.height > 0) {
         m_naturalSize = {static_cast<float>(track.width), static_cast<float>(track.height)};
     } else {
@@ -360,8 +424,15 @@ void MpvMovie::readLoadedFile() {
     if (const std::string title = stringProperty(m_handle, "media-title"); !title.empty()) {
         m_displayName = title;
     }
-    m_duration = toUnits(doubleProperty(m_handle, "duration", 0));
-    m_time = toUnits(doubleProperty(m_handle, "time-pos", 0));
+    m_status->setDuration(toUnits(doubleProperty(m_handle, "duration", 0)));
+    m_status->setTime(toUnits(doubleProperty(m_handle, "time-pos", 0)));
+    if (!m_decoderError.empty() || (track.id != 0 && !track.selected)) {
+        finishLoad(undecodablePictures()); // the decoder gave up; the sound would play alone
+    } else if (track.id == 0) {
+        finishLoad({}); // sound only: nothing to wait for
+    } else {
+        m_load = LoadState::WaitingForPictures;
+    }
 }
 
 void MpvMovie::startEventDelivery(const std::shared_ptr<MpvMovie>& self) {
@@ -408,25 +479,80 @@ void MpvMovie::processEvents() {
 }
 
 void MpvMovie::handleEvent(const mpv_event& event) {
+    if (m_load == LoadState::Loading || m_load == LoadState::WaitingForPictures) {
+        handleLoadEvent(event);
+    }
     switch (event.event_id) {
     case MPV_EVENT_PROPERTY_CHANGE:
         handlePropertyChange(event.reply_userdata,
                              *static_cast<const mpv_event_property*>(event.data));
         break;
     case MPV_EVENT_END_FILE:
-        stop();
-        break;
     case MPV_EVENT_SHUTDOWN:
         stop();
         break;
     case MPV_EVENT_PLAYBACK_RESTART:
         // A seek has landed. Its position may equal the one last reported, which then comes
         // with no change event of its own.
-        m_time = toUnits(doubleProperty(m_handle, "time-pos", seconds(currentTime())));
+        m_status->setTime(
+            toUnits(doubleProperty(m_handle, "time-pos", seconds(m_status->currentTime()))));
         break;
     default:
         break;
     }
+}
+
+void MpvMovie::handleLoadEvent(const mpv_event& event) {
+    switch (event.event_id) {
+    case MPV_EVENT_LOG_MESSAGE: {
+        // The video decoder's own complaint says best why pictures cannot be had.
+        const auto* message = static_cast<const mpv_event_log_message*>(event.data);
+        std::string text = message->text != nullptr ? message->text : "";
+        while (!text.empty() && (text.back() == '\n' || text.back() == '.')) {
+            text.pop_back();
+        }
+        if (message->prefix != nullptr && std::string_view(message->prefix) == "vd" &&
+            !text.empty()) {
+            m_decoderError = text;
+        }
+        break;
+    }
+    case MPV_EVENT_FILE_LOADED:
+        if (m_load == LoadState::Loading) {
+            readLoadedFile();
+        }
+        break;
+    case MPV_EVENT_VIDEO_RECONFIG:
+        if (m_load == LoadState::WaitingForPictures && intProperty(m_handle, "dwidth") > 0) {
+            finishLoad({});
+        }
+        break;
+    case MPV_EVENT_END_FILE: {
+        const auto& end = *static_cast<const mpv_event_end_file*>(event.data);
+        finishLoad(m_decoderError.empty() ? endFileReason(end) : undecodablePictures());
+        break;
+    }
+    case MPV_EVENT_SHUTDOWN:
+        finishLoad("the decoder shut down");
+        break;
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        // The decoder gave up on the pictures but plays on without them (the sound remains).
+        const auto& property = *static_cast<const mpv_event_property*>(event.data);
+        if (m_load == LoadState::WaitingForPictures && event.reply_userdata == kVideoTrack &&
+            property.format == MPV_FORMAT_STRING &&
+            std::string_view(*static_cast<char* const*>(property.data)) == "no") {
+            finishLoad(undecodablePictures());
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+std::string MpvMovie::undecodablePictures() const {
+    return "the pictures cannot be decoded" +
+           (m_decoderError.empty() ? std::string() : " (" + m_decoderError + ")");
 }
 
 void MpvMovie::handlePropertyChange(uint64_t which, const mpv_event_property& property) {
@@ -438,20 +564,23 @@ void MpvMovie::handlePropertyChange(uint64_t which, const mpv_event_property& pr
     const auto flag = [&] { return *static_cast<const int*>(property.data) != 0; };
     switch (which) {
     case kTimePos:
-        m_time = toUnits(number());
+        m_status->setTime(toUnits(number()));
         break;
     case kDuration:
-        m_duration = toUnits(number());
+        m_status->setDuration(toUnits(number()));
         break;
     case kEofReached:
-        m_ended = flag();
+        m_status->setEnded(flag());
+        if (flag() && !m_status->loops()) {
+            m_status->setPaused(true); // kept open at its end, the core has paused itself
+        }
         break;
     case kDisplayWidth:
     case kDisplayHeight:
         (which == kDisplayWidth ? m_displayWidth : m_displayHeight) = integer();
         if (m_displayWidth > 0 && m_displayHeight > 0) {
-            m_displaySize =
-                Size{static_cast<float>(m_displayWidth), static_cast<float>(m_displayHeight)};
+            m_status->setVideoSize(
+                Size{static_cast<float>(m_displayWidth), static_cast<float>(m_displayHeight)});
         }
         break;
     case kMediaTitle:
@@ -466,46 +595,17 @@ void MpvMovie::handlePropertyChange(uint64_t which, const mpv_event_property& pr
 
 void MpvMovie::stop() {
     // The file is gone (an error after loading): the last frame stays and nothing plays.
-    m_stopped = true;
+    m_status->setStopped();
 }
 
 MpvMovie::Size MpvMovie::videoSize() const {
-    const Size display = m_displaySize;
+    const Size display = m_status->videoSize();
     return display.width > 0 && display.height > 0 ? display : m_naturalSize;
 }
 
-void MpvMovie::reloadVideo() {
-    const std::string outputs = videoOutputList(m_options.videoOutput);
-    if (outputs != "null") {
-        // Setting the list it already has would change nothing; passing through "null" makes the
-        // core start its outputs again, falling back to none if the real one still cannot start.
-        mpv_set_property_string(m_handle, "vo", "null");
-        mpv_set_property_string(m_handle, "vo", outputs.c_str());
-    }
-    if (m_videoTrack > 0 && stringProperty(m_handle, "vid") == "no") {
-        int64_t track = m_videoTrack;
-        mpv_set_property(m_handle, "vid", MPV_FORMAT_INT64, &track);
-    }
-}
-
 void MpvMovie::setLoops(bool loops) {
-    m_loops = loops;
+    m_status->setLoops(loops);
     mpv_set_property_string(m_handle, "loop-file", loops ? "inf" : "no");
-}
-
-float MpvMovie::rate() const {
-    // At the end (keep-open) the core pauses by itself, a moment after reporting the end, and
-    // again right after being told to play on there. Its pause is read now rather than from
-    // change events: those merge, and a pause lifted and restored between two reads makes none.
-    if (m_paused || isDone() || corePaused()) {
-        return 0.0f;
-    }
-    return m_rate;
-}
-
-bool MpvMovie::corePaused() const {
-    int paused = 0;
-    return mpv_get_property(m_handle, "pause", MPV_FORMAT_FLAG, &paused) >= 0 && paused != 0;
 }
 
 void MpvMovie::setRate(float rate) {
@@ -516,12 +616,14 @@ void MpvMovie::setRate(float rate) {
     double speed = std::clamp(std::fabs(static_cast<double>(rate)), kMinSpeed, kMaxSpeed);
     mpv_set_property(m_handle, "speed", MPV_FORMAT_DOUBLE, &speed);
     setBackward(rate < 0);
-    m_rate = rate;
+    m_status->setRate(rate);
     setPaused(false);
 }
 
 void MpvMovie::setPaused(bool paused) {
-    m_paused = paused;
+    // At its end (kept open) the core pauses by itself, and again at once when told to play on
+    // there: the published pause follows the core without ever reading it back.
+    m_status->setPaused(paused || m_status->isDone());
     int flag = paused ? 1 : 0;
     mpv_set_property(m_handle, "pause", MPV_FORMAT_FLAG, &flag);
 }
@@ -537,13 +639,13 @@ void MpvMovie::setBackward(bool backward) {
 void MpvMovie::stepForward() {
     setBackward(false);
     // The core lifts its pause for the length of the step; the movie counts as paused throughout.
-    m_paused = true;
+    m_status->setPaused(true);
     command({"frame-step"});
 }
 
 void MpvMovie::stepBackward() {
     setBackward(false);
-    m_paused = true;
+    m_status->setPaused(true);
     command({"frame-back-step"});
 }
 
@@ -551,14 +653,6 @@ void MpvMovie::command(std::initializer_list<const char*> words) {
     std::vector<const char*> args(words);
     args.push_back(nullptr);
     mpv_command(m_handle, args.data());
-}
-
-MovieTime MpvMovie::currentTime() const {
-    return {m_time, kTimeScale, 0};
-}
-
-MovieTime MpvMovie::duration() const {
-    return {m_duration, kTimeScale, 0};
 }
 
 void MpvMovie::setCurrentTime(const MovieTime& time) {
@@ -570,17 +664,13 @@ void MpvMovie::setCurrentTime(const MovieTime& time) {
     char text[64];
     std::snprintf(text, sizeof text, "%.9f", target);
     command({"seek", text, "absolute+exact"});
-    m_time = toUnits(target);
+    m_status->setTime(toUnits(target));
 }
 
 void MpvMovie::setVolume(float volume) {
     // 1.0 is full volume, mpv's 100; nothing louder, nothing below silence.
     double level = volume > 0 ? std::min(static_cast<double>(volume), 1.0) * 100.0 : 0.0;
     mpv_set_property(m_handle, "volume", MPV_FORMAT_DOUBLE, &level);
-}
-
-bool MpvMovie::isDone() const {
-    return m_stopped || (m_ended && !m_loops);
 }
 
 std::vector<std::string> MpvMovie::movieUnfilteredFileTypes() {

@@ -17,9 +17,9 @@ struct mpv_event_property;
 namespace lumenarc {
 
 // A movie played by its own libmpv core. The core runs on threads of its own; what it reports
-// (position, duration, end, display size, title) reaches this object as events, which are drained
-// on the main thread and published as atomics, so the drawing thread reads times and the end state
-// without ever calling into libmpv.
+// (position, duration, end, picture size, title) reaches this object as events, which are drained
+// on the main thread and published in the movie's MovieStatus, so other threads read times and
+// the end state without ever calling into libmpv, and without holding the movie.
 //
 // Events arrive through MainThread::post. Without a main-thread queue installed, nothing drains
 // them by itself: the owner then calls processEvents.
@@ -31,25 +31,37 @@ public:
 
     struct Options {
         // The core's video output; "null" decodes without pictures. Any other output falls back
-        // to "null" when it cannot start (libmpv without a render context), until reloadVideo.
+        // to "null" when it cannot start (libmpv without a render context).
         std::string videoOutput = "libmpv";
         // False plays no sound (ao=null); true falls back to no sound on a machine without one.
         bool audio = true;
-        // Called on the caller's thread with the initialised core before the file is loaded: a
-        // libmpv render context must exist before mpv starts its video output.
-        std::function<void(mpv_handle*)> beforeLoad;
+        // Called by open() on the caller's thread with the started movie, before its file is
+        // loaded: a libmpv render context must exist before mpv starts its video output.
+        std::function<void(MpvMovie&)> beforeLoad;
         // Called by the destructor, on the destroying thread, before the core goes: any render
         // context of the core must be freed here.
         std::function<void(mpv_handle*)> beforeDestroy;
+        // How the movie is destroyed once its last reference goes, on whatever thread that is;
+        // by default at once, on that thread. The player hands it to its core reaper.
+        std::function<void(MpvMovie*)> dispose;
+        // How long open() waits for the file.
         std::chrono::milliseconds openTimeout{10000};
     };
+    // Called once on the main thread when a load ends: empty reason on success.
+    using LoadDone = std::function<void(const std::string& reason)>;
 
-    // The movie, paused at its start, or nullptr with the reason in *error (for example "file
-    // not found" or "unrecognized file format"). Waits at most openTimeout for the file to load.
+    // Main thread: a started core with nothing loaded, or nullptr with the reason in *error.
+    static std::shared_ptr<MpvMovie> create(const Options& options, std::string* error);
+    // Main thread: starts loading the file and returns at once. `done` runs from processEvents
+    // once the pictures can be decoded (or the file has none), or with the reason the load
+    // failed, for example "file not found", "unrecognized file format" or a decoder's refusal.
+    void beginLoad(const std::string& path, LoadDone done);
+    // The movie, loaded and paused at its start, or nullptr with the reason in *error: create,
+    // beforeLoad, beginLoad, then the events drained here for at most openTimeout.
     static std::shared_ptr<MpvMovie> open(const std::string& path, const Options& options,
                                           std::string* error);
-    // Runs on the thread that lets go of the last reference. Any render context of handle() must
-    // be freed by then, at the latest in Options::beforeDestroy.
+    // Runs where Options::dispose puts it. Any render context of handle() must be freed by
+    // then, at the latest in Options::beforeDestroy.
     ~MpvMovie() override;
     MpvMovie(const MpvMovie&) = delete;
     MpvMovie& operator=(const MpvMovie&) = delete;
@@ -57,9 +69,7 @@ public:
     mpv_handle* handle() const { return m_handle; }
     // The display size once the video output knows it, else the natural size. Any thread.
     Size videoSize() const;
-    // Main thread: starts the configured video output again and selects the video track, for a
-    // render context that appeared after the file was loaded.
-    void reloadVideo();
+    bool isLoaded() const { return m_load == LoadState::Loaded; }
     // Main thread: drains the core's events and updates the published state.
     void processEvents();
     // Extensions (lower case, no dots) of the files the decoder can open, sorted.
@@ -69,8 +79,7 @@ public:
     std::string displayName() const override { return m_displayName; }
     void setLoops(bool loops) override;
 
-    // Main thread: also asks the core whether it paused by itself at the end.
-    float rate() const override;
+    float rate() const override { return m_status->rate(); }
     void setRate(float rate) override;
     void play() override { setRate(1.0f); }
     void stepForward() override;
@@ -78,58 +87,55 @@ public:
 
     // The time of the frame on show; after setCurrentTime, the time asked for until the seek
     // lands on the first frame at or after it.
-    MovieTime currentTime() const override;
-    MovieTime duration() const override;
+    MovieTime currentTime() const override { return m_status->currentTime(); }
+    MovieTime duration() const override { return m_status->duration(); }
     void setCurrentTime(const MovieTime& time) override;
 
     void setVolume(float volume) override;
-    bool isDone() const override;
+    bool isDone() const override { return m_status->isDone(); }
+    std::shared_ptr<const MovieStatus> status() const override { return m_status; }
 
 private:
-    MpvMovie(mpv_handle* handle, Options options, std::string fileName);
+    enum class LoadState { Idle, Loading, WaitingForPictures, Loaded, Failed };
+
+    MpvMovie(mpv_handle* handle, Options options);
 
     bool start(std::string* error);
     bool configure(std::string* error);
     void observeProperties();
-    bool load(const std::string& path, std::string* error);
     bool waitUntilLoaded(std::string* error);
     void readLoadedFile();
+    void finishLoad(const std::string& reason);
     void startEventDelivery(const std::shared_ptr<MpvMovie>& self);
     void postProcessEvents();
     static void wakeup(void* context);
 
     void handleEvent(const mpv_event& event);
+    void handleLoadEvent(const mpv_event& event);
     void handlePropertyChange(uint64_t which, const mpv_event_property& property);
+    std::string undecodablePictures() const;
     void stop();
 
     void setPaused(bool paused);
-    bool corePaused() const;
     void setBackward(bool backward);
     void command(std::initializer_list<const char*> words);
 
     mpv_handle* m_handle;
     const Options m_options;
-    const std::string m_fileName;
+    const std::shared_ptr<MovieStatus> m_status;
     std::weak_ptr<MpvMovie> m_self; // set once, before events are delivered
 
     // Main thread only.
+    LoadState m_load = LoadState::Idle;
+    LoadDone m_loadDone;
+    std::string m_decoderError; // the video decoder's last error, for a failed load
     Size m_naturalSize;
     std::string m_displayName;
-    int64_t m_videoTrack = 0;
     bool m_backward = false;
     int64_t m_displayWidth = 0;
     int64_t m_displayHeight = 0;
 
-    // Read by any thread.
-    std::atomic<float> m_rate{1.0f};    // the rate last given; applies while not paused
-    std::atomic<bool> m_paused{true};   // by setRate or by stepping
-    std::atomic<bool> m_ended{false};   // the core's eof-reached
-    std::atomic<bool> m_stopped{false}; // the file is gone: an error after loading
-    std::atomic<bool> m_loops{false};
     std::atomic<bool> m_drainQueued{false}; // a processEvents task is on its way
-    std::atomic<int64_t> m_time{0};
-    std::atomic<int64_t> m_duration{0};
-    std::atomic<Size> m_displaySize{Size{}};
 };
 
 } // namespace lumenarc

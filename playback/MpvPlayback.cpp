@@ -1,46 +1,65 @@
 #include "playback/MpvPlayback.h"
 
+#include "playback/CoreReaper.h"
 #include "playback/MpvMovie.h"
+#include "view/MainThread.h"
+#include "view/MyOpenGLView.h"
 
 namespace lumenarc {
-namespace {
 
-MpvTextureContext* mpvContextOf(MyOpenGLView& view) {
-    return dynamic_cast<MpvTextureContext*>(view.textureContext());
+MpvPlayback::MpvPlayback(MyOpenGLView& view, MpvTextureContext::GetProcAddress getProcAddress,
+                         void* procContext, Settings settings)
+    : m_settings(std::move(settings)), m_context(std::make_shared<MpvTextureContext>(
+                                           view.renderThread(), getProcAddress, procContext)),
+      m_reaper(std::make_shared<CoreReaper>()) {
+    view.setTextureContext(m_context);
 }
 
-} // namespace
+MpvPlayback::~MpvPlayback() = default;
 
-PlaybackControl::MovieOpener MpvPlayback::movieOpener(MyOpenGLView& view, Settings settings) {
-    return
-        [&view, settings](const std::string& path, std::string* error) -> std::shared_ptr<Movie> {
-            MpvMovie::Options options;
-            options.audio = settings.audio;
-            options.videoOutput = settings.videoOutput;
-            options.beforeLoad = [&view](mpv_handle* core) {
-                // The render thread makes the texture context while it prepares the GL context;
-                // a task queued behind that preparation runs only once it is done.
-                view.renderThread().runAndWait([] {});
-                if (MpvTextureContext* context = mpvContextOf(view)) {
-                    context->attachCore(core);
-                }
-            };
-            options.beforeDestroy = [&view](mpv_handle* core) {
-                if (MpvTextureContext* context = mpvContextOf(view)) {
-                    context->detachCore(core);
-                }
-            };
-            return MpvMovie::open(path, options, error);
-        };
+void MpvPlayback::drain() {
+    m_reaper->drain();
 }
 
-MyOpenGLView::TextureContextFactory
-MpvPlayback::textureContexts(MyOpenGLView& view, MpvTextureContext::GetProcAddress getProcAddress,
-                             void* procContext) {
-    return [&view, getProcAddress, procContext]() -> std::unique_ptr<TextureContext> {
-        return std::make_unique<MpvTextureContext>(view.renderThread(), getProcAddress,
-                                                   procContext);
+PlaybackControl::MovieOpener MpvPlayback::movieOpener() {
+    return [this](const std::string& path, PlaybackControl::OpenDone done) {
+        return open(path, std::move(done));
     };
+}
+
+std::shared_ptr<Movie> MpvPlayback::open(const std::string& path, PlaybackControl::OpenDone done) {
+    MpvMovie::Options options;
+    options.audio = m_settings.audio;
+    options.videoOutput = m_settings.videoOutput;
+    options.beforeDestroy = [context = m_context](mpv_handle* core) { context->detachCore(core); };
+    options.dispose = [reaper = std::weak_ptr<CoreReaper>(m_reaper)](MpvMovie* gone) {
+        if (const auto alive = reaper.lock()) {
+            alive->dispose([gone] { delete gone; });
+        } else {
+            delete gone; // the run is over: nothing is waiting any more
+        }
+    };
+    std::string reason;
+    std::shared_ptr<MpvMovie> movie = MpvMovie::create(options, &reason);
+    if (!movie) {
+        MainThread::post([done, reason] { done(nullptr, reason); });
+        return nullptr;
+    }
+    const std::weak_ptr<MpvMovie> weak = movie;
+    // Each step holds the movie weakly: dropping the pending movie abandons the load.
+    m_context->attachCoreThen(movie->handle(), movie->status(), [weak, path, done] {
+        const auto loading = weak.lock();
+        if (!loading) {
+            return;
+        }
+        loading->beginLoad(path, [weak, done](const std::string& why) {
+            const auto loaded = weak.lock();
+            if (loaded) {
+                done(why.empty() ? loaded : nullptr, why);
+            }
+        });
+    });
+    return movie;
 }
 
 } // namespace lumenarc

@@ -1,93 +1,21 @@
 #include "playback/MpvTextureContext.h"
 
 #include "playback/MpvMovie.h"
+#include "playback/TexturePool.h"
 #include "render/DeveloperLog.h"
 #include "view/MainThread.h"
+#include "view/MovieStatus.h"
+#include "view/ThreadContract.h"
 
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <algorithm>
+#include <cstdlib>
 #include <mpv/render_gl.h>
+#include <string>
 
 namespace lumenarc {
-
-// Textures of one size, reused frame after frame. A frame returns its texture when its last
-// user lets go, from whatever thread; textures are made and deleted on the render thread only.
-class MpvTextureContext::TexturePool {
-public:
-    GLuint acquire(int width, int height) {
-        std::vector<GLuint> stale;
-        GLuint name = 0;
-        {
-            std::lock_guard lock(m_mutex);
-            if (width != m_width || height != m_height) {
-                stale.swap(m_free);
-                m_width = width;
-                m_height = height;
-            } else if (!m_free.empty()) {
-                name = m_free.back();
-                m_free.pop_back();
-            }
-        }
-        if (!stale.empty()) {
-            glDeleteTextures(static_cast<GLsizei>(stale.size()), stale.data());
-        }
-        return name != 0 ? name : make(width, height);
-    }
-
-    void giveBack(GLuint name, int width, int height) {
-        std::lock_guard lock(m_mutex);
-        if (width == m_width && height == m_height) {
-            m_free.push_back(name);
-        } else {
-            m_orphans.push_back(name); // deleted on the render thread at the next drain
-        }
-    }
-
-    void drain() {
-        std::vector<GLuint> names;
-        {
-            std::lock_guard lock(m_mutex);
-            names.swap(m_orphans);
-            names.insert(names.end(), m_free.begin(), m_free.end());
-            m_free.clear();
-        }
-        if (!names.empty()) {
-            glDeleteTextures(static_cast<GLsizei>(names.size()), names.data());
-        }
-    }
-
-    void dropOrphans() {
-        std::vector<GLuint> names;
-        {
-            std::lock_guard lock(m_mutex);
-            names.swap(m_orphans);
-        }
-        if (!names.empty()) {
-            glDeleteTextures(static_cast<GLsizei>(names.size()), names.data());
-        }
-    }
-
-private:
-    static GLuint make(int width, int height) {
-        GLuint name = 0;
-        glGenTextures(1, &name);
-        glBindTexture(GL_TEXTURE_2D, name);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                     nullptr);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        return name;
-    }
-
-    std::mutex m_mutex;
-    std::vector<GLuint> m_free;
-    std::vector<GLuint> m_orphans;
-    int m_width = 0;
-    int m_height = 0;
-};
-
 namespace {
 
 // libmpv draws with its own shaders, buffers and framebuffer. Everything the view's fixed-function
@@ -135,100 +63,130 @@ MpvTextureContext::MpvTextureContext(RenderThread& thread, GetProcAddress getPro
 
 MpvTextureContext::~MpvTextureContext() = default;
 
-void MpvTextureContext::createRenderContext(mpv_handle* core) {
-    freeRenderContext();
-    mpv_opengl_init_params init{m_getProcAddress, m_procContext};
-    int advanced = 0;
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
-        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &init},
-        {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advanced},
-        {MPV_RENDER_PARAM_INVALID, nullptr}};
-    SavedGLState saved;
-    if (mpv_render_context_create(&m_render, core, params) < 0) {
-        m_render = nullptr;
-        DeveloperLog::write("The movie's frames cannot be drawn: no libmpv render context");
-        return;
-    }
-    m_core = core;
+void MpvTextureContext::prepare() {
+    LUMENARC_ASSERT_THREAD(m_thread.isRenderThread());
+    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const std::string name = renderer != nullptr ? renderer : "";
+    m_path = FramePath::choose(name, std::getenv("LUMENARC_FRAME_PATH"));
+    DeveloperLog::write(std::string("Movie frames are converted ") +
+                        (m_path == FramePath::Kind::Cpu ? "on the processor" : "by GL") + " (" +
+                        name + ")");
 }
 
-void MpvTextureContext::freeRenderContext() {
-    if (m_render != nullptr) {
-        SavedGLState saved;
-        mpv_render_context_free(m_render);
-    }
-    m_render = nullptr;
-    m_core = nullptr;
+void MpvTextureContext::setTargetSize(int width, int height) {
+    m_targetWidth = width;
+    m_targetHeight = height;
 }
 
-bool MpvTextureContext::attachCore(mpv_handle* core) {
-    return m_thread.runAndWait([this, core] {
-        if (m_core != core) {
-            createRenderContext(core);
-        }
+bool MpvTextureContext::attachCore(mpv_handle* core, std::shared_ptr<const MovieStatus> status) {
+    LUMENARC_ASSERT_THREAD(!m_thread.isRenderThread());
+    return m_thread.runAndWait([this, core, &status] { attach(core, status); });
+}
+
+void MpvTextureContext::attachCoreThen(mpv_handle* core, std::shared_ptr<const MovieStatus> status,
+                                       std::function<void()> then) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    m_thread.post([this, core, status = std::move(status), then = std::move(then)]() mutable {
+        attach(core, std::move(status));
+        MainThread::post(std::move(then));
     });
 }
 
 void MpvTextureContext::detachCore(mpv_handle* core) {
-    m_thread.runAndWait([this, core] {
-        if (m_core == core) {
-            freeRenderContext();
-        }
-    });
+    LUMENARC_ASSERT_THREAD(!m_thread.isRenderThread());
+    m_thread.runAndWait([this, core] { detach(core); });
 }
 
-void MpvTextureContext::setMovie(const std::shared_ptr<Movie>& movie) {
-    auto mpv = std::dynamic_pointer_cast<MpvMovie>(movie);
-    {
-        std::lock_guard lock(m_movieMutex);
-        m_movie = mpv;
-    }
-    if (!mpv) {
-        m_thread.runAndWait([this] { freeRenderContext(); });
+void MpvTextureContext::setMovie(const Movie* movie) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    const auto* mpv = dynamic_cast<const MpvMovie*>(movie);
+    m_thread.post([this, core = mpv != nullptr ? mpv->handle() : nullptr] { select(core); });
+}
+
+void MpvTextureContext::attach(mpv_handle* core, std::shared_ptr<const MovieStatus> status) {
+    if (m_released || find(core) != nullptr) {
         return;
     }
-    // A movie loaded before its render context existed lost its video output; once the context
-    // exists, its video track is selected again.
-    bool late = false;
-    m_thread.runAndWait([this, core = mpv->handle(), &late] {
-        if (m_core != core) {
-            createRenderContext(core);
-            late = m_render != nullptr;
-        }
-    });
-    if (late) {
-        MainThread::post([weak = std::weak_ptr<MpvMovie>(mpv)] {
-            if (auto movie = weak.lock()) {
-                movie->reloadVideo();
-            }
-        });
+    if (mpv_render_context* render = createRenderContext(core)) {
+        m_slots.push_back({core, render, std::move(status)});
     }
 }
 
-std::shared_ptr<MpvMovie> MpvTextureContext::movie() const {
-    std::lock_guard lock(m_movieMutex);
-    return m_movie.lock();
+void MpvTextureContext::detach(mpv_handle* core) {
+    const auto slot = std::find_if(m_slots.begin(), m_slots.end(),
+                                   [core](const Slot& s) { return s.core == core; });
+    if (slot == m_slots.end()) {
+        return;
+    }
+    freeRenderContext(slot->render);
+    m_slots.erase(slot);
+    if (m_current == core) {
+        m_current = nullptr;
+    }
+}
+
+void MpvTextureContext::select(mpv_handle* core) {
+    m_current = core;
+}
+
+MpvTextureContext::Slot* MpvTextureContext::find(mpv_handle* core) {
+    for (Slot& slot : m_slots) {
+        if (slot.core == core) {
+            return &slot;
+        }
+    }
+    return nullptr;
+}
+
+mpv_render_context* MpvTextureContext::createRenderContext(mpv_handle* core) {
+    mpv_opengl_init_params init{m_getProcAddress, m_procContext};
+    int advanced = 0;
+    const bool cpu = m_path == FramePath::Kind::Cpu;
+    mpv_render_param gl[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
+        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &init},
+        {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advanced},
+        {MPV_RENDER_PARAM_INVALID, nullptr}};
+    mpv_render_param sw[] = {{MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+                             {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advanced},
+                             {MPV_RENDER_PARAM_INVALID, nullptr}};
+    SavedGLState saved;
+    mpv_render_context* render = nullptr;
+    if (mpv_render_context_create(&render, core, cpu ? sw : gl) < 0) {
+        DeveloperLog::write("The movie's frames cannot be drawn: no libmpv render context");
+        return nullptr;
+    }
+    return render;
+}
+
+void MpvTextureContext::freeRenderContext(mpv_render_context* render) {
+    SavedGLState saved;
+    mpv_render_context_free(render);
 }
 
 bool MpvTextureContext::isNewImageAvailable(TimeStamp) {
     m_pool->dropOrphans();
-    return m_render != nullptr &&
-           (mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME) != 0;
+    const Slot* slot = find(m_current);
+    return slot != nullptr &&
+           (mpv_render_context_update(slot->render) & MPV_RENDER_UPDATE_FRAME) != 0;
 }
 
 FrameTextureRef MpvTextureContext::copyImageForTime(TimeStamp) {
-    const auto current = movie(); // keeps the core alive while its frame is drawn
-    if (m_render == nullptr || !current || current->handle() != m_core) {
+    const Slot* slot = find(m_current);
+    if (slot == nullptr) {
         return nullptr;
     }
-    const auto size = current->videoSize();
-    const int width = static_cast<int>(size.width);
-    const int height = static_cast<int>(size.height);
-    if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+    return m_path == FramePath::Kind::Cpu ? renderOnProcessor(*slot) : renderWithGl(*slot);
+}
+
+FrameTextureRef MpvTextureContext::renderWithGl(const Slot& slot) {
+    const auto natural = slot.status->videoSize();
+    const auto size =
+        FramePath::conversionSize(FramePath::Kind::Gl, natural.width, natural.height, 0, 0);
+    if (size.width == 0) {
         return nullptr;
     }
-    const GLuint texture = m_pool->acquire(width, height);
+    const GLuint texture = m_pool->acquire(size.width, size.height);
     {
         SavedGLState saved;
         if (m_framebuffer == 0) {
@@ -236,35 +194,93 @@ FrameTextureRef MpvTextureContext::copyImageForTime(TimeStamp) {
         }
         glBindFramebuffer(GL_FRAMEBUFFER, m_framebuffer);
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-        mpv_opengl_fbo target{static_cast<int>(m_framebuffer), width, height, 0};
+        mpv_opengl_fbo target{static_cast<int>(m_framebuffer), size.width, size.height, 0};
         int flipY = 1; // bottom row at t = 0, as the drawing expects
         int block = 0; // the display link paces us; never wait for a frame's time here
         mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
                                      {MPV_RENDER_PARAM_FLIP_Y, &flipY},
                                      {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
                                      {MPV_RENDER_PARAM_INVALID, nullptr}};
-        mpv_render_context_render(m_render, params);
+        mpv_render_context_render(slot.render, params);
     }
-    auto frame = std::shared_ptr<FrameTexture>(
-        new FrameTexture{GL_TEXTURE_2D, texture, {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}}},
+    return makeFrame(texture, size.width, size.height, false);
+}
+
+FrameTextureRef MpvTextureContext::renderOnProcessor(const Slot& slot) {
+    const auto natural = slot.status->videoSize();
+    const auto size = FramePath::conversionSize(FramePath::Kind::Cpu, natural.width, natural.height,
+                                                m_targetWidth, m_targetHeight);
+    if (size.width == 0) {
+        return nullptr;
+    }
+    size_t stride = FramePath::rowBytes(size.width);
+    // The converter may write the padding after the last row as well.
+    uint8_t* pixels = m_stream.map(stride * (static_cast<size_t>(size.height) + 1));
+    if (pixels == nullptr) {
+        return nullptr;
+    }
+    int extent[2] = {size.width, size.height};
+    int block = 0;
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, extent},
+                                 {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("rgb0")},
+                                 {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+                                 {MPV_RENDER_PARAM_SW_POINTER, pixels},
+                                 {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
+    const bool rendered = mpv_render_context_render(slot.render, params) >= 0;
+    if (!m_stream.unmap() || !rendered) {
+        m_stream.finish();
+        return nullptr;
+    }
+    const GLuint texture = m_pool->acquire(size.width, size.height);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(stride / 4));
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    // Byte order R, G, B, x: an RGBA8 texture's own layout on a software rasteriser, so the
+    // upload is a plain copy.
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size.width, size.height, GL_RGBA, GL_UNSIGNED_BYTE,
+                    reinterpret_cast<const void*>(m_stream.uploadOffset()));
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glPopClientAttrib();
+    m_stream.finish();
+    return makeFrame(texture, size.width, size.height, true);
+}
+
+FrameTextureRef MpvTextureContext::makeFrame(uint32_t texture, int width, int height,
+                                             bool topRowFirst) {
+    // The drawing expects the picture's bottom at t = 0; a picture stored top row first is
+    // turned by its corners.
+    const FrameTexture::Corner low = {0, topRowFirst ? 1.0f : 0.0f};
+    const FrameTexture::Corner high = {1, topRowFirst ? 0.0f : 1.0f};
+    return std::shared_ptr<FrameTexture>(
+        new FrameTexture{GL_TEXTURE_2D, texture, {{low, {1, low[1]}, high, {0, high[1]}}}},
         [pool = std::weak_ptr<TexturePool>(m_pool), width, height](FrameTexture* gone) {
             if (auto owner = pool.lock()) {
                 owner->giveBack(gone->name, width, height);
             }
             delete gone;
         });
-    return frame;
 }
 
 void MpvTextureContext::task() {
-    if (m_render != nullptr) {
-        mpv_render_context_report_swap(m_render);
+    if (const Slot* slot = find(m_current)) {
+        mpv_render_context_report_swap(slot->render);
     }
 }
 
 void MpvTextureContext::release() {
-    freeRenderContext();
+    LUMENARC_ASSERT_THREAD(m_thread.isRenderThread() || !m_thread.isRunning());
+    for (const Slot& slot : m_slots) {
+        freeRenderContext(slot.render);
+    }
+    m_slots.clear();
+    m_current = nullptr;
+    m_released = true; // nothing is attached from now on: the cores go without render contexts
     m_pool->drain();
+    m_stream.release();
     if (m_framebuffer != 0) {
         glDeleteFramebuffers(1, &m_framebuffer);
         m_framebuffer = 0;

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "playback/FramePath.h"
+#include "playback/PixelStream.h"
 #include "view/TextureContext.h"
 
+#include <atomic>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 struct mpv_handle;
@@ -11,48 +14,80 @@ struct mpv_render_context;
 
 namespace lumenarc {
 
-class MpvMovie;
+class MovieStatus;
+class TexturePool;
 
-// Frames of a libmpv core, each rendered into a pooled GL_TEXTURE_2D at the movie's size. A
-// libmpv render context belongs to one core and must exist before the core loads its file, and
-// be freed before the core is destroyed; both happen on the render thread, with the GL context
-// current, and callers on other threads wait for them.
+// Frames of libmpv cores as GL textures of the view's context. Every core gets its own libmpv
+// render context before its file loads (one core may load while another plays); the chosen one's
+// pictures become frames. Render contexts are made, used and freed on the render thread; callers
+// on other threads hand the work over and, where they must, wait for it. No movie is ever held
+// here: a core is known by its handle and its published status, and the core's owner detaches it
+// before destroying it.
+//
+// The frame path is chosen once, on the render thread (see FramePath): libmpv's GL renderer into
+// a texture at the natural size, or libmpv's software renderer into pixel-unpack buffers at a
+// size bounded by the drawable, then one upload.
 class MpvTextureContext final : public TextureContext {
 public:
     using GetProcAddress = void* (*)(void* context, const char* name);
 
-    // On the render thread, with the GL context current.
+    // Main thread; nothing happens in GL until prepare().
     MpvTextureContext(RenderThread& thread, GetProcAddress getProcAddress, void* procContext);
     ~MpvTextureContext() override;
 
-    // Any thread: makes the core's render context now, before its file loads. False when the
-    // render thread is not running; setMovie then makes it later.
-    bool attachCore(mpv_handle* core);
-    // Any thread: frees the core's render context, if it has one, before the core goes.
+    // Not on the render thread: makes the core's render context there and waits. False when
+    // the render thread does not run.
+    bool attachCore(mpv_handle* core, std::shared_ptr<const MovieStatus> status);
+    // Main thread: the same without waiting; `then` runs on the main thread afterwards (also
+    // when nothing could be made, never when the render thread has ended).
+    void attachCoreThen(mpv_handle* core, std::shared_ptr<const MovieStatus> status,
+                        std::function<void()> then);
+    // Not on the render thread: frees the core's render context and waits; afterwards the core
+    // may be destroyed.
     void detachCore(mpv_handle* core);
 
-    void setMovie(const std::shared_ptr<Movie>& movie) override;
+    void setMovie(const Movie* movie) override;
+    void prepare() override;
+    void setTargetSize(int width, int height) override;
     bool isNewImageAvailable(TimeStamp outputTime) override;
     FrameTextureRef copyImageForTime(TimeStamp outputTime) override;
     void task() override;
     void release() override;
 
-private:
-    class TexturePool;
+    // The path chosen by prepare(); Gl before it.
+    FramePath::Kind framePath() const { return m_path; }
 
-    void createRenderContext(mpv_handle* core); // render thread
-    void freeRenderContext();                   // render thread
-    std::shared_ptr<MpvMovie> movie() const;
+private:
+    struct Slot {
+        mpv_handle* core = nullptr;
+        mpv_render_context* render = nullptr;
+        std::shared_ptr<const MovieStatus> status;
+    };
+
+    // Render thread.
+    void attach(mpv_handle* core, std::shared_ptr<const MovieStatus> status);
+    void detach(mpv_handle* core);
+    void select(mpv_handle* core);
+    Slot* find(mpv_handle* core);
+    mpv_render_context* createRenderContext(mpv_handle* core);
+    static void freeRenderContext(mpv_render_context* render);
+    FrameTextureRef renderWithGl(const Slot& slot);
+    FrameTextureRef renderOnProcessor(const Slot& slot);
+    FrameTextureRef makeFrame(uint32_t texture, int width, int height, bool topRowFirst);
 
     RenderThread& m_thread;
     GetProcAddress m_getProcAddress;
     void* m_procContext;
-    mpv_handle* m_core = nullptr;           // render thread
-    mpv_render_context* m_render = nullptr; // render thread
-    uint32_t m_framebuffer = 0;             // render thread
+    std::atomic<FramePath::Kind> m_path{FramePath::Kind::Gl};
     std::shared_ptr<TexturePool> m_pool;
-    mutable std::mutex m_movieMutex;
-    std::weak_ptr<MpvMovie> m_movie;
+    // Render thread only.
+    std::vector<Slot> m_slots;
+    mpv_handle* m_current = nullptr;
+    uint32_t m_framebuffer = 0;
+    PixelStream m_stream;
+    int m_targetWidth = 0;
+    int m_targetHeight = 0;
+    bool m_released = false;
 };
 
 } // namespace lumenarc

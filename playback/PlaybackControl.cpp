@@ -7,6 +7,9 @@
 #include "view/Movie.h"
 #include "view/MyOpenGLView.h"
 
+#include "view/MainThread.h"
+#include "view/ThreadContract.h"
+
 #include <filesystem>
 
 namespace lumenarc {
@@ -15,45 +18,76 @@ PlaybackControl::PlaybackControl(MyOpenGLView& view, MovieOpener opener)
     : m_view(view), m_opener(std::move(opener)) {}
 
 void PlaybackControl::openMovie(const std::string& path) {
-    // The old movie goes first; its last frame stays on screen until the new one delivers.
-    m_view.setMovie(nullptr);
-    std::string reason;
-    std::shared_ptr<Movie> movie = m_opener ? m_opener(path, &reason) : nullptr;
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    const uint64_t ticket = ++m_openTicket;
+    m_openEnded = false;
+    m_pending.reset(); // a load still in progress is abandoned
+    if (!m_opener) {
+        openDidEnd(ticket, path, nullptr, "no decoder");
+        return;
+    }
+    auto pending = m_opener(
+        path, [this, ticket, path](std::shared_ptr<Movie> movie, const std::string& reason) {
+            openDidEnd(ticket, path, std::move(movie), reason);
+        });
+    if (ticket == m_openTicket && !m_openEnded) {
+        m_pending = std::move(pending);
+    }
+}
+
+void PlaybackControl::cancelOpen() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    ++m_openTicket;
+    m_openEnded = true;
+    m_pending.reset();
+}
+
+void PlaybackControl::openDidEnd(uint64_t ticket, const std::string& path,
+                                 std::shared_ptr<Movie> movie, const std::string& reason) {
+    if (ticket != m_openTicket || m_openEnded) {
+        return; // superseded or abandoned
+    }
+    m_openEnded = true;
+    m_pending.reset();
+    if (movie) {
+        showOpenedMovie(movie);
+    } else {
+        // The movie that was playing plays on, with its title and button; the user is told why
+        // the new one did not open.
+        const std::string name = std::filesystem::path(path).filename().string();
+        m_view.host().runAlert("Movie error", "The movie \"" + name + "\" could not be opened" +
+                                                  (reason.empty() ? "." : ": " + reason + "."));
+        m_view.showPlayState();
+    }
+    if (m_openHook) {
+        m_openHook(movie != nullptr);
+    }
+}
+
+void PlaybackControl::showOpenedMovie(const std::shared_ptr<Movie>& movie) {
+    // The old movie goes as the new one takes its place; its last frame stays on screen until
+    // the new one delivers.
     m_view.setMovie(movie);
-    if (movie) {
-        const auto size = movie->naturalSize();
-        m_view.movieSize = {size.width, size.height};
-    }
-    setLoopingProg(m_view.m_looping);
-    if (movie) {
-        if (TextureContext* context = m_view.textureContext()) {
-            context->setMovie(movie);
-        }
-        movie->setRate(1.0f);
-    }
+    const auto size = movie->naturalSize();
+    m_view.setMovieSize({size.width, size.height});
+    setLoopingProg(m_view.looping());
+    movie->setRate(1.0f);
     PrefsManager* prefs = m_view.prefsManager();
     const float volume = prefs != nullptr ? prefs->volume() : 0.0f;
-    if (movie) {
-        movie->setVolume(volume);
-    }
+    movie->setVolume(volume);
     if (Slider* slider = m_view.volumeSlider()) {
-        slider->setFloatValue(prefs != nullptr ? prefs->volume() : 0.0f);
+        slider->setFloatValue(volume);
     }
     if (Button* button = m_view.playButton()) {
         button->setTitle("Pause");
     }
-    m_view.frameTimer().reset();
-    m_view.host().setWindowTitle(movie ? movie->displayName() : "Lumenarc");
-    m_view.renderThread().post([&view = m_view] { view.reshape(); });
-    if (!movie) {
-        // Nothing plays, whatever the button says: the user is told why.
-        const std::string name = std::filesystem::path(path).filename().string();
-        m_view.host().runAlert("Movie error", "The movie \"" + name + "\" could not be opened" +
-                                                  (reason.empty() ? "." : ": " + reason + "."));
-    }
+    m_view.resetFrameTimer();
+    m_view.host().setWindowTitle(movie->displayName());
+    m_view.requestReshape();
 }
 
 void PlaybackControl::togglePaused() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const auto movie = m_view.currentMovie();
     const float rate = movie ? movie->rate() : 0.0f;
     if (rate == 0.0f) {
@@ -69,9 +103,11 @@ void PlaybackControl::togglePaused() {
         }
         movie->setRate(0.0f);
     }
+    m_view.showPlayState();
 }
 
 void PlaybackControl::keyDown(PhysicalKey key) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const auto movie = m_view.currentMovie();
     const float rate = movie ? movie->rate() : 0.0f;
     switch (key) {
@@ -91,7 +127,7 @@ void PlaybackControl::keyDown(PhysicalKey key) {
         }
         break;
     case PhysicalKey::Tab:
-        m_view.m_showFPS = !m_view.m_showFPS;
+        m_view.setShowFPS(!m_view.showFPS());
         break;
     case PhysicalKey::Space:
         togglePaused();
@@ -109,6 +145,7 @@ void PlaybackControl::keyDown(PhysicalKey key) {
     case PhysicalKey::Other:
         break; // silently ignored: no alert sound, not passed on
     }
+    m_view.showPlayState();
 }
 
 int PlaybackControl::flipLooping(int senderState) {
@@ -126,13 +163,15 @@ void PlaybackControl::setLooping(Button& sender) {
 }
 
 void PlaybackControl::setLoopingProg(bool looping) {
-    m_view.m_looping = looping;
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    m_view.setLooping(looping);
     if (const auto movie = m_view.currentMovie()) {
         movie->setLoops(looping);
     }
 }
 
 void PlaybackControl::setPosition() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const auto movie = m_view.currentMovie();
     Slider* slider = m_view.positionSlider();
     if (!movie || slider == nullptr) {
@@ -144,6 +183,7 @@ void PlaybackControl::setPosition() {
 }
 
 void PlaybackControl::setVolume(const Slider& sender) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const float volume = sender.floatValue();
     if (PrefsManager* prefs = m_view.prefsManager()) {
         prefs->setVolume(volume);
@@ -157,7 +197,7 @@ void PlaybackControl::setPrefsManager(PrefsManager* prefs) {
     m_view.bindPrefsManager(prefs);
     setLoopingProg(prefs != nullptr && prefs->loopByDefault());
     if (MenuItem* item = m_view.loopingMenuItem()) {
-        item->setState(m_view.m_looping ? 1 : 0);
+        item->setState(m_view.looping() ? 1 : 0);
     }
 }
 

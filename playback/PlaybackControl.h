@@ -2,6 +2,7 @@
 
 #include "playback/KeyMap.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,16 +18,28 @@ class Slider;
 
 // The movie-control side of the video view: opening a movie, pausing and resuming, stepping,
 // speed, looping, seeking and volume, and the keys that drive them. Main thread only. Every
-// decision reads the movie's own rate; nothing keeps a rate of its own.
+// decision reads the movie's own rate, as last published; nothing keeps a rate of its own.
 class PlaybackControl {
 public:
-    // Opens a movie file; nullptr (and a reason) when the decoder cannot.
+    // Runs on the main thread when an open ends: the movie, or nullptr and the reason.
+    using OpenDone = std::function<void(std::shared_ptr<Movie> movie, const std::string& reason)>;
+    // Starts opening a movie file and returns at once with the movie being loaded (nullptr when
+    // nothing is); `done` follows later, on the main thread, unless the pending movie was
+    // dropped first, which abandons the load.
     using MovieOpener =
-        std::function<std::shared_ptr<Movie>(const std::string& path, std::string* error)>;
+        std::function<std::shared_ptr<Movie>(const std::string& path, OpenDone done)>;
+    // Told of every open that ends: whether a movie was opened.
+    using OpenHook = std::function<void(bool opened)>;
 
     PlaybackControl(MyOpenGLView& view, MovieOpener opener);
 
+    // Starts opening; the movie that plays now plays on until the new one is ready, and stays
+    // when it fails. A later open supersedes one still loading.
     void openMovie(const std::string& path);
+    bool isOpening() const { return m_pending != nullptr; }
+    // Abandons a load in progress (at the end of the run).
+    void cancelOpen();
+    void setOpenHook(OpenHook hook) { m_openHook = std::move(hook); }
     void togglePaused();
     void keyDown(PhysicalKey key);
     void setLooping(MenuItem& sender);
@@ -46,11 +59,18 @@ public:
     }
 
 private:
+    void openDidEnd(uint64_t ticket, const std::string& path, std::shared_ptr<Movie> movie,
+                    const std::string& reason);
+    void showOpenedMovie(const std::shared_ptr<Movie>& movie);
     // Flips looping from a sender's on/off state; returns the sender's new state.
     int flipLooping(int senderState);
 
     MyOpenGLView& m_view;
     MovieOpener m_opener;
+    OpenHook m_openHook;
+    std::shared_ptr<Movie> m_pending; // the movie being loaded
+    uint64_t m_openTicket = 0;        // the newest open; older ones are ignored when they end
+    bool m_openEnded = true;          // the newest open has ended
 };
 
 } // namespace lumenarc

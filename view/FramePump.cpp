@@ -1,9 +1,9 @@
 #include "view/FramePump.h"
+#include "view/ThreadContract.h"
 
 #include "prefs/PrefsManager.h"
-#include "ui/Slider.h"
 #include "view/MainThread.h"
-#include "view/Movie.h"
+#include "view/MovieStatus.h"
 #include "view/MyOpenGLView.h"
 #include "view/TextureContext.h"
 
@@ -17,7 +17,8 @@ int32_t FramePump::MyRenderCallback(DisplayLink*, const DisplayLink::TimeStamp*,
 }
 
 int32_t FramePump::getFrameForTime(const DisplayLink::TimeStamp& outputTime, uint64_t*) {
-    TextureContext* context = m_view.textureContextOnRenderThread();
+    LUMENARC_ASSERT_THREAD(m_view.renderThread().isRenderThread());
+    TextureContext* context = m_view.textureContext();
     if (context == nullptr || !context->isNewImageAvailable(outputTime)) {
         drawOnceAtTheEnd();
         return 0;
@@ -37,8 +38,8 @@ int32_t FramePump::getFrameForTime(const DisplayLink::TimeStamp& outputTime, uin
 void FramePump::drawOnceAtTheEnd() {
     // The decoder may report its end only after it delivered the last frame; one more drawing
     // then runs the end-of-movie test, which would otherwise wait for a frame that never comes.
-    const auto movie = m_view.currentMovie();
-    const bool done = movie && movie->isDone();
+    const auto status = m_view.movieStatus();
+    const bool done = status && status->isDone();
     if (done && !m_endDrawn) {
         drawRect();
     }
@@ -54,17 +55,17 @@ float FramePump::sliderPosition(const MovieTime& current, const MovieTime& durat
 }
 
 void FramePump::drawRect() {
-    const auto movie = m_view.currentMovie();
-    if (movie) {
-        const float position = sliderPosition(movie->currentTime(), movie->duration());
-        if (Slider* slider = m_view.positionSlider()) {
-            MainThread::post([slider, position] { slider->setFloatValue(position); });
-        }
+    LUMENARC_ASSERT_THREAD(m_view.renderThread().isRenderThread());
+    // The movie is seen only through its status: this thread never holds a movie.
+    const auto status = m_view.movieStatus();
+    if (status) {
+        const float position = sliderPosition(status->currentTime(), status->duration());
+        MainThread::post([&view = m_view, position] { view.showProgress(position); });
     }
     m_view.drawPicture();
     const PrefsManager* prefs = m_view.prefsManager();
-    const bool done = movie && movie->isDone();
-    if (shouldTerminate(done, m_view.m_looping,
+    const bool done = status && status->isDone();
+    if (shouldTerminate(done, m_view.looping(),
                         prefs != nullptr && prefs->quitWhenMovieFinishes()) &&
         !m_terminating.exchange(true)) {
         // The orderly end (save, then clean up) stops this thread's display link, which must

@@ -1,6 +1,7 @@
 #include "view/MainThread.h"
 
 #include <mutex>
+#include <thread>
 
 namespace lumenarc {
 namespace {
@@ -15,11 +16,22 @@ MainThread::Poster& currentPoster() {
     return poster;
 }
 
+std::thread::id& mainThreadId() {
+    static std::thread::id id;
+    return id;
+}
+
 } // namespace
 
 void MainThread::setPoster(Poster poster) {
     std::lock_guard lock(posterMutex());
+    mainThreadId() = poster ? std::this_thread::get_id() : std::thread::id();
     currentPoster() = std::move(poster);
+}
+
+bool MainThread::isCurrent() {
+    std::lock_guard lock(posterMutex());
+    return mainThreadId() == std::thread::id() || mainThreadId() == std::this_thread::get_id();
 }
 
 void MainThread::post(Task task) {

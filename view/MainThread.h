@@ -11,9 +11,12 @@ public:
     using Task = std::function<void()>;
     using Poster = std::function<void(Task)>;
 
+    // Installs the queue; the calling thread becomes the main thread (nullptr forgets both).
     static void setPoster(Poster poster);
     // Queues the task for the main thread; runs it at once when no poster is installed.
     static void post(Task task);
+    // True on the main thread, and on every thread while no main thread is known.
+    static bool isCurrent();
 };
 
 } // namespace lumenarc

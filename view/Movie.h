@@ -1,19 +1,18 @@
 #pragma once
 
+#include "view/MovieStatus.h"
 #include "view/MovieTime.h"
 
+#include <memory>
 #include <string>
 
 namespace lumenarc {
 
-// An open movie, as playback control and the frame pump see it. All operations are for the main
-// thread, except currentTime, duration and isDone, which the drawing thread reads too.
+// An open movie, as playback control sees it. Every operation is for the main thread; other
+// threads read the movie's published status instead, and never hold the movie itself.
 class Movie {
 public:
-    struct Size {
-        float width = 0;
-        float height = 0;
-    };
+    using Size = MovieStatus::Size;
 
     virtual ~Movie() = default;
 
@@ -39,6 +38,9 @@ public:
     virtual void setVolume(float volume) = 0;
     // True once playback reached the end and the movie does not loop.
     virtual bool isDone() const = 0;
+
+    // Any thread: what the movie last reported, readable without the movie.
+    virtual std::shared_ptr<const MovieStatus> status() const = 0;
 };
 
 } // namespace lumenarc

@@ -5,8 +5,11 @@
 #include "render/TextOverlay.h"
 #include "render/TextureLoader.h"
 #include "render/ViewSetup.h"
+#include "ui/Button.h"
 #include "ui/Slider.h"
+#include "view/MainThread.h"
 #include "view/Movie.h"
+#include "view/ThreadContract.h"
 
 #include <GL/gl.h>
 #include <filesystem>
@@ -25,8 +28,11 @@ bool fileExists(const std::string& path) {
 
 MyOpenGLView::MyOpenGLView(Host& host, std::string resourcePath)
     : m_host(host), m_resourcePath(std::move(resourcePath)),
-      m_frameTimer(std::make_unique<Timer>()),
-      m_renderThread(std::make_unique<RenderThread>(host.refreshRate())) {}
+      m_renderThread(std::make_unique<RenderThread>(host.refreshRate())),
+      m_displayLink(std::make_unique<DisplayLink>(*m_renderThread)) {
+    m_displayLink->setOutputCallback(&FramePump::MyRenderCallback, &m_framePump);
+    m_renderThread->setBeforeWork([this] { makeContextCurrent(); });
+}
 
 MyOpenGLView::~MyOpenGLView() {
     cleanUp();
@@ -40,7 +46,13 @@ void MyOpenGLView::setControls(Button* playButton, Slider* positionSlider, Slide
     m_loopingMenuItem = loopingMenuItem;
 }
 
+void MyOpenGLView::setTextureContext(std::shared_ptr<TextureContext> context) {
+    LUMENARC_ASSERT_THREAD(!m_renderThread->isRunning());
+    m_textureContext = std::move(context);
+}
+
 void MyOpenGLView::awakeFromNib() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     setMovie(nullptr);
     m_showDistortionMatrix = false;
     m_showGridLines = false;
@@ -59,13 +71,15 @@ void MyOpenGLView::awakeFromNib() {
     if (m_volumeSlider != nullptr) {
         m_volumeSlider->setFloatValue(m_prefsManager != nullptr ? m_prefsManager->volume() : 0.0f);
     }
-    m_frameTimer = std::make_unique<Timer>();
+    m_frameTimer.reset();
     m_host.centerWindow();
 }
 
 void MyOpenGLView::startRendering() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_renderThread->start([this] {
-        if (!m_host.makeCurrentContext()) {
+        makeContextCurrent();
+        if (!m_onWindowSurface) {
             DeveloperLog::write("No GL context for the video view");
             return;
         }
@@ -73,6 +87,13 @@ void MyOpenGLView::startRendering() {
         reshape();
         m_framePump.drawRect();
     });
+}
+
+void MyOpenGLView::makeContextCurrent() {
+    m_onWindowSurface = !m_surfaceMoving && m_host.makeCurrentContext(true);
+    if (!m_onWindowSurface) {
+        m_host.makeCurrentContext(false);
+    }
 }
 
 void MyOpenGLView::setNeedsDisplay() {
@@ -87,44 +108,43 @@ void MyOpenGLView::surfaceChanged() {
     });
 }
 
+void MyOpenGLView::requestReshape() {
+    m_renderThread->post([this] { reshape(); });
+}
+
 void MyOpenGLView::moveSurface(const std::function<void()>& move) {
-    DisplayLink* link = displayLink();
-    const bool wasRunning = link != nullptr && link->isRunning();
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    const bool wasRunning = stopDisplayLink();
+    m_surfaceMoving = true;
+    // Work queued before this point finishes on the window's surface; work after it goes to
+    // the other one and draws nothing, until the move is over.
+    m_renderThread->runAndWait([] {});
+    move(); // no lock held: the move may run the event loop
+    m_surfaceMoving = false;
     if (wasRunning) {
-        link->stop();
-    }
-    m_renderThread->runAndWait([this] {
-        std::lock_guard guard(m_lock);
-        m_host.doneCurrentContext();
-    });
-    {
-        // Redraws that the move itself asks for wait until the surface has settled.
-        std::lock_guard guard(m_lock);
-        move();
-    }
-    if (wasRunning) {
-        link->start();
+        startDisplayLink();
     }
     surfaceChanged();
 }
 
+bool MyOpenGLView::stopDisplayLink() {
+    LUMENARC_ASSERT_THREAD(!m_renderThread->isRenderThread());
+    const bool wasRunning = m_displayLink->isRunning();
+    m_displayLink->stop();
+    return wasRunning;
+}
+
+void MyOpenGLView::startDisplayLink() {
+    m_displayLink->start();
+}
+
 void MyOpenGLView::prepareOpenGL() {
+    LUMENARC_ASSERT_THREAD(m_renderThread->isRenderThread());
     ViewSetup::prepare();
     // The swap interval of 1 is part of the context's format, set by the host.
-    auto link = std::make_unique<DisplayLink>(*m_renderThread);
-    link->setOutputCallback(&FramePump::MyRenderCallback, &m_framePump);
-    link->start();
-    {
-        std::lock_guard guard(m_lock);
-        m_displayLink = std::move(link);
-    }
-    if (m_textureContextFactory) {
-        auto context = m_textureContextFactory();
-        std::lock_guard guard(m_lock);
-        m_textureContext = std::move(context);
-        if (m_textureContext && movie) {
-            m_textureContext->setMovie(movie); // a movie opened before the context existed
-        }
+    m_displayLink->start();
+    if (m_textureContext) {
+        m_textureContext->prepare();
     }
     loadTexture(m_gridTextureID, "/Grid.tif");
     loadTexture(m_overlayTexID, "/Overlay.tif");
@@ -150,19 +170,26 @@ bool MyOpenGLView::buildFont() {
 }
 
 void MyOpenGLView::update() {
-    // The toolkit keeps the context in step with its window; holding the lock keeps a size
-    // change from landing in the middle of a frame.
-    std::lock_guard guard(m_lock);
+    // The toolkit keeps the context in step with its window by itself; what follows a new size
+    // here is the viewport, which reshape sets on the render thread between two frames.
 }
 
 void MyOpenGLView::reshape() {
+    LUMENARC_ASSERT_THREAD(m_renderThread->isRenderThread());
     std::lock_guard guard(m_lock);
-    ViewSetup::reshape(m_host.pixelWidth(), m_host.pixelHeight());
+    const int width = m_host.pixelWidth();
+    const int height = m_host.pixelHeight();
+    ViewSetup::reshape(width, height);
+    if (m_textureContext) {
+        m_textureContext->setTargetSize(width, height);
+    }
 }
 
 void MyOpenGLView::loadDistortionMatrix(const std::string& path) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (const auto playing = currentMovie()) {
         playing->setRate(0.0f);
+        showPlayState();
     }
     std::shared_ptr<DistortionMatrix> mesh = DistortionMatrix::initFromFile(path);
     if (!mesh) {
@@ -185,26 +212,34 @@ std::shared_ptr<DistortionMatrix> MyOpenGLView::distortionMatrix() const {
 }
 
 std::shared_ptr<Movie> MyOpenGLView::currentMovie() const {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     std::lock_guard guard(m_lock);
     return movie;
 }
 
+std::shared_ptr<const MovieStatus> MyOpenGLView::movieStatus() const {
+    std::lock_guard guard(m_lock);
+    return m_movieStatus;
+}
+
 void MyOpenGLView::setMovie(std::shared_ptr<Movie> newMovie) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    std::shared_ptr<const MovieStatus> status = newMovie ? newMovie->status() : nullptr;
+    const Movie* chosen = newMovie.get();
     std::shared_ptr<Movie> old;
     {
         std::lock_guard guard(m_lock);
         old = std::exchange(movie, std::move(newMovie));
+        m_movieStatus = std::move(status);
     }
-    // Released outside the lock: releasing a movie may wait for the render thread.
-}
-
-DisplayLink* MyOpenGLView::displayLink() const {
-    std::lock_guard guard(m_lock);
-    return m_displayLink.get();
+    if (m_textureContext) {
+        m_textureContext->setMovie(chosen);
+    }
+    // The old movie is released here, on the main thread, outside the lock: its core goes to
+    // the reaper, which first has the render thread let go of it.
 }
 
 TextureContext* MyOpenGLView::textureContext() const {
-    std::lock_guard guard(m_lock);
     return m_textureContext.get();
 }
 
@@ -219,9 +254,26 @@ FrameTextureRef MyOpenGLView::currentFrame() const {
     return m_currentFrame;
 }
 
+void MyOpenGLView::showPlayState() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    if (m_playButton == nullptr) {
+        return;
+    }
+    const auto playing = currentMovie();
+    m_playButton->setTitle(playing && playing->rate() != 0.0f ? "Pause" : "Play");
+}
+
+void MyOpenGLView::showProgress(float position) {
+    if (m_positionSlider != nullptr) {
+        m_positionSlider->setFloatValue(position);
+    }
+    showPlayState();
+}
+
 void MyOpenGLView::drawPicture() {
+    LUMENARC_ASSERT_THREAD(m_renderThread->isRenderThread());
     std::lock_guard guard(m_lock);
-    if (!m_prepared || !m_host.makeCurrentContext()) {
+    if (!m_prepared || !m_onWindowSurface || m_surfaceMoving) {
         return;
     }
     renderBits();
@@ -240,7 +292,7 @@ void MyOpenGLView::renderBits() {
     in.fontBase = base;
     in.viewWidth = m_host.boundsWidth();
     in.viewHeight = m_host.boundsHeight();
-    in.frameTimer = m_frameTimer.get();
+    in.frameTimer = &m_frameTimer;
     if (m_textureContext) {
         in.afterFlush = [context = m_textureContext.get()] { context->task(); };
     }
@@ -251,29 +303,24 @@ void MyOpenGLView::cleanUp() {
     if (m_cleanedUp) {
         return;
     }
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_cleanedUp = true;
     DeveloperLog::write("Movie frames drawn: " + std::to_string(m_framePump.framesDrawn()));
     // The display link stops first, so that no frame is drawn from what goes next.
-    if (DisplayLink* link = displayLink()) {
-        link->stop();
-    }
+    stopDisplayLink();
     if (const auto playing = currentMovie()) {
         playing->setRate(0.0f);
-        if (TextureContext* context = textureContext()) {
-            context->setMovie(nullptr);
-        }
-        setMovie(nullptr);
     }
+    setMovie(nullptr);
     // The frame, the texture context and the GL context go on the render thread, with the
-    // context current; then the thread ends.
+    // context current; then the thread ends. A core released after this point finds its render
+    // context already freed.
     m_renderThread->quit([this] {
         std::lock_guard guard(m_lock);
         m_currentFrame.reset();
         if (m_textureContext) {
             m_textureContext->release();
-            m_textureContext.reset();
         }
-        m_displayLink.reset();
         m_host.releaseContext();
     });
 }

@@ -7,6 +7,7 @@
 #include "render/Timer.h"
 #include "view/DisplayLink.h"
 #include "view/FramePump.h"
+#include "view/MovieStatus.h"
 #include "view/RenderThread.h"
 #include "view/TextureContext.h"
 
@@ -25,12 +26,9 @@ class PrefsManager;
 class Slider;
 
 // The video view: the state every frame is drawn from, the preparation of its GL context, the
-// start-up mesh, its resources and its clean-up. Toolkit work goes through its Host.
-//
-// Threads: one render thread owns the GL context and makes every GL call (prepareOpenGL,
-// reshape, all drawing, the texture context). Everything else runs on the main thread. What
-// both threads touch is atomic (switches, looping) or guarded by the view's lock (the movie, the
-// current frame, the mesh, the texture context), and the lock is held for a whole frame.
+// start-up mesh, its resources and its clean-up. Toolkit work goes through its Host. The threads,
+// the locks and who owns what are written down in view/ThreadContract.h; every entry point says
+// which thread it belongs to.
 class MyOpenGLView {
 public:
     // The toolkit side of the view.
@@ -44,10 +42,11 @@ public:
         virtual int pixelHeight() const = 0;
         // The main display's refresh rate in Hz (60 when unknown).
         virtual double refreshRate() const = 0;
-        // Render thread: make (the first time) and make current the view's GL context; present
-        // what was drawn; release the context at the end.
-        virtual bool makeCurrentContext() = 0;
-        virtual void doneCurrentContext() = 0;
+        // Render thread: make (the first time) and make current the view's GL context, on the
+        // window's surface, or, when `onWindow` is false, on one that is always there (for work
+        // that draws nothing while the window's surface moves); present what was drawn; release
+        // the context at the end.
+        virtual bool makeCurrentContext(bool onWindow) = 0;
         virtual void presentDrawable() = 0;
         virtual void releaseContext() = 0;
         // Main thread.
@@ -61,24 +60,29 @@ public:
         // Any thread: the glyphs of the text overlay; nullptr when no font can be had.
         virtual std::unique_ptr<GlyphSource> makeGlyphSource() = 0;
     };
-    // Makes the movie texture context on the render thread (nullptr if none can be made).
-    using TextureContextFactory = std::function<std::unique_ptr<TextureContext>()>;
+    struct MovieSize {
+        float width = 0;
+        float height = 0;
+    };
+    struct Point {
+        float x = 0;
+        float y = 0;
+    };
 
     MyOpenGLView(Host& host, std::string resourcePath);
     ~MyOpenGLView();
     MyOpenGLView(const MyOpenGLView&) = delete;
     MyOpenGLView& operator=(const MyOpenGLView&) = delete;
 
-    // Wiring from the interface description.
+    // Main thread, before startRendering: wiring.
     void setControls(Button* playButton, Slider* positionSlider, Slider* volumeSlider,
                      MenuItem* loopingMenuItem);
     // Called after every successful mesh load, to tick the projection menu.
     void setProjectionMenuHook(std::function<void()> hook) {
         m_projectionMenuHook = std::move(hook);
     }
-    void setTextureContextFactory(TextureContextFactory factory) {
-        m_textureContextFactory = std::move(factory);
-    }
+    // The source of movie frames, for the whole run.
+    void setTextureContext(std::shared_ptr<TextureContext> context);
 
     // Main thread, after the preferences were handed over.
     void awakeFromNib();
@@ -89,14 +93,15 @@ public:
     // Main thread: the drawable moved or resized; the context and viewport follow.
     void surfaceChanged();
     // Main thread: runs `move`, which may give the view's surface a new native window (moving
-    // it into another window), while no frame is drawn and the context is bound to nothing.
+    // it into another window), while nothing is drawn on it. `move` may run the event loop.
     void moveSurface(const std::function<void()>& move);
 
     // Render thread, once, with the context current.
     void prepareOpenGL();
     bool loadTexture(uint32_t& name, const std::string& file);
     bool buildFont();
-    // Main thread: holds the lock while the toolkit brings the context up to date.
+    // Main thread: the toolkit brings the context up to date with the window by itself; the
+    // viewport follows in reshape, on the render thread.
     void update();
     // Render thread: viewport and projection from the current size.
     void reshape();
@@ -109,75 +114,108 @@ public:
     // With the lock held and the context current.
     void renderBits();
 
-    // Accessors for the collaborators that work on the view's state.
+    // Any thread: the mesh every frame is drawn from.
     std::shared_ptr<DistortionMatrix> distortionMatrix() const;
+    // Main thread: the movie, and replacing it. The old one is released on this thread.
     std::shared_ptr<Movie> currentMovie() const;
-    // Main thread: replaces the movie (the old one is released, and with it its frames).
     void setMovie(std::shared_ptr<Movie> movie);
-    // Main thread: the texture context, if the GL context has been prepared.
-    TextureContext* textureContext() const;
-    TextureContext* textureContextOnRenderThread() const { return m_textureContext.get(); }
+    // Any thread: the movie's published status (nullptr without a movie).
+    std::shared_ptr<const MovieStatus> movieStatus() const;
+    // Render thread: the frame on show, swapped under the lock.
     void setCurrentFrame(FrameTextureRef frame);
     FrameTextureRef currentFrame() const;
-    DisplayLink* displayLink() const;
-    FramePump& framePump() { return m_framePump; }
-    Host& host() { return m_host; }
-    RenderThread& renderThread() { return *m_renderThread; }
-    std::recursive_mutex& lock() const { return m_lock; }
-    const std::string& resourcePath() const { return m_resourcePath; }
-    Timer& frameTimer() { return *m_frameTimer; }
-    PrefsManager* prefsManager() const { return m_prefsManager; }
-    void bindPrefsManager(PrefsManager* prefs) { m_prefsManager = prefs; }
+    // Render thread: the source of frames (nullptr when none was set).
+    TextureContext* textureContext() const;
+
+    // Switches the drawing reads at its next frame; any thread.
+    bool looping() const { return m_looping; }
+    void setLooping(bool on) { m_looping = on; }
+    bool showDistortionMatrix() const { return m_showDistortionMatrix; }
+    void setShowDistortionMatrix(bool on) { m_showDistortionMatrix = on; }
+    bool showGridLines() const { return m_showGridLines; }
+    void setShowGridLines(bool on) { m_showGridLines = on; }
+    bool showFPS() const { return m_showFPS; }
+    void setShowFPS(bool on) { m_showFPS = on; }
+
+    // Main thread.
+    MovieSize movieSize() const { return m_movieSize; }
+    void setMovieSize(MovieSize size) { m_movieSize = size; }
+    Point mouseDownPoint() const { return m_mouseDownPoint; }
+    void setMouseDownPoint(Point point) { m_mouseDownPoint = point; }
+    // Main thread: stops the display link, waiting for a frame in progress; true when it ran.
+    bool stopDisplayLink();
+    void startDisplayLink();
+    bool isDisplayLinkRunning() const { return m_displayLink->isRunning(); }
+    void resetFrameTimer() { m_frameTimer.reset(); }
+    const Timer& frameTimer() const { return m_frameTimer; }
+    // Main thread: the viewport follows the drawable at the render thread's next chance.
+    void requestReshape();
+    // Main thread: the play button names what it would do: "Pause" while the movie plays,
+    // "Play" otherwise.
+    void showPlayState();
+    // Main thread: the play position on the position slider, and the play state on the button.
+    void showProgress(float position);
+    // Main thread: widgets of the interface description.
     Button* playButton() const { return m_playButton; }
     Slider* positionSlider() const { return m_positionSlider; }
     Slider* volumeSlider() const { return m_volumeSlider; }
     MenuItem* loopingMenuItem() const { return m_loopingMenuItem; }
+
+    FramePump& framePump() { return m_framePump; }
+    Host& host() { return m_host; }
+    // The render thread lives as long as the view; it is internally synchronised.
+    RenderThread& renderThread() { return *m_renderThread; }
+    const std::string& resourcePath() const { return m_resourcePath; }
+    // Set on the main thread before the render thread starts; read by both.
+    PrefsManager* prefsManager() const { return m_prefsManager; }
+    void bindPrefsManager(PrefsManager* prefs) { m_prefsManager = prefs; }
+    // Render thread.
     uint32_t gridTextureID() const { return m_gridTextureID; }
     uint32_t overlayTextureID() const { return m_overlayTexID; }
     uint32_t fontBase() const { return base; }
     void terminate() { m_host.terminate(); }
 
-    // The movie's natural size, for sizing the window (main thread).
-    struct MovieSize {
-        float width = 0;
-        float height = 0;
-    } movieSize;
-    // Read by the drawing thread at its next frame.
+private:
+    // Render thread, before every task and tick.
+    void makeContextCurrent();
+
+    Host& m_host;
+    const std::string m_resourcePath;
+    mutable std::recursive_mutex m_lock;
+    // Guarded by m_lock: what a frame is drawn from.
+    std::shared_ptr<Movie> movie; // set and dropped on the main thread only
+    std::shared_ptr<const MovieStatus> m_movieStatus;
+    FrameTextureRef m_currentFrame;
+    std::shared_ptr<DistortionMatrix> m_distortionMatrix;
+    // Made on the main thread, lives as long as the view; started and stopped on either.
+    const std::unique_ptr<RenderThread> m_renderThread;
+    const std::unique_ptr<DisplayLink> m_displayLink;
+    std::shared_ptr<TextureContext> m_textureContext; // set before the render thread starts
+    Timer m_frameTimer;                               // atomic fields: reset here, read there
     std::atomic<bool> m_looping{false};
     std::atomic<bool> m_showDistortionMatrix{false};
     std::atomic<bool> m_showGridLines{false};
     std::atomic<bool> m_showFPS{false};
-    // Reference point of a mouse drag (main thread).
-    struct Point {
-        float x = 0;
-        float y = 0;
-    } m_mouseDownPoint;
-
-private:
-    Host& m_host;
-    const std::string m_resourcePath;
-    mutable std::recursive_mutex m_lock;
-    std::shared_ptr<Movie> movie;
-    std::unique_ptr<DisplayLink> m_displayLink;
-    std::unique_ptr<TextureContext> m_textureContext;
-    FrameTextureRef m_currentFrame;
-    std::unique_ptr<Timer> m_frameTimer;
-    std::shared_ptr<DistortionMatrix> m_distortionMatrix;
-    uint32_t m_gridTextureID = 0;
-    uint32_t m_overlayTexID = 0;
-    uint32_t base = 0;
+    // While set, nothing is drawn on the window's surface: it is moving.
+    std::atomic<bool> m_surfaceMoving{false};
+    // Main thread only.
+    MovieSize m_movieSize;
+    Point m_mouseDownPoint;
     Button* m_playButton = nullptr;
     Slider* m_positionSlider = nullptr;
     Slider* m_volumeSlider = nullptr;
     MenuItem* m_loopingMenuItem = nullptr;
     PrefsManager* m_prefsManager = nullptr;
     std::function<void()> m_projectionMenuHook;
-    TextureContextFactory m_textureContextFactory;
+    bool m_cleanedUp = false;
+    // Render thread only.
+    uint32_t m_gridTextureID = 0;
+    uint32_t m_overlayTexID = 0;
+    uint32_t base = 0;
     FrameRenderer m_renderer;
     FramePump m_framePump{*this};
-    std::unique_ptr<RenderThread> m_renderThread;
-    bool m_prepared = false; // render thread only
-    bool m_cleanedUp = false;
+    bool m_prepared = false;
+    bool m_onWindowSurface = false; // the context is current on the window's surface
 };
 
 } // namespace lumenarc

@@ -1,6 +1,7 @@
 #include "view/RenderThread.h"
 
 #include <future>
+#include <pthread.h>
 
 namespace lumenarc {
 
@@ -46,8 +47,14 @@ bool RenderThread::runAndWait(const Task& task) {
     auto done = std::make_shared<std::promise<void>>();
     auto finished = done->get_future();
     {
-        std::lock_guard lock(m_mutex);
-        if (m_quitting || !m_thread.joinable()) {
+        std::unique_lock lock(m_mutex);
+        if (!m_thread.joinable()) {
+            return false;
+        }
+        if (m_quitting) {
+            // Whatever the caller wanted done on the thread, the teardown does or makes moot;
+            // it must have run before the caller goes on (a core outlives its render context).
+            m_finishedChanged.wait(lock, [this] { return m_finished; });
             return false;
         }
         m_tasks.push_back([task, done] {
@@ -108,6 +115,7 @@ bool RenderThread::runPendingTasks(std::unique_lock<std::mutex>& lock) {
         m_tasks.pop_front();
         lock.unlock();
         if (task) {
+            beforeWork();
             task();
         }
         lock.lock();
@@ -115,7 +123,15 @@ bool RenderThread::runPendingTasks(std::unique_lock<std::mutex>& lock) {
     return m_quitting;
 }
 
+void RenderThread::beforeWork() {
+    if (m_beforeWork) {
+        m_beforeWork();
+    }
+}
+
 void RenderThread::run(Task setup) {
+    m_id = std::this_thread::get_id();
+    pthread_setname_np(pthread_self(), "lumenarc-render");
     if (setup) {
         setup();
     }
@@ -123,7 +139,9 @@ void RenderThread::run(Task setup) {
     auto nextTick = Clock::now() + m_period;
     for (;;) {
         if (runPendingTasks(lock)) {
-            return; // the teardown task ran last
+            m_finished = true; // the teardown task ran last
+            m_finishedChanged.notify_all();
+            return;
         }
         if (m_wake.wait_until(lock, nextTick, [this] { return !m_tasks.empty() || m_quitting; })) {
             continue;
@@ -148,6 +166,7 @@ void RenderThread::run(Task setup) {
                 tick = m_tick;
             }
             if (stillTicking && tick) {
+                beforeWork();
                 tick(outputTime);
             }
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -29,10 +30,14 @@ public:
 
     // Starts the thread; `setup` runs on it first (make the context, prepare it).
     void start(Task setup);
+    // Runs on the thread before every task and every tick: makes the GL context current. Set
+    // before start.
+    void setBeforeWork(Task beforeWork) { m_beforeWork = std::move(beforeWork); }
     // Runs `task` on the thread at its next chance; dropped once the thread is quitting.
     void post(Task task);
     // Runs `task` on the thread and waits for it; runs it at once when called on the thread.
-    // False when the thread is not running (not started, or quitting), and nothing ran.
+    // False when the thread is not running, and nothing ran: not started, or quitting, in which
+    // case it returns only once the teardown has run.
     bool runAndWait(const Task& task);
 
     void setTickCallback(TickCallback callback);
@@ -42,7 +47,7 @@ public:
 
     // Runs `teardown` on the thread as its last task, then ends the thread and joins it.
     void quit(Task teardown);
-    bool isRenderThread() const { return std::this_thread::get_id() == m_thread.get_id(); }
+    bool isRenderThread() const { return std::this_thread::get_id() == m_id.load(); }
     bool isRunning() const;
 
     std::chrono::nanoseconds period() const { return m_period; }
@@ -50,17 +55,23 @@ public:
 private:
     void run(Task setup);
     bool runPendingTasks(std::unique_lock<std::mutex>& lock);
+    void beforeWork();
 
     const std::chrono::nanoseconds m_period;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<Task> m_tasks;
     bool m_quitting = false;
+    bool m_finished = false; // the teardown ran and the loop ended
+    std::condition_variable m_finishedChanged;
+    Task m_beforeWork;
     bool m_ticking = false;
     TickCallback m_tick;
     // Held while the tick callback runs, so that turning ticking off can wait for it.
     std::mutex m_tickMutex;
     std::thread m_thread;
+    // Set by the thread itself, so that it knows itself before start() has returned.
+    std::atomic<std::thread::id> m_id{};
 };
 
 } // namespace lumenarc

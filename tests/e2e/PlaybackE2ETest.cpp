@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace lumenarc {
 namespace {
@@ -98,6 +103,51 @@ TEST_F(PlaybackE2E, AFileThatIsNotAMovieIsReported) {
     const auto path = app.home().write("notes.mp4", "these are my notes, not a movie");
     app.start({path});
     EXPECT_FALSE(app.x().waitForWindow("^Movie error$", 20s).empty()) << app.process().errors();
+}
+
+// A movie that arrives slowly (through a named pipe nobody writes yet) loads while the window
+// goes on answering: a key press opens the about box meanwhile. When the data comes, it plays.
+TEST_F(PlaybackE2E, TheWindowAnswersWhileAMovieLoadsSlowly) {
+    ASSERT_TRUE(app.ok());
+    const auto source =
+        movie("source.ts", {.seconds = 2, .width = 160, .height = 120, .audio = false});
+    const auto pipe = (app.home().path() / "slow.ts").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    app.start({pipe});
+    const auto window = app.waitForMainWindow("Lumenarc");
+    ASSERT_FALSE(window.empty()) << app.process().errors();
+    app.key(window, "F1");
+    const auto about = app.x().waitForWindow("^About Lumenarc$", 10s);
+    ASSERT_FALSE(about.empty()) << "the window did not answer while the movie loaded";
+    app.key(about, "Return");
+    EXPECT_TRUE(app.x().waitForWindowGone("^About Lumenarc$", 10s));
+
+    std::thread writer([&] {
+        // Waits (a bounded time) for the player's reader, then writes the movie into the pipe.
+        int fd = -1;
+        for (int attempt = 0; attempt < 200 && fd < 0; ++attempt) {
+            fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd < 0) {
+                std::this_thread::sleep_for(100ms);
+            }
+        }
+        if (fd < 0) {
+            return;
+        }
+        ::fcntl(fd, F_SETFL, 0);
+        std::ifstream in(source, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        for (size_t done = 0; done < bytes.size();) {
+            const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (wrote <= 0) {
+                break;
+            }
+            done += static_cast<size_t>(wrote);
+        }
+        ::close(fd);
+    });
+    EXPECT_FALSE(app.waitForMainWindow("slow.ts", 20s).empty()) << app.process().errors();
+    writer.join();
 }
 
 } // namespace

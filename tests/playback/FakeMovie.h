@@ -2,6 +2,7 @@
 
 #include "view/Movie.h"
 
+#include <memory>
 #include <vector>
 
 namespace lumenarc::test {
@@ -36,6 +37,17 @@ public:
     void setCurrentTime(const MovieTime& time) override { seeks.push_back(time); }
     void setVolume(float v) override { volume = v; }
     bool isDone() const override { return done; }
+    // A status made from the fields as they are now.
+    std::shared_ptr<const MovieStatus> status() const override {
+        auto published = std::make_shared<MovieStatus>(now.scale);
+        published->setTime(now.value);
+        published->setDuration(length.value);
+        published->setEnded(done);
+        published->setRate(currentRate);
+        published->setPaused(currentRate == 0.0f);
+        published->setVideoSize(size);
+        return published;
+    }
 };
 
 } // namespace lumenarc::test

@@ -23,8 +23,7 @@ public:
     int pixelWidth() const override { return static_cast<int>(width); }
     int pixelHeight() const override { return static_cast<int>(height); }
     double refreshRate() const override { return 60; }
-    bool makeCurrentContext() override { return false; }
-    void doneCurrentContext() override {}
+    bool makeCurrentContext(bool) override { return false; }
     void presentDrawable() override {}
     void releaseContext() override {}
     void centerWindow() override { ++centrings; }

@@ -66,7 +66,7 @@ TEST_F(MeshInteractionTest, PlanarDragsPanBothWaysInAnyNumberOfSteps) {
         EXPECT_NEAR(state.offsetY, -0.1, 1e-6) << steps;
         EXPECT_EQ(state.rotation, 0.0);
     }
-    EXPECT_EQ(view.m_mouseDownPoint.x, 300.0f); // the reference follows every event
+    EXPECT_EQ(view.mouseDownPoint().x, 300.0f); // the reference follows every event
 }
 
 TEST_F(MeshInteractionTest, EachProjectionTypeDragsItsOwnWay) {
@@ -85,7 +85,7 @@ TEST_F(MeshInteractionTest, EachProjectionTypeDragsItsOwnWay) {
         drag(100, 100, 3);
         const auto state = view.distortionMatrix()->interaction();
         EXPECT_EQ(state.offsetX + state.offsetY + state.rotation, 0.0) << type;
-        EXPECT_EQ(view.m_mouseDownPoint.y, 200.0f);
+        EXPECT_EQ(view.mouseDownPoint().y, 200.0f);
     }
     EXPECT_EQ(MeshInteraction::dragStep(7, 10, 10).kind, DragKind::None);
     EXPECT_EQ(MeshInteraction::dragStep(11, 10, 10).kind, DragKind::PanUV);
@@ -94,21 +94,21 @@ TEST_F(MeshInteractionTest, EachProjectionTypeDragsItsOwnWay) {
 TEST_F(MeshInteractionTest, TogglesFlipAndRetitle) {
     FakeMenuItem grid, lines;
     interaction.toggleDistortionMatrix(grid);
-    EXPECT_TRUE(view.m_showDistortionMatrix);
+    EXPECT_TRUE(view.showDistortionMatrix());
     EXPECT_EQ(grid.text, "Hide Distortion Matrix");
     interaction.toggleDistortionMatrix(grid);
-    EXPECT_FALSE(view.m_showDistortionMatrix);
+    EXPECT_FALSE(view.showDistortionMatrix());
     EXPECT_EQ(grid.text, "Show Distortion Matrix");
     interaction.toggleMeshLines(lines);
-    EXPECT_TRUE(view.m_showGridLines);
+    EXPECT_TRUE(view.showGridLines());
     EXPECT_EQ(lines.text, "Hide Grid Lines");
     interaction.toggleMeshLines(lines);
     EXPECT_EQ(lines.text, "Show Grid Lines");
-    EXPECT_FALSE(view.m_showGridLines);
+    EXPECT_FALSE(view.showGridLines());
 }
 
 TEST_F(MeshInteractionTest, WindowSizesFollowTheMovie) {
-    view.movieSize = {640, 480};
+    view.setMovieSize({640, 480});
     FakeMenuItem item;
     item.itemTag = 2;
     interaction.setWindowSize(item);

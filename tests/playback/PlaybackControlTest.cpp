@@ -24,9 +24,19 @@ protected:
         view.awakeFromNib();
     }
 
+    // Opens and lets the load finish, as the decoder would later.
     std::shared_ptr<FakeMovie> open(const std::string& name = "movie.mp4") {
         playback.openMovie(name);
+        finishLoads();
         return movies.count(name) != 0 ? movies[name] : nullptr;
+    }
+
+    void finishLoads() {
+        auto loads = std::move(pendingLoads);
+        pendingLoads.clear();
+        for (auto& load : loads) {
+            load();
+        }
     }
 
     FakeViewHost host;
@@ -35,16 +45,27 @@ protected:
     FakeMenuItem loopingItem;
     PrefsManager prefs;
     std::map<std::string, std::shared_ptr<FakeMovie>> movies;
+    std::vector<std::function<void()>> pendingLoads;
     MyOpenGLView view;
+    // Loads end when the test says so; the pending movie is held only weakly, as the decoder's
+    // own steps hold it.
     PlaybackControl playback{
-        view, [this](const std::string& path, std::string* error) -> std::shared_ptr<Movie> {
-            if (path.find("broken") != std::string::npos) {
-                *error = "unrecognized file format";
-                return nullptr;
-            }
+        view,
+        [this](const std::string& path, PlaybackControl::OpenDone done) -> std::shared_ptr<Movie> {
             auto movie = std::make_shared<FakeMovie>();
             movie->name = path;
-            movies[path] = movie;
+            pendingLoads.push_back([this, path, done, weak = std::weak_ptr<FakeMovie>(movie)] {
+                const auto loaded = weak.lock();
+                if (!loaded) {
+                    return; // abandoned
+                }
+                if (path.find("broken") != std::string::npos) {
+                    done(nullptr, "unrecognized file format");
+                    return;
+                }
+                movies[path] = loaded;
+                done(loaded, "");
+            });
             return movie;
         }};
 };
@@ -58,21 +79,57 @@ TEST_F(PlaybackControlTest, OpeningAMovieStartsItWithThePreferredVolume) {
     EXPECT_EQ(volume.value, 0.25f);
     EXPECT_EQ(playButton.text, "Pause");
     EXPECT_EQ(host.title, "movie.mp4");
-    EXPECT_EQ(view.movieSize.width, 640.0f);
+    EXPECT_EQ(view.movieSize().width, 640.0f);
     EXPECT_TRUE(view.frameTimer().isRunning());
     EXPECT_TRUE(host.alerts.empty());
 }
 
-TEST_F(PlaybackControlTest, AFileThatDoesNotOpenLeavesNoMovieAndSaysWhy) {
-    open("first.mp4");
+// A typo in the open sheet must not stop a running show.
+TEST_F(PlaybackControlTest, AFileThatDoesNotOpenLeavesThePlayingMovieAndSaysWhy) {
+    const auto first = open("first.mp4");
     open("/shows/broken.mov");
-    EXPECT_EQ(view.currentMovie(), nullptr);
-    EXPECT_EQ(host.title, "Lumenarc");
+    EXPECT_EQ(view.currentMovie(), first);
+    EXPECT_EQ(first->rate(), 1.0f);
+    EXPECT_EQ(host.title, "first.mp4");
+    EXPECT_EQ(playButton.text, "Pause");
     ASSERT_EQ(host.alerts.size(), 1u);
     EXPECT_EQ(host.alerts[0].first, "Movie error");
     EXPECT_EQ(host.alerts[0].second,
               "The movie \"broken.mov\" could not be opened: unrecognized file format.");
-    EXPECT_EQ(view.movieSize.width, 640.0f); // the natural size keeps its previous value
+    EXPECT_EQ(view.movieSize().width, 640.0f);
+
+    // Without a movie before it, nothing plays and the button says so.
+    view.setMovie(nullptr);
+    open("/shows/broken.mov");
+    EXPECT_EQ(view.currentMovie(), nullptr);
+    EXPECT_EQ(playButton.text, "Play");
+}
+
+// Opening returns at once; the old movie plays until the new one has loaded, and a newer open
+// abandons an older one still loading.
+TEST_F(PlaybackControlTest, OpeningIsAsynchronousAndTheNewestOpenWins) {
+    const auto first = open("first.mp4");
+    playback.openMovie("slow.mp4");
+    EXPECT_TRUE(playback.isOpening());
+    EXPECT_EQ(view.currentMovie(), first);
+    EXPECT_EQ(host.title, "first.mp4");
+    playback.openMovie("second.mp4"); // supersedes: the slow load is dropped
+    finishLoads();
+    EXPECT_EQ(movies.count("slow.mp4"), 0u) << "the abandoned load went on";
+    EXPECT_EQ(view.currentMovie(), movies["second.mp4"]);
+    EXPECT_EQ(host.title, "second.mp4");
+    EXPECT_FALSE(playback.isOpening());
+
+    std::vector<bool> ends;
+    playback.setOpenHook([&](bool opened) { ends.push_back(opened); });
+    playback.openMovie("third.mp4");
+    playback.cancelOpen(); // the end of the run
+    finishLoads();
+    EXPECT_EQ(view.currentMovie(), movies["second.mp4"]);
+    EXPECT_TRUE(ends.empty());
+    open("broken.mp4");
+    open("fourth.mp4");
+    EXPECT_EQ(ends, (std::vector<bool>{false, true}));
 }
 
 TEST_F(PlaybackControlTest, SpeedKeysStepByATenthInSinglePrecision) {
@@ -97,7 +154,7 @@ TEST_F(PlaybackControlTest, SpeedKeysStepByATenthInSinglePrecision) {
     EXPECT_EQ(playButton.text, "Play");
     playback.keyDown(PhysicalKey::Period); // from rest into backward play
     EXPECT_EQ(movie->rate(), static_cast<float>(-0.1));
-    EXPECT_EQ(playButton.text, "Play"); // the speed keys leave the title alone
+    EXPECT_EQ(playButton.text, "Pause"); // the button follows what the movie does
 }
 
 TEST_F(PlaybackControlTest, PauseResumeStepAndTheOtherKeys) {
@@ -111,24 +168,24 @@ TEST_F(PlaybackControlTest, PauseResumeStepAndTheOtherKeys) {
     playback.keyDown(PhysicalKey::LeftArrow);
     EXPECT_EQ(movie->stepsForward, 2);
     EXPECT_EQ(movie->stepsBack, 1);
-    playback.keyDown(PhysicalKey::Return); // plays, title unchanged
+    playback.keyDown(PhysicalKey::Return); // plays, and the button says so
     EXPECT_EQ(movie->plays, 1);
-    EXPECT_EQ(playButton.text, "Play");
+    EXPECT_EQ(playButton.text, "Pause");
     movie->setRate(0.0f);
     playback.keyDown(PhysicalKey::Space); // resumes at 1.0, not 1.5
     EXPECT_EQ(movie->rate(), 1.0f);
     EXPECT_EQ(playButton.text, "Pause");
-    EXPECT_FALSE(view.m_showFPS);
+    EXPECT_FALSE(view.showFPS());
     playback.keyDown(PhysicalKey::Tab);
-    EXPECT_TRUE(view.m_showFPS);
+    EXPECT_TRUE(view.showFPS());
     playback.keyDown(PhysicalKey::Other);
     EXPECT_EQ(movie->rate(), 1.0f);
-    EXPECT_TRUE(view.m_showFPS);
+    EXPECT_TRUE(view.showFPS());
 }
 
-TEST_F(PlaybackControlTest, SpaceWithoutAMovieOnlyRetitles) {
+TEST_F(PlaybackControlTest, SpaceWithoutAMovieChangesNothing) {
     playback.togglePaused();
-    EXPECT_EQ(playButton.text, "Pause");
+    EXPECT_EQ(playButton.text, "Play"); // nothing plays
     playback.keyDown(PhysicalKey::Comma);
     playback.keyDown(PhysicalKey::Return);
     playback.setPosition();
@@ -140,12 +197,12 @@ TEST_F(PlaybackControlTest, LoopingFollowsTheSenderAndCarriesOverToNewMovies) {
     FakeMenuItem item;
     item.value = 1;
     playback.setLooping(item);
-    EXPECT_FALSE(view.m_looping);
+    EXPECT_FALSE(view.looping());
     EXPECT_FALSE(first->loops);
     EXPECT_EQ(item.value, 0);
     item.value = -1; // mixed turns it on
     playback.setLooping(item);
-    EXPECT_TRUE(view.m_looping);
+    EXPECT_TRUE(view.looping());
     EXPECT_TRUE(first->loops);
     EXPECT_EQ(item.value, 1);
     FakeButton box;

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -71,7 +73,7 @@ bool TestMovies::make(const std::string& path, const MovieSpec& spec) {
     }
     argv.insert(argv.end(), {"-t", number(spec.seconds), "-s", size(spec.width, spec.height), "-r",
                              std::to_string(spec.fps), "-c:v", "libx264", "-preset", "ultrafast",
-                             "-pix_fmt", "yuv420p",
+                             "-pix_fmt", spec.pixelFormat,
                              // a key frame each second keeps exact seeks and back steps short
                              "-g", std::to_string(spec.fps)});
     if (spec.audio) {
@@ -82,6 +84,37 @@ bool TestMovies::make(const std::string& path, const MovieSpec& spec) {
     }
     argv.push_back(path);
     return run(argv);
+}
+
+bool TestMovies::claimPictureSize(const std::string& path, int width, int height) {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // The avc1 sample entry inside stsd: 6 reserved bytes, a reference index, 16 bytes of
+    // pre-defined fields, then width and height as 16-bit big-endian numbers.
+    const size_t stsd = bytes.find("stsd");
+    const size_t entry = stsd == std::string::npos ? stsd : bytes.find("avc1", stsd);
+    if (entry == std::string::npos || entry + 32 > bytes.size()) {
+        return false;
+    }
+    const size_t at = entry + 4 + 24;
+    const auto put16 = [&](size_t offset, int value) {
+        bytes[offset] = static_cast<char>((value >> 8) & 0xFF);
+        bytes[offset + 1] = static_cast<char>(value & 0xFF);
+    };
+    put16(at, width);
+    put16(at + 2, height);
+    file.clear();
+    file.seekp(0);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file);
+}
+
+bool TestMovies::makeColourImage(const std::string& path, int width, int height,
+                                 const std::string& colour) {
+    return run({"-f", "lavfi", "-i",
+                "color=c=" + colour + ":s=16x16,scale=" + std::to_string(width) + ":" +
+                    std::to_string(height),
+                "-frames:v", "1", "-update", "1", path});
 }
 
 bool TestMovies::makeImage(const std::string& path, int width, int height) {

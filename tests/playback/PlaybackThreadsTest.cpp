@@ -1,0 +1,129 @@
+// The threading contract, exercised with real libmpv cores, the real render thread and display
+// link, on an offscreen context. Run under ThreadSanitizer as well; debug builds also assert the
+// owner thread of every entry point on the way.
+
+#include "LivePlayer.h"
+#include "playback/TestMovies.h"
+#include "support/TempDir.h"
+#include "view/Movie.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+
+namespace lumenarc {
+namespace {
+
+using namespace std::chrono_literals;
+
+class PlaybackThreads : public ::testing::Test {
+protected:
+    std::string makeMovie(const std::string& name, int width, int height, double seconds = 4) {
+        const auto path = (m_dir.path() / name).string();
+        EXPECT_TRUE(test::TestMovies::make(
+            path, {.seconds = seconds, .width = width, .height = height, .audio = false}));
+        return path;
+    }
+
+    // A named pipe nobody writes: its load never ends by itself.
+    std::string stalledFile() {
+        const auto path = (m_dir.path() / "stalled.mp4").string();
+        EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+        return path;
+    }
+
+    test::TempDir m_dir;
+};
+
+TEST_F(PlaybackThreads, MoviesOpenReplaceAndCloseWhileFramesAreDrawn) {
+    const auto first = makeMovie("first.mp4", 160, 120);
+    const auto second = makeMovie("second.mp4", 96, 64);
+    test::LivePlayer player;
+    std::vector<std::weak_ptr<Movie>> seen;
+    for (int round = 0; round < 3; ++round) {
+        for (const auto& path : {first, second}) {
+            player.playback().openMovie(path);
+            const std::string name = path.substr(path.rfind('/') + 1);
+            ASSERT_TRUE(player.waitFor([&] { return player.host.title() == name; })) << name;
+            seen.push_back(player.view().currentMovie());
+            ASSERT_TRUE(player.waitForFrames(3)) << "no frames from " << name;
+        }
+        player.view().setMovie(nullptr); // closed while frames are in flight
+        player.view().setNeedsDisplay();
+    }
+    player.quit();
+    EXPECT_TRUE(player.host.alerts().empty());
+    for (const auto& movie : seen) {
+        EXPECT_TRUE(movie.expired()) << "a movie outlived the run";
+    }
+}
+
+TEST_F(PlaybackThreads, ASecondOpenWhileTheFirstIsLoadingWins) {
+    const auto movie = makeMovie("ready.mp4", 160, 120);
+    test::LivePlayer player;
+    player.playback().openMovie(stalledFile());
+    ASSERT_TRUE(player.waitFor([&] { return player.playback().isOpening(); }));
+    player.playback().openMovie(movie);
+    ASSERT_TRUE(player.waitFor([&] { return player.host.title() == "ready.mp4"; }));
+    EXPECT_FALSE(player.playback().isOpening());
+    EXPECT_TRUE(player.waitForFrames(3));
+    // The abandoned core goes on the reaper's thread, and does not hang there.
+    const auto before = std::chrono::steady_clock::now();
+    player.mpv().drain();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 5s);
+    EXPECT_TRUE(player.host.alerts().empty());
+}
+
+TEST_F(PlaybackThreads, QuittingDuringALoadEndsAtOnce) {
+    const auto playing = makeMovie("playing.mp4", 160, 120);
+    test::LivePlayer player;
+    player.playback().openMovie(playing);
+    ASSERT_TRUE(player.waitForFrames(3));
+    player.playback().openMovie(stalledFile());
+    player.runMainTasks();
+    const auto before = std::chrono::steady_clock::now();
+    player.quit();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 5s);
+    EXPECT_TRUE(player.host.alerts().empty());
+}
+
+// The main thread lets go of the movie while the render thread is in the middle of its frames:
+// the core is destroyed on the reaper's thread, after the render thread let go of its render
+// context, and the last frame stays on show.
+TEST_F(PlaybackThreads, TheLastMovieReferenceGoesWhileAFrameIsInFlight) {
+    const auto path = makeMovie("inflight.mp4", 320, 240, 10);
+    test::LivePlayer player;
+    for (int round = 0; round < 5; ++round) {
+        player.playback().openMovie(path);
+        ASSERT_TRUE(player.waitFor([&] { return player.view().currentMovie() != nullptr; }));
+        ASSERT_TRUE(player.waitForFrames(2));
+        std::weak_ptr<Movie> watch = player.view().currentMovie();
+        player.view().setMovie(nullptr);
+        player.mpv().drain();
+        EXPECT_TRUE(watch.expired());
+        EXPECT_NE(player.view().currentFrame(), nullptr) << "the last frame left the screen";
+        const int presented = player.host.presented;
+        player.view().setNeedsDisplay();
+        EXPECT_TRUE(player.waitFor([&] { return player.host.presented > presented; }));
+    }
+}
+
+// A file that does not open leaves the show playing.
+TEST_F(PlaybackThreads, AFailedOpenLeavesThePlayingMovie) {
+    const auto path = makeMovie("show.mp4", 160, 120);
+    test::LivePlayer player;
+    player.playback().openMovie(path);
+    ASSERT_TRUE(player.waitForFrames(3));
+    const auto playing = player.view().currentMovie();
+    player.playback().openMovie((m_dir.path() / "typo.mp4").string());
+    ASSERT_TRUE(player.waitFor([&] { return !player.host.alerts().empty(); }));
+    EXPECT_EQ(player.view().currentMovie(), playing);
+    EXPECT_EQ(player.host.title(), "show.mp4");
+    EXPECT_TRUE(player.waitForFrames(3)) << "the show stopped";
+    EXPECT_EQ(player.host.alerts().front(),
+              "Movie error: The movie \"typo.mp4\" could not be opened: file not found.");
+}
+
+} // namespace
+} // namespace lumenarc

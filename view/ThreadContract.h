@@ -1,0 +1,55 @@
+#pragma once
+
+// The player's threading contract. Every rule here is asserted in debug builds where it names an
+// owner thread, and the tests under ThreadSanitizer exercise it with real libmpv cores.
+//
+// Threads
+// - Main thread (the toolkit's): widgets, menus, keys, the preferences, opening and replacing
+//   movies, and every libmpv client-API call (mpv_command, properties, event draining).
+// - Render thread (RenderThread, one per view): owns the view's GL context and makes every GL
+//   call and every libmpv render-API call (mpv_render_context_*). It ticks once per display
+//   refresh. It never calls the libmpv client API, never touches a widget (it posts to the main
+//   thread), and never holds a reference to a Movie: it sees a movie only through its
+//   MovieStatus, a block of atomics with no decoder behind it.
+// - Core reaper (CoreReaper): destroys movie cores. mpv_terminate_destroy waits for the core's
+//   own threads, which may be stuck on a slow file, so neither the main nor the render thread
+//   does it.
+// - libmpv's threads call only our wakeup callback, which queues a drain on the main thread.
+//
+// Ownership, and where the last reference goes
+// - MyOpenGLView and its collaborators (PlaybackControl, MeshInteraction, the controller):
+//   main thread. The view's movie is set, read and dropped on the main thread only.
+// - A movie (MpvMovie) may lose its last reference on any thread: its deleter hands it to the
+//   reaper, which first has the render thread free the core's render context (runAndWait), then
+//   destroys the core. A core is never destroyed on the render thread.
+// - The mesh (DistortionMatrix): shared, swapped under the view's lock, its interaction state
+//   atomic; it holds no thread-bound resource and may be released on either thread.
+// - Frames (FrameTextureRef): shared; released anywhere. A released frame only hands its texture
+//   back to the pool; textures are made and deleted on the render thread.
+// - The texture context (MpvTextureContext): made on the main thread, lives for the whole run;
+//   its GL objects and render contexts are made, used and freed on the render thread.
+//
+// Locks, in the only order in which they nest
+//   view lock (MyOpenGLView, recursive) -> RenderThread queue mutex
+//   DisplayLink mutex -> RenderThread tick mutex -> RenderThread queue mutex
+//   leaf locks, never held across a call: texture pool, texture-context slots, MainThread
+//   poster, CoreReaper queue.
+// No lock is held while calling the libmpv client API or the toolkit, or while waiting for
+// another thread.
+//
+// Blocking
+// - The main thread may wait for the render thread (RenderThread::runAndWait, DisplayLink::stop,
+//   the final quit) only while it holds no view lock. The render thread never waits for the
+//   main thread or for the reaper.
+// - The reaper waits for the render thread (runAndWait) and for libmpv. Once the render thread
+//   has ended, runAndWait returns false only after its teardown ran, which freed every render
+//   context, so a core is never destroyed while its render context may still be in use.
+// - The event loop is never run under a lock.
+// - GL work always runs with the view's context current: the render thread makes it current
+//   before each task and each tick, on the window's surface, or on an offscreen surface while
+//   the window's surface moves (drawing waits for the window's).
+
+#include <cassert>
+
+// Asserts, in debug builds, that an entry point runs on the thread that owns it.
+#define LUMENARC_ASSERT_THREAD(condition) assert((condition) && "called on the wrong thread")
