@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MainQueue.h"
 #include "offscreen/OffscreenGL.h"
 #include "playback/MpvPlayback.h"
 #include "playback/PlaybackControl.h"
@@ -80,10 +81,6 @@ public:
     LivePlayer()
         : m_view(host, LUMENARC_SHARE_DIR), m_mpv(m_view, &procAddress, nullptr, {.audio = false}),
           m_playback(m_view, m_mpv.movieOpener()) {
-        MainThread::setPoster([this](MainThread::Task task) {
-            std::lock_guard lock(m_mutex);
-            m_tasks.push_back(std::move(task));
-        });
         m_view.awakeFromNib();
         m_view.startRendering();
     }
@@ -97,9 +94,8 @@ public:
         m_quit = true;
         m_playback.cancelOpen();
         m_view.cleanUp();
-        runMainTasks();
+        m_main.run();
         m_mpv.drain();
-        MainThread::setPoster(nullptr);
     }
 
     MyOpenGLView& view() { return m_view; }
@@ -107,34 +103,11 @@ public:
     MpvPlayback& mpv() { return m_mpv; }
     uint64_t framesDrawn() { return m_view.framePump().framesDrawn(); }
 
-    void runMainTasks() {
-        for (;;) {
-            MainThread::Task task;
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_tasks.empty()) {
-                    return;
-                }
-                task = std::move(m_tasks.front());
-                m_tasks.pop_front();
-            }
-            task();
-        }
-    }
+    void runMainTasks() { m_main.run(); }
 
     bool waitFor(const std::function<bool()>& condition,
                  std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        for (;;) {
-            runMainTasks();
-            if (condition()) {
-                return true;
-            }
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
+        return m_main.waitFor(condition, limit);
     }
 
     // Waits until `count` more frames have been drawn.
@@ -150,11 +123,10 @@ private:
         return reinterpret_cast<void*>(eglGetProcAddress(name));
     }
 
+    MainQueue m_main; // first made, last gone: it outlives everything that posts to it
     MyOpenGLView m_view;
     MpvPlayback m_mpv;
     PlaybackControl m_playback;
-    std::mutex m_mutex;
-    std::deque<MainThread::Task> m_tasks;
     bool m_quit = false;
 };
 

@@ -1,5 +1,7 @@
 #include "playback/MpvMovie.h"
 
+#include "MainQueue.h"
+
 #include "playback/TestMovies.h"
 #include "support/TempDir.h"
 #include "view/MainThread.h"
@@ -56,20 +58,13 @@ void singleThreadedDecoding(mpv_handle* core) {
 class MpvMovieTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        MainThread::setPoster([this](MainThread::Task task) {
-            std::lock_guard lock(m_mutex);
-            m_tasks.push_back(std::move(task));
-            ++m_posted;
-        });
+        m_main = std::make_unique<test::MainQueue>();
         m_options.videoOutput = "null";
         m_options.audio = false;
         m_options.beforeLoad = [](MpvMovie& movie) { singleThreadedDecoding(movie.handle()); };
     }
 
-    void TearDown() override {
-        MainThread::setPoster(nullptr);
-        runTasks();
-    }
+    void TearDown() override { m_main.reset(); }
 
     std::string makeMovie(const std::string& name, const MovieSpec& spec) {
         const std::string path = (m_dir.path() / name).string();
@@ -91,51 +86,21 @@ protected:
         return error;
     }
 
-    void runTasks() {
-        for (;;) {
-            MainThread::Task task;
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_tasks.empty()) {
-                    return;
-                }
-                task = std::move(m_tasks.front());
-                m_tasks.pop_front();
-            }
-            task();
-        }
-    }
+    void runTasks() { m_main->run(); }
 
     bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = kWait) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        for (;;) {
-            runTasks();
-            if (condition()) {
-                return true;
-            }
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(2ms);
-        }
+        return m_main->waitFor(condition, limit);
     }
 
     void pumpFor(std::chrono::milliseconds span) {
         waitFor([] { return false; }, span);
     }
 
-    size_t posted() {
-        std::lock_guard lock(m_mutex);
-        return m_posted;
-    }
+    size_t posted() { return m_main->posted(); }
 
     test::TempDir m_dir;
     MpvMovie::Options m_options;
-
-private:
-    std::mutex m_mutex;
-    std::deque<MainThread::Task> m_tasks;
-    size_t m_posted = 0;
+    std::unique_ptr<test::MainQueue> m_main;
 };
 
 TEST_F(MpvMovieTest, OpensPausedAtTheStartWithSizeNameAndDuration) {
@@ -468,7 +433,7 @@ TEST_F(MpvMovieTest, EventsForADestroyedMovieAreDropped) {
 }
 
 TEST_F(MpvMovieTest, WithoutAMainThreadQueueTheOwnerDrainsEvents) {
-    MainThread::setPoster(nullptr);
+    m_main.reset();
     auto movie = open(makeMovie("plain.mp4", {.seconds = 2, .width = 160, .height = 120}));
     ASSERT_NE(movie, nullptr);
     movie->setRate(1.0f);

@@ -1,4 +1,6 @@
 #include "playback/MpvTextureContext.h"
+
+#include "MainQueue.h"
 #include "playback/MpvMovie.h"
 #include "playback/TestMovies.h"
 #include "render/GLTestScene.h"
@@ -46,10 +48,6 @@ protected:
     static constexpr int kView = 160;
 
     void SetUp() override {
-        MainThread::setPoster([this](MainThread::Task task) {
-            std::lock_guard lock(m_mutex);
-            m_mainTasks.push_back(std::move(task));
-        });
         m_thread.start([this] { m_scene = std::make_unique<test::GLTestScene>(kView, kView); });
         ASSERT_TRUE(m_thread.runAndWait([] {}));
         ASSERT_TRUE(m_scene && m_scene->ok()) << (m_scene ? m_scene->error() : "");
@@ -66,7 +64,6 @@ protected:
             m_scene.reset();
         });
         m_contexts.clear();
-        MainThread::setPoster(nullptr);
     }
 
     // A texture context on the given path, preparing for drawables of the given size.
@@ -106,16 +103,7 @@ protected:
         return path;
     }
 
-    void drainMainThread() {
-        std::deque<MainThread::Task> tasks;
-        {
-            std::lock_guard lock(m_mutex);
-            tasks.swap(m_mainTasks);
-        }
-        for (auto& task : tasks) {
-            task();
-        }
-    }
+    void drainMainThread() { m_main.run(); }
 
     // Waits for the context's next frame and draws it through `mesh` into a view of the given
     // size; also reports the frame texture's own size.
@@ -168,8 +156,7 @@ protected:
     std::vector<std::shared_ptr<MpvTextureContext>> m_contexts;
     std::vector<std::shared_ptr<MpvMovie>> m_movies;
     std::vector<FrameTextureRef> m_frames;
-    std::mutex m_mutex;
-    std::deque<MainThread::Task> m_mainTasks;
+    test::MainQueue m_main;
     test::TempDir m_dir;
 };
 
