@@ -111,6 +111,9 @@ std::vector<std::pair<std::string, std::string>> coreOptions(const MpvMovie::Opt
         // only fills the log with missing driver libraries.
         {"gpu-hwdec-interop", "no"},
         {"idle", "yes"},
+        // A decoder that cannot keep up (a 4096 x 4096 master on two cores) skips frames to stay
+        // with the clock, instead of falling further and further behind it.
+        {"framedrop", "decoder+vo"},
         // At its end the movie stays on its last frame, paused, until told otherwise.
         {"keep-open", "yes"},
         // Nothing plays before the first setRate or play.
