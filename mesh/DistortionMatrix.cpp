@@ -5,6 +5,7 @@
 #include "mesh/TextFile.h"
 
 #include <cmath>
+#include <memory>
 
 namespace lumenarc {
 namespace {
@@ -13,10 +14,12 @@ constexpr auto kRelaxed = std::memory_order_relaxed;
 
 // A text holding k numbers needs at least 2k - 1 bytes: every number but the last is followed
 // by a byte that ends it. A grid claiming more nodes than its text can hold is refused before
-// any storage is provided, so a tiny file cannot ask for gigabytes.
+// any storage is provided, so a tiny file cannot ask for gigabytes; so is a grid larger than
+// the largest file could hold, whatever text it comes from.
 bool textCanHold(uint64_t nodes, size_t remainingBytes) {
     // 10 * nodes - 1 <= remaining, written so that it cannot overflow
-    return nodes <= (static_cast<uint64_t>(remainingBytes) + 1) / 10;
+    return nodes <= (static_cast<uint64_t>(remainingBytes) + 1) / 10 &&
+           nodes <= DistortionMatrix::kMaxNodes;
 }
 
 bool readNode(NumberReader& reader, MeshVertex& node) {
@@ -33,7 +36,7 @@ bool readNode(NumberReader& reader, MeshVertex& node) {
 } // namespace
 
 std::unique_ptr<DistortionMatrix> DistortionMatrix::initFromFile(const std::string& path) {
-    const auto file = TextFile::read(path);
+    const auto file = TextFile::read(path, kMaxFileBytes);
     if (!file) {
         return nullptr;
     }
@@ -66,8 +69,14 @@ std::unique_ptr<DistortionMatrix> DistortionMatrix::initFromText(std::string_vie
     matrix->m_xSize = *width;
     matrix->m_ySize = *height;
     // Every node is written by the reader, so the storage needs no zeroing pass first.
-    matrix->m_vertices = std::make_unique_for_overwrite<MeshVertex[]>(nodes);
+    auto storage = LargeBuffer::allocate(static_cast<size_t>(nodes) * sizeof(MeshVertex));
+    if (!storage) {
+        return nullptr; // no memory for the nodes: refused rather than ending the program
+    }
+    matrix->m_storage = std::move(*storage);
     matrix->m_nodeCount = static_cast<size_t>(nodes);
+    matrix->m_vertices = reinterpret_cast<MeshVertex*>(matrix->m_storage.data());
+    std::uninitialized_default_construct_n(matrix->m_vertices, matrix->m_nodeCount);
     for (size_t k = 0; k < matrix->m_nodeCount; ++k) {
         if (!readNode(reader, matrix->m_vertices[k])) {
             return nullptr; // a truncated file never loads as a partly zero mesh

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "mesh/LargeBuffer.h"
 #include "mesh/MeshVertex.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -24,6 +26,15 @@ public:
         double offsetY = 0;
     };
 
+    // The largest mesh file read: 1 GiB, far beyond any real mesh (a 1024 x 1024 mesh written
+    // with nine digits per number is about 59 MB). Larger files, and anything that is not a
+    // regular file (a FIFO, a device, a folder), are refused before a byte is read.
+    static constexpr size_t kMaxFileBytes = size_t{1} << 30;
+    // The most nodes a mesh may have: as many as the largest file can hold (every number but
+    // the last needs a byte after it, so a node takes at least 10 bytes). A text claiming more
+    // is refused too, so that everything sized from the node count stays small.
+    static constexpr uint64_t kMaxNodes = (kMaxFileBytes + 1) / 10;
+
     // The loaded mesh, or nullptr when the file is missing, unreadable or not a valid mesh.
     static std::unique_ptr<DistortionMatrix> initFromFile(const std::string& path);
     static std::unique_ptr<DistortionMatrix> initFromText(std::string_view text);
@@ -44,7 +55,7 @@ public:
     void resetInteraction();
     Interaction interaction() const;
 
-    std::span<const MeshVertex> vertices() const { return {m_vertices.get(), m_nodeCount}; }
+    std::span<const MeshVertex> vertices() const { return {m_vertices, m_nodeCount}; }
 
     // The sampler formulas, with the cosine and sine of the rotation given, so that a caller
     // sampling many nodes under one rotation gets results identical to the per-node samplers.
@@ -62,7 +73,8 @@ private:
     std::atomic<int32_t> m_projectionType{0};
     int32_t m_xSize = 0;
     int32_t m_ySize = 0;
-    std::unique_ptr<MeshVertex[]> m_vertices; // row by row: node (x, y) is y * width + x
+    LargeBuffer m_storage;
+    MeshVertex* m_vertices = nullptr; // in m_storage, row by row: node (x, y) is y * width + x
     size_t m_nodeCount = 0;
     std::atomic<double> m_rotation{0};
     std::atomic<double> m_offsetX{0};

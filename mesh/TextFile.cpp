@@ -1,8 +1,10 @@
 #include "mesh/TextFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,14 +27,11 @@ private:
     int m_fd;
 };
 
-bool readAll(int fd, std::string& out) {
-    size_t used = 0;
-    out.resize(65536);
-    for (;;) {
-        if (used == out.size()) {
-            out.resize(out.size() * 2);
-        }
-        const ssize_t n = ::read(fd, out.data() + used, out.size() - used);
+// Reads up to `capacity - used` bytes into data + used until the end of the file or the
+// buffer is full; false on a read error.
+bool fill(int fd, char* data, size_t capacity, size_t& used) {
+    while (used < capacity) {
+        const ssize_t n = ::read(fd, data + used, capacity - used);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -40,48 +39,56 @@ bool readAll(int fd, std::string& out) {
             return false;
         }
         if (n == 0) {
-            break;
+            return true;
         }
         used += static_cast<size_t>(n);
     }
-    out.resize(used);
     return true;
 }
 
 } // namespace
 
-std::optional<TextFile> TextFile::read(const std::string& path) {
-    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+std::optional<TextFile> TextFile::read(const std::string& path, size_t maxBytes) {
+    // O_NONBLOCK: opening a FIFO without a writer returns at once instead of waiting, so the
+    // type check below can refuse it. It changes nothing for regular files.
+    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat info {};
-    if (fd.get() < 0 || fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
+    maxBytes = std::min(maxBytes, SIZE_MAX - 1);
+    if (fd.get() < 0 || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+        static_cast<uintmax_t>(info.st_size) > maxBytes) {
         return std::nullopt;
     }
+    // The size from fstat is a first guess: the file may shrink or grow while it is read, and
+    // some (those in /proc) claim 0 bytes. The buffer holds one byte more than the guess, so
+    // that a file which fills it has grown: reading then goes on in a larger buffer, up to
+    // the limit.
     TextFile file;
-    if (S_ISREG(info.st_mode) && info.st_size > 0) {
-        const auto size = static_cast<size_t>(info.st_size);
-        void* data = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
-        if (data != MAP_FAILED) {
-            file.m_view = std::string_view(static_cast<const char*>(data), size);
-            file.m_mapped = true;
-            return file;
+    size_t capacity = static_cast<size_t>(info.st_size) + 1;
+    for (;;) {
+        if (!file.growTo(capacity) ||
+            !fill(fd.get(), file.m_buffer.data(), capacity, file.m_size)) {
+            return std::nullopt;
         }
+        if (file.m_size < capacity) {
+            return file; // the end of the file
+        }
+        if (file.m_size > maxBytes) {
+            return std::nullopt; // grew past the limit
+        }
+        capacity = std::min(maxBytes + 1, std::max<size_t>(2 * capacity, 65536));
     }
-    if (!readAll(fd.get(), file.m_buffer)) {
-        return std::nullopt;
-    }
-    return file;
 }
 
-TextFile::TextFile(TextFile&& other) noexcept
-    : m_buffer(std::move(other.m_buffer)), m_view(other.m_view), m_mapped(other.m_mapped) {
-    other.m_mapped = false;
-    other.m_view = {};
-}
-
-TextFile::~TextFile() {
-    if (m_mapped) {
-        munmap(const_cast<char*>(m_view.data()), m_view.size());
+bool TextFile::growTo(size_t capacity) {
+    auto larger = LargeBuffer::allocate(capacity);
+    if (!larger) {
+        return false;
     }
+    if (m_size > 0) {
+        std::memcpy(larger->data(), m_buffer.data(), m_size);
+    }
+    m_buffer = std::move(*larger);
+    return true;
 }
 
 } // namespace lumenarc

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mesh/LargeBuffer.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -7,27 +9,25 @@
 
 namespace lumenarc {
 
-// The whole content of a file, read in one go. Regular files are mapped rather than copied,
-// which saves a pass over large meshes; other files (pipes, /proc) are read into memory.
+// The whole content of a regular file, copied into memory in one go. Copied rather than mapped:
+// a mapped file that someone truncates while it is parsed raises SIGBUS, a copy cannot.
 class TextFile {
 public:
-    // Nothing for a missing or unreadable file or a folder.
-    static std::optional<TextFile> read(const std::string& path);
+    // Nothing for a missing or unreadable file, for anything but a regular file (folders,
+    // FIFOs, devices: refused at once, without waiting for a writer or reading a byte), and
+    // for a file of more than maxBytes, whether it is that large when opened or grows while
+    // it is read.
+    static std::optional<TextFile> read(const std::string& path, size_t maxBytes);
 
-    TextFile(TextFile&& other) noexcept;
-    TextFile& operator=(TextFile&&) = delete;
-    TextFile(const TextFile&) = delete;
-    TextFile& operator=(const TextFile&) = delete;
-    ~TextFile();
-
-    std::string_view text() const { return m_mapped ? m_view : std::string_view(m_buffer); }
+    std::string_view text() const { return {m_buffer.data(), m_size}; }
 
 private:
     TextFile() = default;
+    // A buffer of the given size holding the bytes read so far; false without memory.
+    bool growTo(size_t capacity);
 
-    std::string m_buffer;
-    std::string_view m_view;
-    bool m_mapped = false;
+    LargeBuffer m_buffer;
+    size_t m_size = 0; // the bytes read: the buffer may be larger
 };
 
 } // namespace lumenarc

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace lumenarc {
@@ -117,6 +120,40 @@ TEST(MeshTool, HugeClaimIsRefusedWithoutAllocating) {
                                     binPath("lumenarc-mesh"), file});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, kInvalid);
+#endif
+}
+
+// A FIFO is refused at once with the usual message: without a writer it used to block the
+// tool for ever, deaf to SIGTERM.
+TEST(MeshTool, AFifoIsRefusedAtOnce) {
+    TempDir dir;
+    const auto fifo = (dir.path() / "fifo.data").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    test::ProcessOptions options;
+    options.timeout = std::chrono::seconds(20);
+    const auto result = runProcess({binPath("lumenarc-mesh"), "info", fifo}, options);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, kInvalid);
+    EXPECT_EQ(result.out, "");
+}
+
+// /dev/zero, and a sparse 2 GiB file beyond the 1 GiB limit, are refused before anything is
+// read: under a 64 MB address-space limit, mapping or reading them would abort instead.
+TEST(MeshTool, EndlessAndOversizedFilesAreRefusedWithoutReading) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
+#else
+    TempDir dir;
+    const auto sparse = dir.write("sparse.data", "1 2 2");
+    std::filesystem::resize_file(sparse, std::uintmax_t{2} << 30);
+    for (const std::string& file : {sparse, std::string("/dev/zero")}) {
+        const auto result =
+            runProcess({"/bin/sh", "-c", "ulimit -v 65536 && exec \"$0\" info \"$1\"",
+                        binPath("lumenarc-mesh"), file});
+        EXPECT_EQ(result.exitCode, 1) << file;
+        EXPECT_EQ(result.err, kInvalid);
+    }
 #endif
 }
 
