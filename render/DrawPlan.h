@@ -32,8 +32,22 @@ public:
         bool operator==(const Segment&) const = default;
     };
 
+    // A range of nodes: columns x..xMax - 1, rows y..yMax - 1. Empty when xMax <= x or
+    // yMax <= y.
+    struct Range {
+        int32_t x, y, xMax, yMax;
+        bool operator==(const Range&) const = default;
+    };
+    // The part of a range that lies inside a width x height mesh, so that every node a plan
+    // names exists. A mesh without nodes (a width or height of 0 or less) gives an empty range.
+    static Range clampToMesh(Range range, int32_t width, int32_t height);
+
     // The last column of the left half of a side-by-side stereo mesh.
     static int32_t stereoSplitColumn(int32_t xMax) { return xMax / 2 - 1; }
+
+    // The plans below accept any 32-bit bounds: they compute in 64 bits, and a range without
+    // nodes plans nothing. They hold one entry per row or node, so callers clamp the range to
+    // their mesh first.
 
     // Frame pass: one strip per row, split in two at the stereo column for codes 11..15.
     static void frameStrips(int32_t x, int32_t y, int32_t xMax, int32_t yMax, int32_t type,

@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <cmath>
+#include <cstdint>
 
 namespace lumenarc {
 namespace {
@@ -52,6 +53,15 @@ void FrameRenderer::renderBits(const Inputs& in) {
 void FrameRenderer::drawWithRangeX(const Inputs& in, int32_t x, int32_t y, int32_t xMax,
                                    int32_t yMax) {
     m_sampled = false;
+    // Only nodes the mesh holds are drawn: a mesh without nodes draws nothing, whatever its
+    // claimed size.
+    const int32_t width = in.mesh != nullptr ? in.mesh->width() : 0;
+    const int32_t height = in.mesh != nullptr ? in.mesh->height() : 0;
+    const auto range = DrawPlan::clampToMesh({x, y, xMax, yMax}, width, height);
+    x = range.x;
+    y = range.y;
+    xMax = range.xMax;
+    yMax = range.yMax;
     framePass(in, x, y, xMax, yMax);
     if (in.showDistortionMatrix) {
         gridPass(in, x, y, xMax, yMax);
@@ -236,9 +246,12 @@ void FrameRenderer::drawStripsBatched(const DistortionMatrix& mesh, const FrameT
     // through the driver.
     m_firsts.clear();
     m_counts.clear();
+    // A pass sends at most two vertices per node, which GLint counts for any loadable mesh.
+    static_assert(2 * DistortionMatrix::kMaxNodes <= INT32_MAX);
     GLint first = 0;
     for (const auto& strip : m_strips) {
-        const GLsizei count = 2 * (strip.lastColumn - strip.firstColumn + 1);
+        const auto count =
+            static_cast<GLsizei>(2 * (int64_t{strip.lastColumn} - strip.firstColumn + 1));
         if (count > 0) {
             m_firsts.push_back(first);
             m_counts.push_back(count);

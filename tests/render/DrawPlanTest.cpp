@@ -3,6 +3,11 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <string>
+#include <tuple>
+#include <utility>
+
 namespace lumenarc {
 namespace {
 
@@ -53,6 +58,59 @@ TEST(DrawPlan, DegenerateMeshes) {
     EXPECT_TRUE(strips.empty());
     DrawPlan::lineSegments(0, 0, 0, 0, segments);
     EXPECT_TRUE(segments.empty());
+}
+
+// Bounds from meshes claiming sizes of 0 or less: nothing to plan, and no step of the planning
+// may overflow (the sanitizer build checks) or loop over the whole 32-bit range.
+TEST(DrawPlan, ExtremeBoundsPlanNothingWithoutOverflow) {
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    std::vector<Strip> strips{{9, 9, 9}};
+    std::vector<Segment> segments{{9, 9, 9, 9}};
+    for (const auto& [xMax, yMax] : std::vector<std::pair<int32_t, int32_t>>{
+             {kMin, 2}, {2, kMin}, {kMin, kMin}, {0, 5}, {5, 0}, {-3, -2}, {kMin, kMax}}) {
+        SCOPED_TRACE(std::to_string(xMax) + " x " + std::to_string(yMax));
+        for (int32_t type : {1, 12, 0}) {
+            DrawPlan::frameStrips(0, 0, xMax, yMax, type, strips);
+            EXPECT_TRUE(strips.empty()) << type;
+        }
+        DrawPlan::gridStrips(0, 0, xMax, yMax, strips);
+        EXPECT_TRUE(strips.empty());
+        DrawPlan::lineSegments(0, 0, xMax, yMax, segments);
+        EXPECT_TRUE(segments.empty());
+        EXPECT_EQ(DrawPlan::clampToMesh({0, 0, xMax, yMax}, xMax, yMax),
+                  (DrawPlan::Range{0, 0, 0, 0}));
+    }
+    // The last row and column of the 32-bit range, reached without overflowing past them.
+    DrawPlan::frameStrips(kMax - 2, kMax - 2, kMax, kMax, 11, strips);
+    EXPECT_EQ(strips, (std::vector<Strip>{{kMax - 2, kMax - 2, kMax - 1}}));
+    DrawPlan::lineSegments(kMax - 1, kMax - 1, kMax, kMax, segments);
+    EXPECT_TRUE(segments.empty());
+    DrawPlan::lineSegments(kMax - 2, kMax - 1, kMax, kMax, segments);
+    EXPECT_EQ(segments, (std::vector<Segment>{{kMax - 2, kMax - 1, kMax - 1, kMax - 1}}));
+    // The stereo split of the most negative width stays in range.
+    EXPECT_EQ(DrawPlan::stereoSplitColumn(kMin), kMin / 2 - 1);
+}
+
+TEST(DrawPlan, RangesAreClampedToTheNodesTheMeshHolds) {
+    using Range = DrawPlan::Range;
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    EXPECT_EQ(DrawPlan::clampToMesh({0, 0, 4, 3}, 4, 3), (Range{0, 0, 4, 3}));
+    EXPECT_EQ(DrawPlan::clampToMesh({1, 1, 3, 2}, 4, 3), (Range{1, 1, 3, 2}));
+    EXPECT_EQ(DrawPlan::clampToMesh({kMin, kMin, kMax, kMax}, 4, 3), (Range{0, 0, 4, 3}));
+    EXPECT_EQ(DrawPlan::clampToMesh({-5, 1, 2, 9}, 4, 3), (Range{0, 1, 2, 3}));
+    // Ranges that miss the mesh, and meshes without nodes, give the one empty range.
+    for (const auto& [range, width, height] :
+         std::vector<std::tuple<Range, int32_t, int32_t>>{{{4, 0, 9, 3}, 4, 3},
+                                                          {{0, 3, 4, 9}, 4, 3},
+                                                          {{2, 0, 1, 3}, 4, 3},
+                                                          {{0, 0, 4, 3}, 0, 3},
+                                                          {{0, 0, 4, 3}, 4, kMin},
+                                                          {{0, 0, kMax, kMax}, kMin, kMin}}) {
+        EXPECT_EQ(DrawPlan::clampToMesh(range, width, height), (Range{0, 0, 0, 0}))
+            << width << " x " << height;
+    }
 }
 
 TEST(DrawPlan, LinesGoHorizontalBeforeVerticalPerNode) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 namespace lumenarc {
 namespace {
@@ -177,6 +178,61 @@ TEST_P(FrameRendererTest, MeshLinesAreDrawnAtTheNodes) {
     EXPECT_EQ(scene.gl().pixel(50, 20).r, 255); // the vertical line through x = 0
     EXPECT_EQ(scene.gl().pixel(20, 50).r, 255); // the horizontal line through y = 0
     EXPECT_EQ(scene.gl().pixel(25, 25).r, 0);   // inside a cell
+}
+
+// Meshes claiming a width or height of 0 or less load without nodes; with every pass on they
+// draw nothing at all, however extreme the claim.
+TEST_P(FrameRendererTest, MeshesWithoutNodesDrawNothing) {
+    GLTestScene scene(64, 48);
+    ASSERT_TRUE(scene.ok()) << scene.error();
+    const auto frame = GLTestScene::frameFor(GLTestScene::texture(1, 1, solid(1, 255, 255, 255)));
+    const auto grid = GLTestScene::texture(1, 1, solid(1, 255, 255, 255));
+    const auto litPixels = [&scene] {
+        const auto pixels = scene.gl().readPixels();
+        size_t lit = 0;
+        for (size_t k = 0; k < pixels.size(); k += 4) {
+            lit += pixels[k] + pixels[k + 1] + pixels[k + 2] > 0 ? 1 : 0;
+        }
+        return lit;
+    };
+    for (const char* text :
+         {"1 -2147483648 2", "1 2 -2147483648", "12 -2147483648 2", "1 -2147483648 -2147483648",
+          "1 2147483647 0", "1 0 2147483647", "1 -1 -2147483648", "1 0 0"}) {
+        SCOPED_TRACE(text);
+        const auto mesh = DistortionMatrix::initFromText(text);
+        ASSERT_NE(mesh, nullptr);
+        ASSERT_TRUE(mesh->vertices().empty());
+        auto in = scene.inputs(mesh.get(), &frame);
+        in.showDistortionMatrix = true;
+        in.gridTexture = grid;
+        in.showGridLines = true;
+        renderer.renderBits(in);
+        EXPECT_EQ(litPixels(), 0u);
+    }
+    // The same renderer still draws a mesh with nodes: the picture above was not black for
+    // another reason.
+    const auto mesh = GLTestScene::gridMesh(1, 3, 3);
+    auto in = scene.inputs(mesh.get(), &frame);
+    renderer.renderBits(in);
+    EXPECT_EQ(litPixels(), 48u * 48u); // the mesh square in the middle of the view
+}
+
+// A range reaching beyond the mesh draws the nodes the mesh holds, and nothing else.
+TEST_P(FrameRendererTest, RangesBeyondTheMeshDrawOnlyItsNodes) {
+    GLTestScene scene(64, 64);
+    ASSERT_TRUE(scene.ok()) << scene.error();
+    const auto frame = GLTestScene::frameFor(GLTestScene::texture(1, 1, solid(1, 200, 100, 50)));
+    const auto mesh = GLTestScene::gridMesh(1, 4, 3);
+    auto in = scene.inputs(mesh.get(), &frame);
+    in.showGridLines = true;
+    renderer.renderBits(in);
+    const auto expected = scene.gl().readPixels();
+    glClear(GL_COLOR_BUFFER_BIT);
+    renderer.drawWithRangeX(
+        in, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min(),
+        std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::max());
+    EXPECT_TRUE(scene.gl().readPixels() == expected);
+    EXPECT_RGB_NEAR(scene.at(0.3, 0.3), 200, 100, 50, 1.5);
 }
 
 TEST_P(FrameRendererTest, ReadoutReadsTheStopwatchOnlyWhenShown) {

@@ -108,6 +108,23 @@ TEST(WarpTool, GridAndLinesShowOverThePicture) {
     EXPECT_GT(changedByGrid, 20 * 400);  // 20 lines each way
 }
 
+// A mesh without nodes, however large the size it claims, gives a black picture.
+TEST(WarpTool, MeshesWithoutNodesGiveABlackPicture) {
+    TempDir dir;
+    for (const char* text : {"1 -2147483648 2\n", "1 2 -2147483648\n", "12 -2147483648 2\n"}) {
+        SCOPED_TRACE(text);
+        const auto p = warp(dir, {"--no-overlay", "--grid", "--lines"},
+                            dir.write("empty.data", text), "40x30");
+        ASSERT_EQ(p.image.width(), 40u);
+        ASSERT_EQ(p.image.height(), 30u);
+        size_t lit = 0;
+        for (size_t k = 0; k < p.image.pixels().size(); k += 4) {
+            lit += p.image.pixels()[k] + p.image.pixels()[k + 1] + p.image.pixels()[k + 2];
+        }
+        EXPECT_EQ(lit, 0u);
+    }
+}
+
 TEST(WarpTool, ErrorsAreClearAndExitCodesDistinct) {
     TempDir dir;
     const auto out = (dir.path() / "o.png").string();
