@@ -1,6 +1,7 @@
 #include "mesh/LargeBuffer.h"
 
 #include <cstdint>
+#include <new>
 #include <sys/mman.h>
 #include <utility>
 
@@ -19,6 +20,15 @@ void adviseHugePages(char* data, size_t bytes) {
     }
 }
 
+char* map(size_t bytes) {
+    void* data = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (data == MAP_FAILED) {
+        return nullptr;
+    }
+    adviseHugePages(static_cast<char*>(data), bytes);
+    return static_cast<char*>(data);
+}
+
 } // namespace
 
 std::optional<LargeBuffer> LargeBuffer::allocate(size_t bytes) {
@@ -26,24 +36,25 @@ std::optional<LargeBuffer> LargeBuffer::allocate(size_t bytes) {
     if (bytes == 0) {
         return buffer;
     }
-    void* data = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (data == MAP_FAILED) {
+    buffer.m_mapped = bytes >= kMapThreshold;
+    buffer.m_data = buffer.m_mapped ? map(bytes) : new (std::nothrow) char[bytes];
+    if (buffer.m_data == nullptr) {
         return std::nullopt;
     }
-    buffer.m_data = static_cast<char*>(data);
     buffer.m_size = bytes;
-    adviseHugePages(buffer.m_data, bytes);
     return buffer;
 }
 
 LargeBuffer::LargeBuffer(LargeBuffer&& other) noexcept
-    : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)) {}
+    : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)),
+      m_mapped(std::exchange(other.m_mapped, false)) {}
 
 LargeBuffer& LargeBuffer::operator=(LargeBuffer&& other) noexcept {
     if (this != &other) {
         release();
         m_data = std::exchange(other.m_data, nullptr);
         m_size = std::exchange(other.m_size, 0);
+        m_mapped = std::exchange(other.m_mapped, false);
     }
     return *this;
 }
@@ -53,11 +64,14 @@ LargeBuffer::~LargeBuffer() {
 }
 
 void LargeBuffer::release() {
-    if (m_data != nullptr) {
+    if (m_mapped) {
         munmap(m_data, m_size);
+    } else {
+        delete[] m_data;
     }
     m_data = nullptr;
     m_size = 0;
+    m_mapped = false;
 }
 
 } // namespace lumenarc

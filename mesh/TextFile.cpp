@@ -51,9 +51,9 @@ bool fill(int fd, char* data, size_t capacity, size_t& used) {
 std::optional<TextFile> TextFile::read(const std::string& path, size_t maxBytes) {
     // O_NONBLOCK: opening a FIFO without a writer returns at once instead of waiting, so the
     // type check below can refuse it. It changes nothing for regular files.
+    maxBytes = std::min(maxBytes, SIZE_MAX - 1); // so that maxBytes + 1 below is a size
     FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat info {};
-    maxBytes = std::min(maxBytes, SIZE_MAX - 1);
     if (fd.get() < 0 || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
         static_cast<uintmax_t>(info.st_size) > maxBytes) {
         return std::nullopt;
