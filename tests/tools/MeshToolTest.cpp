@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 namespace lumenarc {
@@ -121,6 +122,24 @@ TEST(MeshTool, HugeClaimIsRefusedWithoutAllocating) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, kInvalid);
 #endif
+}
+
+// Sizes of 0 or less, down to the most negative, give a mesh without nodes: described, never
+// walked.
+TEST(MeshTool, MeshesWithoutNodesAreDescribedWithoutNodes) {
+    TempDir dir;
+    for (const auto& [width, height] : std::vector<std::pair<std::string, std::string>>{
+             {"-2147483648", "2"}, {"2", "-2147483648"}, {"2147483647", "0"}}) {
+        const std::string size = width + " " + height;
+        const auto file = dir.write("empty.data", "1 " + size + "\n");
+        const auto info = runProcess({binPath("lumenarc-mesh"), "info", file});
+        EXPECT_EQ(info.exitCode, 0) << size;
+        EXPECT_NE(info.out.find("nodes      0\n"), std::string::npos) << info.out;
+        EXPECT_NE(info.out.find("x          (no nodes)"), std::string::npos) << info.out;
+        const auto dump = runProcess({binPath("lumenarc-mesh"), "dump", file});
+        EXPECT_EQ(dump.exitCode, 0) << size;
+        EXPECT_EQ(dump.out, "type 1 width " + width + " height " + height + "\n");
+    }
 }
 
 // A FIFO is refused at once with the usual message: without a writer it used to block the
