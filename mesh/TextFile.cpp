@@ -58,6 +58,11 @@ std::optional<TextFile> TextFile::read(const std::string& path, size_t maxBytes)
         static_cast<uintmax_t>(info.st_size) > maxBytes) {
         return std::nullopt;
     }
+    // A regular file from here on: its reads may wait for the disk like any other.
+    const int flags = fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return std::nullopt;
+    }
     // The size from fstat is a first guess: the file may shrink or grow while it is read, and
     // some (those in /proc) claim 0 bytes. The buffer holds one byte more than the guess, so
     // that a file which fills it has grown: reading then goes on in a larger buffer, up to
