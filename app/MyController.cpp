@@ -116,10 +116,6 @@ QWidget* MyController::viewWindow() const {
     return fullScreen && mainWindow ? static_cast<QWidget*>(mainWindow.get()) : &m_mainWindow;
 }
 
-QWidget* MyController::fullScreenWindow() const {
-    return mainWindow.get();
-}
-
 void MyController::open() {
     myGLView.stopDisplayLink(); // no frame is drawn while the sheet is up
     beginOpenSheet(viewWindow(), QStringLiteral("Open Movie"), movieFilter(),

@@ -59,8 +59,6 @@ public:
     void loadPrefs();
     void savePrefs();
     PrefsManager& prefs() { return *m_prefsManager; }
-    bool isFullScreen() const { return fullScreen; }
-    QWidget* fullScreenWindow() const;
 
 private:
     // The window that holds the video view now: the main window or the full-screen window.

@@ -115,10 +115,14 @@ void MeshInteraction::updateProjectionMenuItems() {
     }
     const auto mesh = m_view.distortionMatrix();
     const int32_t type = mesh ? mesh->projectionType() : 0;
-    const auto table = ProjectionType::all();
-    for (size_t k = 0; k < table.size() && k < m_projectionItems.size(); ++k) {
-        if (table[k].code == type && m_projectionItems[k] != nullptr) {
-            m_projectionItems[k]->setState(1);
+    // Each item carries its code as its tag; where it sits in the menu does not matter. Only
+    // the ten codes tick anything: 0 (no mesh) and other values leave every item off.
+    if (!ProjectionType::isValid(type)) {
+        return;
+    }
+    for (MenuItem* item : m_projectionItems) {
+        if (item != nullptr && item->tag() == type) {
+            item->setState(1);
         }
     }
 }

@@ -35,12 +35,11 @@ public:
 
     explicit MeshInteraction(MyOpenGLView& view) : m_view(view) {}
 
-    // The ten projection items, in the order of the projection table.
+    // The ten projection items, each tagged with its projection code, in any order.
     void setProjectionMenuItems(const std::array<MenuItem*, 10>& items) {
         m_projectionItems = items;
     }
 
-    bool acceptsFirstResponder() const { return true; }
     void mouseDown(Point location);
     void mouseUp(Point location);
     void mouseDragged(Point location);

@@ -148,5 +148,22 @@ TEST_F(MeshInteractionTest, OverridesTickTheirItemAndKeepThePan) {
     EXPECT_EQ(host.alerts.size(), 1u);
 }
 
+// The menu may list its items in any order: each item is ticked by its tag, not its place.
+TEST_F(MeshInteractionTest, TheProjectionMenuTicksByTagInAnyOrder) {
+    std::array<MenuItem*, 10> reversed{};
+    for (size_t k = 0; k < items.size(); ++k) {
+        reversed[k] = &items[items.size() - 1 - k];
+    }
+    interaction.setProjectionMenuItems(reversed);
+    for (const auto& type : ProjectionType::all()) {
+        FakeMenuItem override;
+        override.itemTag = type.code;
+        interaction.overrideProjectionType(override);
+        EXPECT_EQ(ticked(), std::vector<int>{type.code}) << type.code;
+    }
+    load(3);
+    EXPECT_EQ(ticked(), std::vector<int>{3});
+}
+
 } // namespace
 } // namespace lumenarc
