@@ -30,10 +30,11 @@ QString movieFilter() {
     return QStringLiteral("Movies (%1)").arg(patterns.join(' '));
 }
 
-// A window-modal open sheet on `parent`; `done` runs with the result code and the chosen files.
-void beginOpenSheet(QWidget* parent, const QString& title, const QString& filter,
-                    std::function<void(int, const QStringList&)> done) {
-    auto* sheet = new QFileDialog(parent, title, QString(), filter);
+// A window-modal open sheet on `parent`, showing `folder` first (the last one used when empty);
+// `done` runs with the result code and the chosen files.
+void beginOpenSheet(QWidget* parent, const QString& title, const QString& folder,
+                    const QString& filter, std::function<void(int, const QStringList&)> done) {
+    auto* sheet = new QFileDialog(parent, title, folder, filter);
     sheet->setFileMode(QFileDialog::ExistingFile);
     sheet->setAcceptMode(QFileDialog::AcceptOpen);
     sheet->setOption(QFileDialog::DontUseNativeDialog);
@@ -118,7 +119,7 @@ QWidget* MyController::viewWindow() const {
 
 void MyController::open() {
     myGLView.stopDisplayLink(); // no frame is drawn while the sheet is up
-    beginOpenSheet(viewWindow(), QStringLiteral("Open Movie"), movieFilter(),
+    beginOpenSheet(viewWindow(), QStringLiteral("Open Movie"), QString(), movieFilter(),
                    [this](int code, const QStringList& files) { openPanelDidEnd(code, files); });
 }
 
@@ -130,7 +131,9 @@ void MyController::openPanelDidEnd(int returnCode, const QStringList& files) {
 }
 
 void MyController::openDistortionMatrix() {
+    // The sample meshes are where a new user starts.
     beginOpenSheet(viewWindow(), QStringLiteral("Open Distortion Matrix"),
+                   QString::fromStdString(myGLView.resourcePath() + "/meshes"),
                    QStringLiteral("Distortion matrices (*.data)"),
                    [this](int code, const QStringList& files) {
                        openDistortionMatrixPanelDidEnd(code, files);
@@ -140,6 +143,8 @@ void MyController::openDistortionMatrix() {
 void MyController::openDistortionMatrixPanelDidEnd(int returnCode, const QStringList& files) {
     if (returnCode != 0 && !files.isEmpty()) {
         myGLView.loadDistortionMatrix(files.first().toStdString());
+        // The load stopped the movie, so no frame comes to show the new mesh: draw it now.
+        myGLView.setNeedsDisplay();
     }
 }
 

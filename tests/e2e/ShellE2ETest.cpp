@@ -116,6 +116,32 @@ TEST_F(ShellE2E, AnInvalidMeshFromTheSheetIsReportedAndTheOldOneKept) {
     EXPECT_EQ(after, before);
 }
 
+// The sheet opens among the sample meshes, so a bare name is enough; the new mesh shows at once
+// although loading it stopped the movie.
+TEST_F(ShellE2E, TheMeshSheetStartsAmongTheSampleMeshesAndShowsTheNewMeshAtOnce) {
+    ASSERT_TRUE(app.ok());
+    const auto window = startPlaying();
+    ASSERT_FALSE(window.empty()) << app.process().errors();
+    app.key(window, "space");
+    const auto area = app.viewArea();
+    ASSERT_GT(area.width, area.height); // a wide view: the built-in square mesh leaves its sides
+    const auto side = [&](const std::vector<uint8_t>& p) {
+        return lit(p, area, 0.03, 0.3) || lit(p, area, 0.03, 0.5) || lit(p, area, 0.03, 0.7);
+    };
+    EXPECT_FALSE(side(app.viewPixels(area)));
+    app.key(window, "ctrl+shift+o");
+    const auto sheet = app.x().waitForWindow("^Open Distortion Matrix$", 10s);
+    ASSERT_FALSE(sheet.empty());
+    app.x().run({"/usr/bin/xdotool", "windowfocus", "--sync", sheet});
+    std::this_thread::sleep_for(1s);
+    app.x().run({"/usr/bin/xdotool", "type", "--delay", "20", "flat-16x9.data"});
+    std::this_thread::sleep_for(300ms);
+    app.x().run({"/usr/bin/xdotool", "key", "Return"});
+    EXPECT_TRUE(app.x().waitForWindowGone("^Open Distortion Matrix$", 10s));
+    EXPECT_TRUE(side(app.waitForView(area, side))) << "the 16:9 mesh does not fill the view";
+    EXPECT_TRUE(app.x().waitForWindow("^File error$", 1s).empty());
+}
+
 TEST_F(ShellE2E, OverridesGridAndDragsShowInThePicture) {
     ASSERT_TRUE(app.ok());
     const auto window = startPlaying();
