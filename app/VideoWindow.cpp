@@ -120,9 +120,17 @@ void VideoWindow::setWindowContentSize(float width, float height) {
     window->resize(w + extra.width(), h + extra.height());
 }
 
-void VideoWindow::runAlert(const std::string& title, const std::string& message) {
+void VideoWindow::runAlert(const std::string& title, const std::string& message,
+                           const std::string& informative) {
+    // An alert at start comes before the main window shows; it is shown first, in its place,
+    // so that the alert sits on it rather than alone in a corner of the screen.
+    if (!m_topLevel->isVisible()) {
+        centerWindow();
+        m_topLevel->show();
+    }
     QMessageBox alert(QMessageBox::Warning, QString::fromStdString(title),
                       QString::fromStdString(message), QMessageBox::Ok, m_topLevel);
+    alert.setInformativeText(QString::fromStdString(informative));
     alert.exec();
 }
 

@@ -42,7 +42,8 @@ public:
     void centerWindow() override;
     void setWindowContentSize(float width, float height) override;
     void setWindowTitle(const std::string& title) override;
-    void runAlert(const std::string& title, const std::string& message) override;
+    void runAlert(const std::string& title, const std::string& message,
+                  const std::string& informative) override;
     void terminate() override;
     std::unique_ptr<GlyphSource> makeGlyphSource() override;
 
