@@ -38,6 +38,7 @@ Application::Application(QApplication& application)
     });
     VideoWindow& surface = m_window.videoWindow();
     surface.setView(&m_view);
+    surface.setQuitRequest(&m_quit);
     m_view.setProjectionMenuHook([this] { m_interaction.updateProjectionMenuItems(); });
     connectMenus();
     connectControls();
@@ -68,7 +69,7 @@ void Application::connectMenus() {
     connectMenuItem(ui.actionOpenDistortionMatrix, [this] { m_controller.openDistortionMatrix(); });
     connectMenuItem(ui.actionPreferences, [this] { m_controller.showPrefsWindow(); });
     connectMenuItem(ui.actionAbout, [this] { m_controller.showAboutBox(); });
-    connectMenuItem(ui.actionQuit, [] { QCoreApplication::quit(); });
+    connectMenuItem(ui.actionQuit, [this] { m_quit.request(); });
     connectMenuItem(ui.actionFullScreen, [this] { m_controller.goFullScreen(); });
     // A checkable item ticks itself when triggered; the command decides from the state it had.
     connectMenuItem(ui.actionLooping, [this, &ui] {
@@ -132,19 +133,36 @@ void Application::connectControls() {
                      [this] { m_controller.applicationWillTerminate(); });
 }
 
-int Application::run(const QStringList& files) {
+bool Application::launch(const QStringList& files) {
     // The controller wakes first: the view's own wake-up reads the preferences it was handed.
     m_controller.awakeFromNib();
     m_view.awakeFromNib();
+    // An alert above may have run an event loop of its own, in which a quit was asked for.
+    if (m_quit.requested()) {
+        return false;
+    }
     m_view.startRendering();
     m_window.show();
     m_window.focusVideo(); // the view takes keyboard focus, so that the playback keys reach it
     for (const QString& file : files) {
         m_controller.openFile(file.toStdString());
+        if (m_quit.requested()) {
+            return false;
+        }
     }
     m_controller.applicationDidFinishLaunching();
+    return !m_quit.requested();
+}
+
+int Application::run(const QStringList& files) {
+    const bool launched = launch(files);
     QApplication::setQuitOnLastWindowClosed(
         m_controller.applicationShouldTerminateAfterLastWindowClosed());
+    if (!launched) {
+        // The event loop never ran, so nothing announces the end: end in order here.
+        m_controller.applicationWillTerminate();
+        return 0;
+    }
     return QApplication::exec();
 }
 

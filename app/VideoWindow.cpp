@@ -1,6 +1,7 @@
 #include "app/VideoWindow.h"
 
 #include "app/QtGlyphSource.h"
+#include "app/QuitRequest.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -122,6 +123,9 @@ void VideoWindow::setWindowContentSize(float width, float height) {
 
 void VideoWindow::runAlert(const std::string& title, const std::string& message,
                            const std::string& informative) {
+    if (m_quit != nullptr && m_quit->requested()) {
+        return; // the program is ending: nobody would read it, and it would hold the end up
+    }
     // An alert at start comes before the main window shows; it is shown first, in its place,
     // so that the alert sits on it rather than alone in a corner of the screen.
     if (!m_topLevel->isVisible()) {
@@ -185,8 +189,16 @@ void VideoWindow::setWindowTitle(const std::string& title) {
 
 void VideoWindow::terminate() {
     // Queued, so that the caller's own work finishes before the orderly end begins.
-    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [quit = m_quit] {
+            if (quit != nullptr) {
+                quit->request();
+            } else {
+                QCoreApplication::quit();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void* VideoWindow::getProcAddress(void*, const char* name) {

@@ -12,6 +12,8 @@ class QOpenGLContext;
 
 namespace lumenarc {
 
+class QuitRequest;
+
 // The native surface of the video view, and the view's toolkit side: size, GL context (made
 // and used on the view's render thread only), window placement and alerts.
 class VideoWindow : public QWindow, public MyOpenGLView::Host {
@@ -21,6 +23,8 @@ public:
     ~VideoWindow() override;
 
     void setView(MyOpenGLView* view) { m_view = view; }
+    // Where terminate() goes; alerts are not shown once a quit was asked for.
+    void setQuitRequest(QuitRequest* quit) { m_quit = quit; }
     // Mouse presses, drags and releases, in window coordinates with y upward.
     enum class MouseAction { Down, Dragged, Up };
     void setMouseHandler(std::function<void(MouseAction, float x, float y)> handler) {
@@ -64,6 +68,7 @@ private:
     QWidget* m_container = nullptr;
     std::function<void(MouseAction, float, float)> m_mouseHandler;
     MyOpenGLView* m_view = nullptr;
+    QuitRequest* m_quit = nullptr;
     std::atomic<float> m_width{1};
     std::atomic<float> m_height{1};
     std::atomic<int> m_pixelWidth{1};

@@ -216,6 +216,51 @@ TEST_F(ShellE2E, QuittingByCommandOrSignalSavesThePreferences) {
     }
 }
 
+// SIGTERM or SIGINT while an alert or a sheet is up, also one shown before the event loop
+// runs, ends the player in its orderly way: the preferences are written.
+TEST_F(ShellE2E, AQuitSignalDuringAnAlertOrASheetEndsInOrder) {
+    ASSERT_TRUE(app.ok());
+    const auto file = std::filesystem::path(app.configFolder()) / "Lumenarc" / "Lumenarc.prefs";
+    const auto notAMovie = app.home().write("notes.mp4", "these are my notes, not a movie");
+    const auto notAMesh = app.home().write("notes.data", "these are my notes, not a mesh");
+    struct Case {
+        std::string what;
+        std::vector<std::string> prefs;
+        std::vector<std::string> args;
+        std::string window;
+        int signal;
+    };
+    const std::vector<Case> cases{
+        {"movie alert", {}, {notAMovie}, "^Movie error$", SIGTERM},
+        {"mesh alert", {"DefaultMap", notAMesh}, {}, "^File error$", SIGINT},
+        {"open sheet", {"DefaultMap", ""}, {}, "^Open Movie$", SIGTERM},
+        {"preferences sheet", {}, {movie()}, "", SIGTERM},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(file);
+        if (!c.prefs.empty()) {
+            ASSERT_TRUE(setPrefs(c.prefs));
+        }
+        const auto before = std::filesystem::exists(file) ? std::filesystem::last_write_time(file)
+                                                          : std::filesystem::file_time_type::min();
+        app.start(c.args);
+        if (c.window.empty()) {
+            const auto window = app.waitForMainWindow("show.mp4");
+            ASSERT_FALSE(window.empty()) << app.process().errors();
+            app.key(window, "ctrl+p");
+            ASSERT_FALSE(app.x().waitForWindow("^Preferences$", 10s).empty()) << c.what;
+        } else {
+            ASSERT_FALSE(app.x().waitForWindow(c.window, 20s).empty()) << c.what;
+        }
+        std::this_thread::sleep_for(300ms);
+        app.process().signal(c.signal);
+        EXPECT_EQ(app.process().wait(20s), 0) << c.what << "\n" << app.process().errors();
+        ASSERT_TRUE(std::filesystem::exists(file)) << c.what;
+        EXPECT_GT(std::filesystem::last_write_time(file), before) << c.what;
+        EXPECT_NE(prefs().find("Volume=1"), std::string::npos) << c.what;
+    }
+}
+
 TEST_F(ShellE2E, WithoutAMovieTheOpenSheetShowsAndTheWindowStays) {
     ASSERT_TRUE(app.ok());
     ASSERT_TRUE(setPrefs({"StartupInFulLScreen", "YES"}));
