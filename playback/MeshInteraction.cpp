@@ -60,10 +60,15 @@ void MeshInteraction::mouseDragged(Point location) {
         mesh->rotate(step.angle);
     }
     m_view.setMouseDownPoint({location.x, location.y});
-    // A playing movie shows the change with its next frame; a still one needs a redraw.
-    const auto movie = m_view.currentMovie();
+    redrawIfStill(m_view);
+}
+
+void MeshInteraction::redrawIfStill(MyOpenGLView& view) {
+    // A playing movie shows a change with its next frame. A still one (paused, at its end, or
+    // no movie at all) delivers none, and a calibration that does not show is no calibration.
+    const auto movie = view.currentMovie();
     if (!movie || movie->rate() == 0.0f) {
-        m_view.setNeedsDisplay();
+        view.setNeedsDisplay();
     }
 }
 
@@ -72,6 +77,7 @@ void MeshInteraction::toggleDistortionMatrix(MenuItem& sender) {
     const bool shown = !m_view.showDistortionMatrix();
     m_view.setShowDistortionMatrix(shown);
     sender.setTitle(gridTitle(shown));
+    redrawIfStill(m_view);
 }
 
 void MeshInteraction::toggleMeshLines(MenuItem& sender) {
@@ -79,6 +85,7 @@ void MeshInteraction::toggleMeshLines(MenuItem& sender) {
     const bool shown = !m_view.showGridLines();
     m_view.setShowGridLines(shown);
     sender.setTitle(linesTitle(shown));
+    redrawIfStill(m_view);
 }
 
 void MeshInteraction::setWindowSize(const MenuItem& sender) {
@@ -98,6 +105,7 @@ void MeshInteraction::overrideProjectionType(const MenuItem& sender) {
         mesh->setProjectionType(sender.tag());
     }
     updateProjectionMenuItems();
+    redrawIfStill(m_view);
 }
 
 void MeshInteraction::resetInteraction() {
@@ -105,6 +113,7 @@ void MeshInteraction::resetInteraction() {
     if (const auto mesh = m_view.distortionMatrix()) {
         mesh->resetInteraction();
     }
+    redrawIfStill(m_view);
 }
 
 void MeshInteraction::updateProjectionMenuItems() {

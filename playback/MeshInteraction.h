@@ -50,6 +50,10 @@ public:
     void resetInteraction();
     void updateProjectionMenuItems();
 
+    // Draws the view again at once when no frame is coming to show a change: the movie stands
+    // still or there is none.
+    static void redrawIfStill(MyOpenGLView& view);
+
     // Pure decisions.
     static DragStep dragStep(int32_t projectionType, float dx, float dy);
     static std::optional<ContentSize> windowContentSize(int tag, float movieWidth,

@@ -179,6 +179,55 @@ TEST_F(ShellE2E, OverridesGridAndDragsShowInThePicture) {
     EXPECT_EQ(app.waitForView(area, [&](const auto& p) { return p == plain; }), plain);
 }
 
+// The calibration commands show at once when no frame is coming to show them: without a movie,
+// and on a paused one. No drag or other redraw helps them here.
+TEST_F(ShellE2E, CalibrationShowsAtOnceWithoutAMovie) {
+    ASSERT_TRUE(app.ok());
+    app.start();
+    ASSERT_FALSE(app.x().waitForWindow("^Open Movie$", 20s).empty()) << app.process().errors();
+    app.x().run({"/usr/bin/xdotool", "key", "Escape"});
+    const auto window = app.waitForMainWindow();
+    ASSERT_FALSE(window.empty());
+    std::this_thread::sleep_for(1s);
+    const auto area = app.viewArea();
+    const auto plain = app.viewPixels(area);
+    ASSERT_FALSE(plain.empty());
+    const auto changed = [&](const auto& p) { return p != plain; };
+    const auto same = [&](const auto& p) { return p == plain; };
+    for (const char* keys : {"ctrl+g", "ctrl+shift+g"}) {
+        app.key(window, keys);
+        EXPECT_TRUE(changed(app.waitForView(area, changed))) << keys << " shows nothing";
+        app.key(window, keys);
+        EXPECT_TRUE(same(app.waitForView(area, same))) << keys << " again does not undo";
+    }
+}
+
+TEST_F(ShellE2E, CalibrationShowsAtOnceOnAPausedMovie) {
+    ASSERT_TRUE(app.ok());
+    const auto window = startPlaying();
+    ASSERT_FALSE(window.empty()) << app.process().errors();
+    app.key(window, "space");
+    std::this_thread::sleep_for(1s);
+    const auto area = app.viewArea();
+    const auto plain = app.viewPixels(area);
+    const auto changed = [&](const auto& p) { return p != plain; };
+    const auto same = [&](const auto& p) { return p == plain; };
+    for (const char* keys : {"ctrl+g", "ctrl+shift+g", "Tab", "shift+F2"}) {
+        app.key(window, keys);
+        EXPECT_TRUE(changed(app.waitForView(area, changed))) << keys << " shows nothing";
+        app.key(window, keys == std::string("shift+F2") ? "F2" : keys);
+        EXPECT_TRUE(same(app.waitForView(area, same))) << keys << " is not undone on screen";
+    }
+    // A drag redraws by itself; the reset that undoes it must too.
+    const int cx = area.x + area.width / 2, cy = area.y + area.height / 2;
+    app.x().run({"/usr/bin/xdotool", "mousemove", std::to_string(cx), std::to_string(cy),
+                 "mousedown", "1", "mousemove", std::to_string(cx + 60), std::to_string(cy),
+                 "mousemove", std::to_string(cx + 120), std::to_string(cy), "mouseup", "1"});
+    ASSERT_TRUE(changed(app.waitForView(area, changed)));
+    app.key(window, "ctrl+r");
+    EXPECT_TRUE(same(app.waitForView(area, same))) << "Reset Interaction does not show";
+}
+
 TEST_F(ShellE2E, LosingFocusPausesTheMovie) {
     ASSERT_TRUE(app.ok());
     const auto window = startPlaying();
