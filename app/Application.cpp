@@ -4,6 +4,7 @@
 #include "playback/KeyMap.h"
 #include "ui_MainWindow.h"
 #include "view/MainThread.h"
+#include "view/Movie.h"
 
 #include <QDir>
 #include <QPushButton>
@@ -108,6 +109,11 @@ void Application::connectControls() {
     // Only the user's own moves seek: positions set from the frame pump send nothing.
     QObject::connect(ui.positionSlider, &QSlider::valueChanged,
                      [this] { m_playback.setPosition(); });
+    m_seekSlider = std::make_unique<SeekSlider>(ui.positionSlider, [this] {
+        const auto movie = m_view.currentMovie();
+        const MovieTime length = movie ? movie->duration() : MovieTime{};
+        return length.scale > 0 ? static_cast<double>(length.value) / length.scale : 0.0;
+    });
     QObject::connect(ui.volumeSlider, &QSlider::valueChanged,
                      [this] { m_playback.setVolume(m_window.volumeSlider()); });
     QObject::connect(m_aboutBox.okButton(), &QPushButton::clicked,

@@ -7,6 +7,7 @@
 #include "app/PrefsDialog.h"
 #include "app/QtMenuItem.h"
 #include "app/QuitRequest.h"
+#include "app/SeekSlider.h"
 #include "app/SignalQuit.h"
 #include "playback/MeshInteraction.h"
 #include "playback/MpvPlayback.h"
@@ -47,6 +48,7 @@ private:
     PrefsDialog m_prefsDialog;
     MyController m_controller;
     KeyRouter m_keys;
+    std::unique_ptr<SeekSlider> m_seekSlider;
     std::unique_ptr<QtMenuItem> m_loopingItem;
     std::unique_ptr<QtMenuItem> m_gridItem;
     std::unique_ptr<QtMenuItem> m_linesItem;
