@@ -17,7 +17,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
-#include <QWindow>
 
 namespace lumenarc {
 namespace {
@@ -209,10 +208,17 @@ void MyController::doHideMouse() {
         mouseHideTimer->deleteLater();
     }
     mouseHideTimer = nullptr;
-    // For the rest of the run, over every window, the view's own native window included.
-    QGuiApplication::setOverrideCursor(Qt::BlankCursor);
-    for (QWindow* window : QGuiApplication::allWindows()) {
-        window->setCursor(Qt::BlankCursor);
+    m_pointer.hide(); // for the rest of the run, but for the times a sheet or an alert is up
+}
+
+void MyController::modalChanged(bool modalUp) {
+    m_pointer.setModalUp(modalUp);
+    // Closing a sheet hands the keyboard back to the full-screen window, so that the shortcuts
+    // work at once: nothing else would make that borderless window active again.
+    if (!modalUp && fullScreen && mainWindow) {
+        mainWindow->raise();
+        mainWindow->activateWindow();
+        m_mainWindow.focusVideo();
     }
 }
 

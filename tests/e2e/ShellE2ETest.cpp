@@ -324,6 +324,45 @@ TEST_F(ShellE2E, WithoutAMovieTheOpenSheetShowsAndTheWindowStays) {
     EXPECT_FALSE(app.waitForMainWindow().empty());
 }
 
+// In full screen with the pointer hidden, a sheet or dialog shows the pointer while it is up;
+// once it closes, the pointer hides again and the shortcuts work at once, with no click on the
+// picture first.
+TEST_F(ShellE2E, FullScreenSheetsShowThePointerAndGiveTheKeysBack) {
+    ASSERT_TRUE(app.ok());
+    ASSERT_TRUE(setPrefs({"StartupInFulLScreen", "YES", "hideMouse", "YES"}));
+    app.start({movie()});
+    const auto full = app.x().waitForWindow("^Lumenarc Full Screen$", 20s);
+    ASSERT_FALSE(full.empty()) << app.process().errors();
+    app.key(full, "space"); // paused: the picture changes only when told to
+    std::this_thread::sleep_for(2500ms);
+    const auto probe = [&](int x, int y) {
+        app.x().run({"/usr/bin/xdotool", "mousemove", std::to_string(x), std::to_string(y)});
+        std::this_thread::sleep_for(400ms);
+        return app.x().run({test::binPath("lumenarc-cursor-probe")});
+    };
+    ASSERT_EQ(probe(400, 400), "hidden\n");
+    const auto area = app.viewArea();
+    const auto plain = app.viewPixels(area);
+    for (const auto& [keys, title] :
+         {std::pair{"ctrl+p", "^Preferences$"}, std::pair{"ctrl+o", "^Open Movie$"}}) {
+        app.key(full, keys);
+        const auto sheet = app.x().waitForWindow(title, 10s);
+        ASSERT_FALSE(sheet.empty()) << title;
+        const auto r = app.geometry(sheet);
+        EXPECT_EQ(probe(r.x + r.width / 2, r.y + r.height / 2), "shown\n") << title;
+        EXPECT_EQ(probe(10, 10), "shown\n") << title << ", outside the sheet";
+        app.key(sheet, "Escape");
+        ASSERT_TRUE(app.x().waitForWindowGone(title, 10s)) << title;
+        EXPECT_EQ(probe(420, 420), "hidden\n") << "after " << title;
+    }
+    // No focusing here: the keys go wherever the sheet left the keyboard.
+    app.x().run({"/usr/bin/xdotool", "key", "ctrl+g"});
+    EXPECT_NE(app.waitForView(area, [&](const auto& p) { return p != plain; }), plain)
+        << "Ctrl+G after the sheets";
+    app.x().run({"/usr/bin/xdotool", "key", "ctrl+q"});
+    EXPECT_EQ(app.process().wait(20s), 0) << "Ctrl+Q after the sheets";
+}
+
 class WideShellE2E : public ShellE2E {
 protected:
     WideShellE2E() : ShellE2E(2560, 800) {}
