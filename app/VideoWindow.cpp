@@ -2,6 +2,7 @@
 
 #include "app/QtGlyphSource.h"
 #include "app/QuitRequest.h"
+#include "app/WindowFit.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -115,10 +116,21 @@ void VideoWindow::setWindowContentSize(float width, float height) {
     QWidget* window = holder();
     auto* main = qobject_cast<QMainWindow*>(window);
     const QWidget* content = main != nullptr ? main->centralWidget() : window;
-    const QSize extra = window->size() - content->size();
-    const int w = static_cast<int>(std::clamp(width, 1.0f, 16384.0f));
-    const int h = static_cast<int>(std::clamp(height, 1.0f, 16384.0f));
-    window->resize(w + extra.width(), h + extra.height());
+    const QSize extra = window->frameGeometry().size() - content->size();
+    // Below the view, the control bar keeps its height whatever the size.
+    const int bar = m_container != nullptr ? content->height() - m_container->height() : 0;
+    WindowFit::Size fitted{width, height};
+    if (const QScreen* screen = window->screen()) {
+        const QSize room = screen->availableGeometry().size();
+        fitted = WindowFit::fitContent(
+            {width, height}, static_cast<float>(std::max(bar, 0)),
+            {static_cast<float>(extra.width()), static_cast<float>(extra.height())},
+            {static_cast<float>(room.width()), static_cast<float>(room.height())});
+    }
+    const QSize frame = window->frameGeometry().size() - window->size();
+    const int w = static_cast<int>(std::clamp(fitted.width, 1.0f, 16384.0f));
+    const int h = static_cast<int>(std::clamp(fitted.height, 1.0f, 16384.0f));
+    window->resize(w + extra.width() - frame.width(), h + extra.height() - frame.height());
 }
 
 void VideoWindow::runAlert(const std::string& title, const std::string& message,

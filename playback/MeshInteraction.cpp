@@ -30,6 +30,10 @@ MeshInteraction::DragStep MeshInteraction::dragStep(int32_t projectionType, floa
 
 std::optional<MeshInteraction::ContentSize>
 MeshInteraction::windowContentSize(int tag, float movieWidth, float movieHeight) {
+    // Without a picture there is nothing to size the window to.
+    if (!(movieWidth > 0.0f) || !(movieHeight > 0.0f)) {
+        return std::nullopt;
+    }
     // The control bar below the view is 24 points high; it is added after doubling.
     if (tag == 1) {
         return ContentSize{movieWidth, movieHeight + 24.0f};
@@ -90,6 +94,10 @@ void MeshInteraction::toggleMeshLines(MenuItem& sender) {
 
 void MeshInteraction::setWindowSize(const MenuItem& sender) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    // The size of a movie that is no longer open (a later one failed to open) says nothing.
+    if (!m_view.currentMovie()) {
+        return;
+    }
     const auto size =
         windowContentSize(sender.tag(), m_view.movieSize().width, m_view.movieSize().height);
     if (!size) {

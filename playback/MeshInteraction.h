@@ -56,6 +56,8 @@ public:
 
     // Pure decisions.
     static DragStep dragStep(int32_t projectionType, float dx, float dy);
+    // The window's content size for a size command, or none for another tag or a movie without
+    // a picture size. The window's host keeps the window on its screen.
     static std::optional<ContentSize> windowContentSize(int tag, float movieWidth,
                                                         float movieHeight);
     // The title a toggle's item takes: the command that would undo the new state.

@@ -363,6 +363,67 @@ TEST_F(ShellE2E, FullScreenSheetsShowThePointerAndGiveTheKeysBack) {
     EXPECT_EQ(app.process().wait(20s), 0) << "Ctrl+Q after the sheets";
 }
 
+// Ctrl+1 and Ctrl+2 size the picture to the movie where that fits the screen, and otherwise to
+// the largest picture of the movie's shape that keeps the whole window on the screen.
+TEST_F(ShellE2E, WindowSizesFitTheScreen) {
+    ASSERT_TRUE(app.ok()); // a 1280 x 1024 screen
+    const auto onScreen = [](const AppSession::Rect& r) {
+        return r.x >= 0 && r.y >= 0 && r.x + r.width <= 1280 && r.y + r.height <= 1024;
+    };
+    // Without a movie nothing changes.
+    app.start();
+    ASSERT_FALSE(app.x().waitForWindow("^Open Movie$", 20s).empty()) << app.process().errors();
+    app.x().run({"/usr/bin/xdotool", "key", "Escape"});
+    const auto empty = app.waitForMainWindow();
+    ASSERT_FALSE(empty.empty());
+    std::this_thread::sleep_for(500ms);
+    const auto before = app.geometry(empty);
+    for (const char* keys : {"ctrl+1", "ctrl+2"}) {
+        app.key(empty, keys);
+        std::this_thread::sleep_for(700ms);
+        const auto after = app.geometry(empty);
+        EXPECT_EQ(after.width, before.width) << keys;
+        EXPECT_EQ(after.height, before.height) << keys;
+    }
+    app.x().run({"/usr/bin/xdotool", "key", "ctrl+q"});
+    EXPECT_EQ(app.process().wait(20s), 0);
+
+    struct Case {
+        int width, height;
+        const char* keys;
+        int viewWidth, viewHeight; // 0: the largest that fits
+    };
+    for (const Case& c : {Case{640, 360, "ctrl+1", 640, 360}, Case{640, 360, "ctrl+2", 1280, 720},
+                          Case{1920, 1080, "ctrl+2", 0, 0}, Case{1920, 1080, "ctrl+1", 0, 0}}) {
+        const auto path = (app.home().path() / ("m" + std::to_string(c.width) + ".mp4")).string();
+        test::MovieSpec spec;
+        spec.seconds = 2;
+        spec.width = c.width;
+        spec.height = c.height;
+        spec.audio = false;
+        ASSERT_TRUE(std::filesystem::exists(path) || test::TestMovies::make(path, spec));
+        app.start({path});
+        const auto window = app.waitForMainWindow(std::filesystem::path(path).filename().string());
+        ASSERT_FALSE(window.empty()) << app.process().errors();
+        app.key(window, c.keys);
+        std::this_thread::sleep_for(1s);
+        const auto frame = app.geometry(window);
+        const auto view = app.viewArea();
+        const auto what = std::to_string(c.width) + " " + c.keys;
+        EXPECT_TRUE(onScreen(frame)) << what << ": " << frame.x << "," << frame.y << " "
+                                     << frame.width << "x" << frame.height;
+        if (c.viewWidth > 0) {
+            EXPECT_EQ(view.width, c.viewWidth) << what;
+            EXPECT_EQ(view.height, c.viewHeight) << what;
+        } else {
+            EXPECT_GE(view.width, 1270) << what; // as wide as the screen allows
+            EXPECT_NEAR(static_cast<double>(view.width) / view.height, 16.0 / 9.0, 0.01) << what;
+        }
+        app.key(window, "ctrl+q");
+        EXPECT_EQ(app.process().wait(20s), 0);
+    }
+}
+
 class WideShellE2E : public ShellE2E {
 protected:
     WideShellE2E() : ShellE2E(2560, 800) {}
