@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 namespace lumenarc {
@@ -226,6 +227,74 @@ TEST_F(ShellE2E, CalibrationShowsAtOnceOnAPausedMovie) {
     ASSERT_TRUE(changed(app.waitForView(area, changed)));
     app.key(window, "ctrl+r");
     EXPECT_TRUE(same(app.waitForView(area, same))) << "Reset Interaction does not show";
+}
+
+// Where the bright pixels are, on average; nothing when there are none.
+std::optional<std::pair<double, double>> brightCentre(const std::vector<uint8_t>& pixels,
+                                                      const AppSession::Rect& v) {
+    double sx = 0, sy = 0, n = 0;
+    for (int y = 0; y < v.height; ++y) {
+        for (int x = 0; x < v.width; ++x) {
+            const auto* p = &pixels[(static_cast<size_t>(y) * v.width + x) * 3];
+            if (p[0] + p[1] + p[2] > 600) {
+                sx += x;
+                sy += y;
+                n += 1;
+            }
+        }
+    }
+    return n > 0 ? std::optional(std::pair{sx / n, sy / n}) : std::nullopt;
+}
+
+// On a planar mesh the picture follows the pointer both ways: a white square on black moves
+// right and up on the screen with a drag right and up. The drag is in several steps, with
+// pauses, so that the toolkit does not merge them.
+TEST_F(ShellE2E, APlanarDragMovesThePictureThePointersWay) {
+    ASSERT_TRUE(app.ok());
+    test::MovieSpec spec;
+    spec.seconds = 30;
+    spec.width = 320;
+    spec.height = 320;
+    spec.audio = false;
+    spec.video = "color=c=black:s=320x320:r=25,drawbox=x=140:y=140:w=40:h=40:color=white:t=fill";
+    const auto path = (app.home().path() / "square.mp4").string();
+    ASSERT_TRUE(test::TestMovies::make(path, spec));
+    app.start({path});
+    const auto window = app.waitForMainWindow("square.mp4");
+    ASSERT_FALSE(window.empty()) << app.process().errors();
+    std::this_thread::sleep_for(1s);
+    app.key(window, "space");
+    std::this_thread::sleep_for(700ms);
+    const auto area = app.viewArea();
+    const auto start = brightCentre(app.viewPixels(area), area);
+    ASSERT_TRUE(start);
+    // The mesh square spans the view's smaller side; 1000 points of drag pan a whole picture.
+    const double side = std::min(area.width, area.height);
+    const int cx = area.x + area.width / 2, cy = area.y + area.height / 2;
+    struct Drag {
+        int dx, dy; // on the screen: y grows downward
+    };
+    auto at = *start;
+    for (const Drag d : {Drag{100, -60}, Drag{0, 80}, Drag{-150, 0}}) {
+        std::vector<std::string> argv{"/usr/bin/xdotool", "mousemove", std::to_string(cx),
+                                      std::to_string(cy), "mousedown", "1"};
+        for (int k = 1; k <= 4; ++k) {
+            argv.insert(argv.end(), {"sleep", "0.1", "mousemove", std::to_string(cx + d.dx * k / 4),
+                                     std::to_string(cy + d.dy * k / 4)});
+        }
+        argv.insert(argv.end(), {"sleep", "0.1", "mouseup", "1"});
+        app.x().run(argv);
+        const double wantX = at.first + d.dx * side / 1000, wantY = at.second + d.dy * side / 1000;
+        const auto moved = [&](const std::vector<uint8_t>& p) {
+            const auto c = brightCentre(p, area);
+            return c && std::abs(c->first - wantX) < 6 && std::abs(c->second - wantY) < 6;
+        };
+        const auto now = brightCentre(app.waitForView(area, moved), area);
+        ASSERT_TRUE(now);
+        EXPECT_NEAR(now->first, wantX, 6) << "sideways, drag " << d.dx << "," << d.dy;
+        EXPECT_NEAR(now->second, wantY, 6) << "up and down, drag " << d.dx << "," << d.dy;
+        at = *now;
+    }
 }
 
 TEST_F(ShellE2E, LosingFocusPausesTheMovie) {
