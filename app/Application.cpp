@@ -4,6 +4,7 @@
 #include "playback/KeyMap.h"
 #include "ui_MainWindow.h"
 #include "view/MainThread.h"
+#include "view/Movie.h"
 
 #include <QDir>
 #include <QPushButton>
@@ -38,6 +39,7 @@ Application::Application(QApplication& application)
     });
     VideoWindow& surface = m_window.videoWindow();
     surface.setView(&m_view);
+    surface.setQuitRequest(&m_quit);
     m_view.setProjectionMenuHook([this] { m_interaction.updateProjectionMenuItems(); });
     connectMenus();
     connectControls();
@@ -68,7 +70,7 @@ void Application::connectMenus() {
     connectMenuItem(ui.actionOpenDistortionMatrix, [this] { m_controller.openDistortionMatrix(); });
     connectMenuItem(ui.actionPreferences, [this] { m_controller.showPrefsWindow(); });
     connectMenuItem(ui.actionAbout, [this] { m_controller.showAboutBox(); });
-    connectMenuItem(ui.actionQuit, [] { QCoreApplication::quit(); });
+    connectMenuItem(ui.actionQuit, [this] { m_quit.request(); });
     connectMenuItem(ui.actionFullScreen, [this] { m_controller.goFullScreen(); });
     // A checkable item ticks itself when triggered; the command decides from the state it had.
     connectMenuItem(ui.actionLooping, [this, &ui] {
@@ -107,6 +109,11 @@ void Application::connectControls() {
     // Only the user's own moves seek: positions set from the frame pump send nothing.
     QObject::connect(ui.positionSlider, &QSlider::valueChanged,
                      [this] { m_playback.setPosition(); });
+    m_seekSlider = std::make_unique<SeekSlider>(ui.positionSlider, [this] {
+        const auto movie = m_view.currentMovie();
+        const MovieTime length = movie ? movie->duration() : MovieTime{};
+        return length.scale > 0 ? static_cast<double>(length.value) / length.scale : 0.0;
+    });
     QObject::connect(ui.volumeSlider, &QSlider::valueChanged,
                      [this] { m_playback.setVolume(m_window.volumeSlider()); });
     QObject::connect(m_aboutBox.okButton(), &QPushButton::clicked,
@@ -132,19 +139,36 @@ void Application::connectControls() {
                      [this] { m_controller.applicationWillTerminate(); });
 }
 
-int Application::run(const QStringList& files) {
+bool Application::launch(const QStringList& files) {
     // The controller wakes first: the view's own wake-up reads the preferences it was handed.
     m_controller.awakeFromNib();
     m_view.awakeFromNib();
+    // An alert above may have run an event loop of its own, in which a quit was asked for.
+    if (m_quit.requested()) {
+        return false;
+    }
     m_view.startRendering();
     m_window.show();
     m_window.focusVideo(); // the view takes keyboard focus, so that the playback keys reach it
     for (const QString& file : files) {
         m_controller.openFile(file.toStdString());
+        if (m_quit.requested()) {
+            return false;
+        }
     }
     m_controller.applicationDidFinishLaunching();
+    return !m_quit.requested();
+}
+
+int Application::run(const QStringList& files) {
+    const bool launched = launch(files);
     QApplication::setQuitOnLastWindowClosed(
         m_controller.applicationShouldTerminateAfterLastWindowClosed());
+    if (!launched) {
+        // The event loop never ran, so nothing announces the end: end in order here.
+        m_controller.applicationWillTerminate();
+        return 0;
+    }
     return QApplication::exec();
 }
 

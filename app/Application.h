@@ -6,6 +6,8 @@
 #include "app/MyController.h"
 #include "app/PrefsDialog.h"
 #include "app/QtMenuItem.h"
+#include "app/QuitRequest.h"
+#include "app/SeekSlider.h"
 #include "app/SignalQuit.h"
 #include "playback/MeshInteraction.h"
 #include "playback/MpvPlayback.h"
@@ -28,12 +30,15 @@ public:
     int run(const QStringList& files);
 
 private:
+    // The start-up steps before the event loop; false when a quit was asked for meanwhile.
+    bool launch(const QStringList& files);
     void connectControls();
     void connectMenus();
     void connectMenuItem(QAction* action, std::function<void()> command);
 
     QApplication& m_application;
-    SignalQuit m_signals;
+    QuitRequest m_quit;
+    SignalQuit m_signals{m_quit};
     MainWindow m_window;
     MyOpenGLView m_view;
     MpvPlayback m_mpv;
@@ -43,6 +48,7 @@ private:
     PrefsDialog m_prefsDialog;
     MyController m_controller;
     KeyRouter m_keys;
+    std::unique_ptr<SeekSlider> m_seekSlider;
     std::unique_ptr<QtMenuItem> m_loopingItem;
     std::unique_ptr<QtMenuItem> m_gridItem;
     std::unique_ptr<QtMenuItem> m_linesItem;

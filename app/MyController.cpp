@@ -17,7 +17,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
-#include <QWindow>
 
 namespace lumenarc {
 namespace {
@@ -30,10 +29,11 @@ QString movieFilter() {
     return QStringLiteral("Movies (%1)").arg(patterns.join(' '));
 }
 
-// A window-modal open sheet on `parent`; `done` runs with the result code and the chosen files.
-void beginOpenSheet(QWidget* parent, const QString& title, const QString& filter,
-                    std::function<void(int, const QStringList&)> done) {
-    auto* sheet = new QFileDialog(parent, title, QString(), filter);
+// A window-modal open sheet on `parent`, showing `folder` first (the last one used when empty);
+// `done` runs with the result code and the chosen files.
+void beginOpenSheet(QWidget* parent, const QString& title, const QString& folder,
+                    const QString& filter, std::function<void(int, const QStringList&)> done) {
+    auto* sheet = new QFileDialog(parent, title, folder, filter);
     sheet->setFileMode(QFileDialog::ExistingFile);
     sheet->setAcceptMode(QFileDialog::AcceptOpen);
     sheet->setOption(QFileDialog::DontUseNativeDialog);
@@ -116,13 +116,9 @@ QWidget* MyController::viewWindow() const {
     return fullScreen && mainWindow ? static_cast<QWidget*>(mainWindow.get()) : &m_mainWindow;
 }
 
-QWidget* MyController::fullScreenWindow() const {
-    return mainWindow.get();
-}
-
 void MyController::open() {
     myGLView.stopDisplayLink(); // no frame is drawn while the sheet is up
-    beginOpenSheet(viewWindow(), QStringLiteral("Open Movie"), movieFilter(),
+    beginOpenSheet(viewWindow(), QStringLiteral("Open Movie"), QString(), movieFilter(),
                    [this](int code, const QStringList& files) { openPanelDidEnd(code, files); });
 }
 
@@ -134,7 +130,9 @@ void MyController::openPanelDidEnd(int returnCode, const QStringList& files) {
 }
 
 void MyController::openDistortionMatrix() {
+    // The sample meshes are where a new user starts.
     beginOpenSheet(viewWindow(), QStringLiteral("Open Distortion Matrix"),
+                   QString::fromStdString(myGLView.resourcePath() + "/meshes"),
                    QStringLiteral("Distortion matrices (*.data)"),
                    [this](int code, const QStringList& files) {
                        openDistortionMatrixPanelDidEnd(code, files);
@@ -144,6 +142,8 @@ void MyController::openDistortionMatrix() {
 void MyController::openDistortionMatrixPanelDidEnd(int returnCode, const QStringList& files) {
     if (returnCode != 0 && !files.isEmpty()) {
         myGLView.loadDistortionMatrix(files.first().toStdString());
+        // The load stopped the movie, so no frame comes to show the new mesh: draw it now.
+        myGLView.setNeedsDisplay();
     }
 }
 
@@ -208,10 +208,17 @@ void MyController::doHideMouse() {
         mouseHideTimer->deleteLater();
     }
     mouseHideTimer = nullptr;
-    // For the rest of the run, over every window, the view's own native window included.
-    QGuiApplication::setOverrideCursor(Qt::BlankCursor);
-    for (QWindow* window : QGuiApplication::allWindows()) {
-        window->setCursor(Qt::BlankCursor);
+    m_pointer.hide(); // for the rest of the run, but for the times a sheet or an alert is up
+}
+
+void MyController::modalChanged(bool modalUp) {
+    m_pointer.setModalUp(modalUp);
+    // Closing a sheet hands the keyboard back to the full-screen window, so that the shortcuts
+    // work at once: nothing else would make that borderless window active again.
+    if (!modalUp && fullScreen && mainWindow) {
+        mainWindow->raise();
+        mainWindow->activateWindow();
+        m_mainWindow.focusVideo();
     }
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/ModalWatcher.h"
+#include "app/PointerHider.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -59,12 +62,12 @@ public:
     void loadPrefs();
     void savePrefs();
     PrefsManager& prefs() { return *m_prefsManager; }
-    bool isFullScreen() const { return fullScreen; }
-    QWidget* fullScreenWindow() const;
 
 private:
     // The window that holds the video view now: the main window or the full-screen window.
     QWidget* viewWindow() const;
+    // A modal alert, sheet or dialog came up, or the last one went away.
+    void modalChanged(bool modalUp);
 
     MyOpenGLView& myGLView;
     MainWindow& m_mainWindow;
@@ -81,6 +84,8 @@ private:
     // Movies given at start are still loading when launching finishes; what launching would
     // have done with a movie (full screen) or without one (the open sheet) waits for them.
     bool m_launchOpenPending = false;
+    PointerHider m_pointer;
+    ModalWatcher m_modals{[this](bool up) { modalChanged(up); }};
 };
 
 } // namespace lumenarc

@@ -10,7 +10,6 @@ class NSFullScreenWindow : public QWidget {
     Q_OBJECT
 public:
     NSFullScreenWindow();
-    bool canBecomeKeyWindow() const { return true; }
     // Moves the view's widget into this window, filling it.
     void takeView(QWidget* view);
 };

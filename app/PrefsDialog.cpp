@@ -105,6 +105,7 @@ void PrefsDialog::setPrefsManager(PrefsManager* prefsManager) {
 }
 
 int PrefsDialog::runModal() {
+    m_prefsWindow.sheetWillOpen();
     return exec();
 }
 

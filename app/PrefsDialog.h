@@ -23,8 +23,8 @@ class PrefsManager;
 // The preferences sheet as a window-modal dialog on the main window. Check boxes act on the
 // manager when clicked; OK stores the text fields and ends the loop with 1. Closing the window
 // or pressing Escape ends the loop with 0 and stores no text field; the check boxes clicked
-// meanwhile stay applied, as there is nothing to undo them. The dialog keeps its controls
-// between showings, so a later showing shows what the user left.
+// meanwhile stay applied, as there is nothing to undo them. Each showing fills the controls
+// from the manager, so it shows the settings in force, not what was typed and dropped.
 class PrefsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -33,7 +33,8 @@ public:
 
     // Fills the controls from the first manager handed over (see PrefsWindow).
     void setPrefsManager(PrefsManager* prefsManager);
-    // Shows the sheet and returns once it is accepted (1) or closed (0).
+    // Fills the sheet from the manager, shows it and returns once it is accepted (1) or
+    // closed (0).
     int runModal();
 
     Ui::PrefsDialog& ui() { return *m_ui; }

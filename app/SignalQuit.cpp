@@ -1,6 +1,7 @@
 #include "app/SignalQuit.h"
 
-#include <QCoreApplication>
+#include "app/QuitRequest.h"
+
 #include <QSocketNotifier>
 #include <csignal>
 #include <fcntl.h>
@@ -12,7 +13,7 @@ namespace {
 int g_pipe[2] = {-1, -1};
 }
 
-SignalQuit::SignalQuit(QObject* parent) : QObject(parent) {
+SignalQuit::SignalQuit(QuitRequest& quit, QObject* parent) : QObject(parent), m_quit(quit) {
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0) {
         return;
     }
@@ -42,7 +43,7 @@ void SignalQuit::readSignal() {
     char byte = 0;
     while (read(g_pipe[1], &byte, 1) == 1) {
     }
-    QCoreApplication::quit();
+    m_quit.request();
 }
 
 } // namespace lumenarc

@@ -1,6 +1,8 @@
 #include "app/VideoWindow.h"
 
 #include "app/QtGlyphSource.h"
+#include "app/QuitRequest.h"
+#include "app/WindowFit.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -114,15 +116,37 @@ void VideoWindow::setWindowContentSize(float width, float height) {
     QWidget* window = holder();
     auto* main = qobject_cast<QMainWindow*>(window);
     const QWidget* content = main != nullptr ? main->centralWidget() : window;
-    const QSize extra = window->size() - content->size();
-    const int w = static_cast<int>(std::clamp(width, 1.0f, 16384.0f));
-    const int h = static_cast<int>(std::clamp(height, 1.0f, 16384.0f));
-    window->resize(w + extra.width(), h + extra.height());
+    const QSize extra = window->frameGeometry().size() - content->size();
+    // Below the view, the control bar keeps its height whatever the size.
+    const int bar = m_container != nullptr ? content->height() - m_container->height() : 0;
+    WindowFit::Size fitted{width, height};
+    if (const QScreen* screen = window->screen()) {
+        const QSize room = screen->availableGeometry().size();
+        fitted = WindowFit::fitContent(
+            {width, height}, static_cast<float>(std::max(bar, 0)),
+            {static_cast<float>(extra.width()), static_cast<float>(extra.height())},
+            {static_cast<float>(room.width()), static_cast<float>(room.height())});
+    }
+    const QSize frame = window->frameGeometry().size() - window->size();
+    const int w = static_cast<int>(std::clamp(fitted.width, 1.0f, 16384.0f));
+    const int h = static_cast<int>(std::clamp(fitted.height, 1.0f, 16384.0f));
+    window->resize(w + extra.width() - frame.width(), h + extra.height() - frame.height());
 }
 
-void VideoWindow::runAlert(const std::string& title, const std::string& message) {
+void VideoWindow::runAlert(const std::string& title, const std::string& message,
+                           const std::string& informative) {
+    if (m_quit != nullptr && m_quit->requested()) {
+        return; // the program is ending: nobody would read it, and it would hold the end up
+    }
+    // An alert at start comes before the main window shows; it is shown first, in its place,
+    // so that the alert sits on it rather than alone in a corner of the screen.
+    if (!m_topLevel->isVisible()) {
+        centerWindow();
+        m_topLevel->show();
+    }
     QMessageBox alert(QMessageBox::Warning, QString::fromStdString(title),
                       QString::fromStdString(message), QMessageBox::Ok, m_topLevel);
+    alert.setInformativeText(QString::fromStdString(informative));
     alert.exec();
 }
 
@@ -177,8 +201,16 @@ void VideoWindow::setWindowTitle(const std::string& title) {
 
 void VideoWindow::terminate() {
     // Queued, so that the caller's own work finishes before the orderly end begins.
-    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [quit = m_quit] {
+            if (quit != nullptr) {
+                quit->request();
+            } else {
+                QCoreApplication::quit();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void* VideoWindow::getProcAddress(void*, const char* name) {

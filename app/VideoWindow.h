@@ -12,6 +12,8 @@ class QOpenGLContext;
 
 namespace lumenarc {
 
+class QuitRequest;
+
 // The native surface of the video view, and the view's toolkit side: size, GL context (made
 // and used on the view's render thread only), window placement and alerts.
 class VideoWindow : public QWindow, public MyOpenGLView::Host {
@@ -21,6 +23,8 @@ public:
     ~VideoWindow() override;
 
     void setView(MyOpenGLView* view) { m_view = view; }
+    // Where terminate() goes; alerts are not shown once a quit was asked for.
+    void setQuitRequest(QuitRequest* quit) { m_quit = quit; }
     // Mouse presses, drags and releases, in window coordinates with y upward.
     enum class MouseAction { Down, Dragged, Up };
     void setMouseHandler(std::function<void(MouseAction, float x, float y)> handler) {
@@ -42,7 +46,8 @@ public:
     void centerWindow() override;
     void setWindowContentSize(float width, float height) override;
     void setWindowTitle(const std::string& title) override;
-    void runAlert(const std::string& title, const std::string& message) override;
+    void runAlert(const std::string& title, const std::string& message,
+                  const std::string& informative) override;
     void terminate() override;
     std::unique_ptr<GlyphSource> makeGlyphSource() override;
 
@@ -63,6 +68,7 @@ private:
     QWidget* m_container = nullptr;
     std::function<void(MouseAction, float, float)> m_mouseHandler;
     MyOpenGLView* m_view = nullptr;
+    QuitRequest* m_quit = nullptr;
     std::atomic<float> m_width{1};
     std::atomic<float> m_height{1};
     std::atomic<int> m_pixelWidth{1};

@@ -30,6 +30,10 @@ MeshInteraction::DragStep MeshInteraction::dragStep(int32_t projectionType, floa
 
 std::optional<MeshInteraction::ContentSize>
 MeshInteraction::windowContentSize(int tag, float movieWidth, float movieHeight) {
+    // Without a picture there is nothing to size the window to.
+    if (!(movieWidth > 0.0f) || !(movieHeight > 0.0f)) {
+        return std::nullopt;
+    }
     // The control bar below the view is 24 points high; it is added after doubling.
     if (tag == 1) {
         return ContentSize{movieWidth, movieHeight + 24.0f};
@@ -60,10 +64,15 @@ void MeshInteraction::mouseDragged(Point location) {
         mesh->rotate(step.angle);
     }
     m_view.setMouseDownPoint({location.x, location.y});
-    // A playing movie shows the change with its next frame; a still one needs a redraw.
-    const auto movie = m_view.currentMovie();
+    redrawIfStill(m_view);
+}
+
+void MeshInteraction::redrawIfStill(MyOpenGLView& view) {
+    // A playing movie shows a change with its next frame. A still one (paused, at its end, or
+    // no movie at all) delivers none, and a calibration that does not show is no calibration.
+    const auto movie = view.currentMovie();
     if (!movie || movie->rate() == 0.0f) {
-        m_view.setNeedsDisplay();
+        view.setNeedsDisplay();
     }
 }
 
@@ -72,6 +81,7 @@ void MeshInteraction::toggleDistortionMatrix(MenuItem& sender) {
     const bool shown = !m_view.showDistortionMatrix();
     m_view.setShowDistortionMatrix(shown);
     sender.setTitle(gridTitle(shown));
+    redrawIfStill(m_view);
 }
 
 void MeshInteraction::toggleMeshLines(MenuItem& sender) {
@@ -79,10 +89,15 @@ void MeshInteraction::toggleMeshLines(MenuItem& sender) {
     const bool shown = !m_view.showGridLines();
     m_view.setShowGridLines(shown);
     sender.setTitle(linesTitle(shown));
+    redrawIfStill(m_view);
 }
 
 void MeshInteraction::setWindowSize(const MenuItem& sender) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    // The size of a movie that is no longer open (a later one failed to open) says nothing.
+    if (!m_view.currentMovie()) {
+        return;
+    }
     const auto size =
         windowContentSize(sender.tag(), m_view.movieSize().width, m_view.movieSize().height);
     if (!size) {
@@ -98,6 +113,7 @@ void MeshInteraction::overrideProjectionType(const MenuItem& sender) {
         mesh->setProjectionType(sender.tag());
     }
     updateProjectionMenuItems();
+    redrawIfStill(m_view);
 }
 
 void MeshInteraction::resetInteraction() {
@@ -105,6 +121,7 @@ void MeshInteraction::resetInteraction() {
     if (const auto mesh = m_view.distortionMatrix()) {
         mesh->resetInteraction();
     }
+    redrawIfStill(m_view);
 }
 
 void MeshInteraction::updateProjectionMenuItems() {
@@ -115,10 +132,14 @@ void MeshInteraction::updateProjectionMenuItems() {
     }
     const auto mesh = m_view.distortionMatrix();
     const int32_t type = mesh ? mesh->projectionType() : 0;
-    const auto table = ProjectionType::all();
-    for (size_t k = 0; k < table.size() && k < m_projectionItems.size(); ++k) {
-        if (table[k].code == type && m_projectionItems[k] != nullptr) {
-            m_projectionItems[k]->setState(1);
+    // Each item carries its code as its tag; where it sits in the menu does not matter. Only
+    // the ten codes tick anything: 0 (no mesh) and other values leave every item off.
+    if (!ProjectionType::isValid(type)) {
+        return;
+    }
+    for (MenuItem* item : m_projectionItems) {
+        if (item != nullptr && item->tag() == type) {
+            item->setState(1);
         }
     }
 }

@@ -35,12 +35,11 @@ public:
 
     explicit MeshInteraction(MyOpenGLView& view) : m_view(view) {}
 
-    // The ten projection items, in the order of the projection table.
+    // The ten projection items, each tagged with its projection code, in any order.
     void setProjectionMenuItems(const std::array<MenuItem*, 10>& items) {
         m_projectionItems = items;
     }
 
-    bool acceptsFirstResponder() const { return true; }
     void mouseDown(Point location);
     void mouseUp(Point location);
     void mouseDragged(Point location);
@@ -51,8 +50,14 @@ public:
     void resetInteraction();
     void updateProjectionMenuItems();
 
+    // Draws the view again at once when no frame is coming to show a change: the movie stands
+    // still or there is none.
+    static void redrawIfStill(MyOpenGLView& view);
+
     // Pure decisions.
     static DragStep dragStep(int32_t projectionType, float dx, float dy);
+    // The window's content size for a size command, or none for another tag or a movie without
+    // a picture size. The window's host keeps the window on its screen.
     static std::optional<ContentSize> windowContentSize(int tag, float movieWidth,
                                                         float movieHeight);
     // The title a toggle's item takes: the command that would undo the new state.

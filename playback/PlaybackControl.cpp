@@ -1,5 +1,6 @@
 #include "playback/PlaybackControl.h"
 
+#include "playback/MeshInteraction.h"
 #include "prefs/PrefsManager.h"
 #include "ui/Button.h"
 #include "ui/MenuItem.h"
@@ -128,6 +129,7 @@ void PlaybackControl::keyDown(PhysicalKey key) {
         break;
     case PhysicalKey::Tab:
         m_view.setShowFPS(!m_view.showFPS());
+        MeshInteraction::redrawIfStill(m_view);
         break;
     case PhysicalKey::Space:
         togglePaused();

@@ -30,6 +30,12 @@ void PrefsWindow::setPrefsManager(PrefsManager* prefsManager) {
     fillControls();
 }
 
+void PrefsWindow::sheetWillOpen() {
+    if (m_prefsManager != nullptr) {
+        fillControls();
+    }
+}
+
 void PrefsWindow::fillControls() {
     m_loopByDefaultButton->setState(m_prefsManager->loopByDefault() ? 1 : 0);
     m_quitWhenMovieFinishesButton->setState(m_prefsManager->quitWhenMovieFinishes() ? 1 : 0);

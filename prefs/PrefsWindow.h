@@ -11,7 +11,8 @@ class Slider;
 class TextField;
 
 // The preferences sheet's logic. Check boxes change the manager the moment they are clicked;
-// the text fields reach it only when the sheet is accepted. The window around it supplies the
+// the text fields reach it only when the sheet is accepted, and each opening shows the manager's
+// settings afresh. The window around it supplies the
 // controls and the way to end its modal loop.
 class PrefsWindow {
 public:
@@ -37,8 +38,12 @@ public:
     void setControls(const Controls& controls);
 
     // Keeps the manager (not owned). The first manager fills every control; later calls only
-    // replace the reference, so the sheet keeps what the user left in it.
+    // replace the reference.
     void setPrefsManager(PrefsManager* prefsManager);
+    // Fills every control from the manager again; called each time the sheet opens. A sheet
+    // closed without accepting stored none of its fields, so it must not show them again as if
+    // they were the settings in force.
+    void sheetWillOpen();
 
     void setLoopByDefault(Button& sender);
     void setQuitWhenMovieFinishes(Button& sender);

@@ -73,14 +73,61 @@ bool stereo(const std::string& path) {
     });
 }
 
+// A flat picture filling a 16:9 view edge to edge: the view's x spans its aspect, -16/9..16/9.
+bool flat16x9(const std::string& path) {
+    constexpr double aspect = 16.0 / 9.0;
+    return writeMesh(path, 1, 33, 19, [](int32_t, int32_t, double s, double t) {
+        return MeshVertex{aspect * (2 * s - 1), 2 * t - 1, s, t, 1.0};
+    });
+}
+
 } // namespace
+
+double SampleMeshes::blendShare(double k) {
+    const double c = std::clamp(k, 0.0, 1.0);
+    return c * c * (3.0 - 2.0 * c);
+}
+
+double SampleMeshes::blendBrightness(double share) {
+    return std::pow(std::clamp(share, 0.0, 1.0), 1.0 / kProjectorGamma);
+}
+
+// Two 16:9 projectors side by side on one 32:9 view (x -32/9..32/9), each showing a little more
+// than half of the picture: the strips they share overlap by kBlendOverlap of a projector's
+// width. Across the overlap one projector fades out as the other fades in, so that their light
+// adds up to that of one projector. Each projector has its own columns, the two at x = 0 meeting
+// in a strip of no width, so the picture jumps back by the overlap there.
+bool SampleMeshes::wall2x1Blend(const std::string& path) {
+    constexpr double aspect = 16.0 / 9.0;
+    // Each projector shows the fraction `share` of the picture's width: 2 share - overlap = 1.
+    constexpr double share = 1.0 / (2.0 - kBlendOverlap);
+    constexpr int32_t plain = kBlendPlainColumns, ramp = kBlendRampColumns;
+    constexpr int32_t perProjector = plain + ramp + 1;
+    return writeMesh(path, 1, 2 * perProjector, 9, [=](int32_t column, int32_t, double, double t) {
+        const bool right = column >= perProjector;
+        const int32_t k = right ? column - perProjector : column;
+        // Position across the projector, 0..1; the ramp's columns are packed into the overlap.
+        const int32_t fromOverlapEdge = right ? k : perProjector - 1 - k;
+        const double inOverlap =
+            fromOverlapEdge <= ramp ? static_cast<double>(fromOverlapEdge) / ramp : 1.0;
+        const double across =
+            fromOverlapEdge <= ramp
+                ? kBlendOverlap * fromOverlapEdge / ramp
+                : kBlendOverlap + (1.0 - kBlendOverlap) * (fromOverlapEdge - ramp) / plain;
+        const double s = right ? across : 1.0 - across;
+        const double x = aspect * (right ? s : s - 1.0) * 2.0;
+        const double u = (right ? 1.0 - share : 0.0) + share * s;
+        return MeshVertex{x, 2 * t - 1, u, t, blendBrightness(blendShare(inOverlap))};
+    });
+}
 
 bool SampleMeshes::write(const std::string& folder) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     return domeFisheye(folder + "/dome-fisheye.data") && cylinder(folder + "/cylinder.data") &&
            sphere(folder + "/sphere.data") && cube(folder + "/cube.data") &&
-           stereo(folder + "/stereo-side-by-side.data");
+           stereo(folder + "/stereo-side-by-side.data") && flat16x9(folder + "/flat-16x9.data") &&
+           wall2x1Blend(folder + "/wall-2x1-blend.data");
 }
 
 } // namespace lumenarc::resources

@@ -9,6 +9,7 @@
 #include "ui/Slider.h"
 #include "view/MainThread.h"
 #include "view/Movie.h"
+#include "view/StartupMesh.h"
 #include "view/ThreadContract.h"
 
 #include <GL/gl.h>
@@ -58,15 +59,14 @@ void MyOpenGLView::awakeFromNib() {
     m_showGridLines = false;
     m_showFPS = false;
 
-    const std::string rect = m_resourcePath + "/rect.data";
-    const std::string beside = m_resourcePath + "/../../../default.data";
-    DeveloperLog::write(beside);
-    std::string candidate = fileExists(beside) ? beside : rect;
-    if (m_prefsManager != nullptr && m_prefsManager->defaultMapPath() &&
-        fileExists(*m_prefsManager->defaultMapPath())) {
-        candidate = *m_prefsManager->defaultMapPath();
+    DeveloperLog::write(StartupMesh::besideTheTree(m_resourcePath));
+    const auto defaultMap =
+        m_prefsManager != nullptr ? m_prefsManager->defaultMapPath() : std::nullopt;
+    for (const auto& candidate : StartupMesh::candidates(defaultMap, m_resourcePath, fileExists)) {
+        if (loadDistortionMatrix(candidate)) {
+            break; // a bad file was reported; the next candidate keeps the show from going black
+        }
     }
-    loadDistortionMatrix(candidate);
 
     if (m_volumeSlider != nullptr) {
         m_volumeSlider->setFloatValue(m_prefsManager != nullptr ? m_prefsManager->volume() : 0.0f);
@@ -185,7 +185,7 @@ void MyOpenGLView::reshape() {
     }
 }
 
-void MyOpenGLView::loadDistortionMatrix(const std::string& path) {
+bool MyOpenGLView::loadDistortionMatrix(const std::string& path) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (const auto playing = currentMovie()) {
         playing->setRate(0.0f);
@@ -193,8 +193,8 @@ void MyOpenGLView::loadDistortionMatrix(const std::string& path) {
     }
     std::shared_ptr<DistortionMatrix> mesh = DistortionMatrix::initFromFile(path);
     if (!mesh) {
-        m_host.runAlert("File error", "Sorry, this does not appear to be a valid data file");
-        return;
+        m_host.runAlert("File error", "Sorry, this does not appear to be a valid data file", path);
+        return false;
     }
     {
         // The drawing holds the lock for a whole frame, so one frame is drawn from one mesh.
@@ -204,6 +204,7 @@ void MyOpenGLView::loadDistortionMatrix(const std::string& path) {
     if (m_projectionMenuHook) {
         m_projectionMenuHook();
     }
+    return true;
 }
 
 std::shared_ptr<DistortionMatrix> MyOpenGLView::distortionMatrix() const {

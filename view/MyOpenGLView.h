@@ -54,7 +54,13 @@ public:
         // Sizes the view's window so that its content area is width x height points.
         virtual void setWindowContentSize(float width, float height) = 0;
         virtual void setWindowTitle(const std::string& title) = 0;
-        virtual void runAlert(const std::string& title, const std::string& message) = 0;
+        // A modal alert with one "OK" button; `informative` (may be empty) says more, for
+        // example which file.
+        virtual void runAlert(const std::string& title, const std::string& message,
+                              const std::string& informative) = 0;
+        void runAlert(const std::string& title, const std::string& message) {
+            runAlert(title, message, {});
+        }
         // Ends the application in its orderly way (preferences saved, view cleaned up).
         virtual void terminate() = 0;
         // Any thread: the glyphs of the text overlay; nullptr when no font can be had.
@@ -105,8 +111,8 @@ public:
     void update();
     // Render thread: viewport and projection from the current size.
     void reshape();
-    // Main thread.
-    void loadDistortionMatrix(const std::string& path);
+    // Main thread. False (after the alert) for a file that is not a valid mesh.
+    bool loadDistortionMatrix(const std::string& path);
     void cleanUp();
 
     // Render thread: one picture under the lock with the context current, then presented.

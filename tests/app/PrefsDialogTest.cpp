@@ -181,8 +181,8 @@ TEST_F(PrefsDialogTest, ReturnInAFieldAccepts) {
 }
 
 // Closing without OK ends the loop and stores no field; a click on a check box stays applied.
-// The next showing shows the fields as they were left, not re-read from the manager.
-TEST_F(PrefsDialogTest, ClosingOrEscapeStoresNoFieldAndTheNextShowingKeepsThem) {
+// The next showing shows the manager's settings, not the fields as they were left.
+TEST_F(PrefsDialogTest, ClosingOrEscapeStoresNoFieldAndTheNextShowingShowsTheSettings) {
     manager.setDefaultMapPath("/maps/dome.data");
     dialog.setPrefsManager(&manager);
     const int closed = runModalWith([&] {
@@ -197,23 +197,28 @@ TEST_F(PrefsDialogTest, ClosingOrEscapeStoresNoFieldAndTheNextShowingKeepsThem) 
     EXPECT_TRUE(manager.loopByDefault());
 
     const int escaped = runModalWith([&] {
-        EXPECT_EQ(ui.hscreens->text(), "4");
-        EXPECT_EQ(ui.defaultMap->text(), "/maps/wall.data");
+        EXPECT_EQ(ui.hscreens->text(), "1");
+        EXPECT_EQ(ui.hscreensslide->value(), 1);
+        EXPECT_EQ(ui.defaultMap->text(), "/maps/dome.data");
+        EXPECT_TRUE(ui.loopByDefaultButton->isChecked());
         ui.vscreens->setText("5");
         pressKey(&dialog, Qt::Key_Escape);
     });
     EXPECT_EQ(escaped, 0);
     EXPECT_EQ(manager.vscreens(), 1);
 
-    dialog.setPrefsManager(&manager); // a second hand-over does not refill
     runModalWith([&] {
-        EXPECT_EQ(ui.hscreens->text(), "4");
-        EXPECT_EQ(ui.vscreens->text(), "5");
+        EXPECT_EQ(ui.vscreens->text(), "1");
+        ui.hscreens->setText("4");
         ui.okButton->click();
     });
     EXPECT_EQ(manager.hscreens(), 4);
-    EXPECT_EQ(manager.vscreens(), 5);
-    EXPECT_EQ(manager.defaultMapPath(), "/maps/wall.data");
+    EXPECT_EQ(manager.vscreens(), 1);
+    EXPECT_EQ(manager.defaultMapPath(), "/maps/dome.data");
+    runModalWith([&] {
+        EXPECT_EQ(ui.hscreens->text(), "4"); // what was accepted shows again
+        pressKey(&dialog, Qt::Key_Escape);
+    });
 }
 
 TEST_F(PrefsDialogTest, ChooseFillsOnlyTheFieldWithADataFile) {
@@ -225,17 +230,18 @@ TEST_F(PrefsDialogTest, ChooseFillsOnlyTheFieldWithADataFile) {
     file.close();
     dialog.setPrefsManager(&manager);
 
-    ui.chooseDefaultMapButton->click();
-    auto* chooser = dialog.findChild<QFileDialog*>();
-    ASSERT_NE(chooser, nullptr);
-    EXPECT_EQ(chooser->nameFilters(), QStringList{"*.data"});
-    EXPECT_EQ(chooser->fileMode(), QFileDialog::ExistingFile);
-    chooser->selectFile(path);
-    static_cast<QDialog*>(chooser)->accept(); // the file dialog hides accept()
-    EXPECT_EQ(ui.defaultMap->text(), path);
-    EXPECT_EQ(manager.defaultMapPath(), std::optional<std::string>(""));
-
-    runModalWith([&] { ui.okButton->click(); });
+    runModalWith([&] {
+        ui.chooseDefaultMapButton->click();
+        auto* chooser = dialog.findChild<QFileDialog*>();
+        ASSERT_NE(chooser, nullptr);
+        EXPECT_EQ(chooser->nameFilters(), QStringList{"*.data"});
+        EXPECT_EQ(chooser->fileMode(), QFileDialog::ExistingFile);
+        chooser->selectFile(path);
+        static_cast<QDialog*>(chooser)->accept(); // the file dialog hides accept()
+        EXPECT_EQ(ui.defaultMap->text(), path);
+        EXPECT_EQ(manager.defaultMapPath(), std::optional<std::string>(""));
+        ui.okButton->click();
+    });
     EXPECT_EQ(manager.defaultMapPath(), path.toStdString());
 }
 

@@ -36,23 +36,19 @@ std::string AppSession::waitForMainWindow(const std::string& title,
 }
 
 AppSession::Rect AppSession::geometry(const std::string& window) {
+    // xwininfo, not xdotool: for a window inside another (the view's own native window)
+    // xdotool counts the offset within the parent twice.
     Rect r;
-    const auto text = m_xvfb.run({"/usr/bin/xdotool", "getwindowgeometry", "--shell", window});
-    for (const char* key : {"X=", "Y=", "WIDTH=", "HEIGHT="}) {
-        const auto at = text.find(std::string("\n") + key);
-        const auto pos = at == std::string::npos ? text.find(key) : at + 1;
-        if (pos == std::string::npos) {
-            continue;
+    const auto text = m_xvfb.run({"/usr/bin/xwininfo", "-id", window});
+    const std::pair<const char*, int*> fields[] = {{"Absolute upper-left X:", &r.x},
+                                                   {"Absolute upper-left Y:", &r.y},
+                                                   {"Width:", &r.width},
+                                                   {"Height:", &r.height}};
+    for (const auto& [key, value] : fields) {
+        const auto pos = text.find(key);
+        if (pos != std::string::npos) {
+            *value = std::atoi(text.c_str() + pos + std::string(key).size());
         }
-        const int value = std::atoi(text.c_str() + pos + std::string(key).size());
-        if (key[0] == 'X')
-            r.x = value;
-        if (key[0] == 'Y')
-            r.y = value;
-        if (key[0] == 'W')
-            r.width = value;
-        if (key[0] == 'H')
-            r.height = value;
     }
     return r;
 }

@@ -98,6 +98,48 @@ TEST_F(PlaybackE2E, QuitsAtTheEndWhenAskedAndSavesItsPreferences) {
     EXPECT_NE(shown.out.find("Volume=0.5"), std::string::npos) << shown.out;
 }
 
+// A movie whose grey level tells the time: 0 at the start to 255 at the end.
+TEST_F(PlaybackE2E, AClickOnThePositionSliderJumpsThereAndTheWheelStepsFiveSeconds) {
+    ASSERT_TRUE(app.ok());
+    constexpr double kSeconds = 40;
+    test::MovieSpec spec;
+    spec.seconds = kSeconds;
+    spec.width = 160;
+    spec.height = 160;
+    spec.audio = false;
+    spec.video = "nullsrc=size=160x160:rate=25,geq=lum='16+219*T/40':cb=128:cr=128";
+    app.start({movie("clock.mp4", spec)});
+    const auto window = app.waitForMainWindow("clock.mp4");
+    ASSERT_FALSE(window.empty()) << app.process().errors();
+    std::this_thread::sleep_for(1s);
+    app.key(window, "space");
+    const auto area = app.viewArea();
+    const auto shown = [&](const std::vector<uint8_t>& p) {
+        return static_cast<double>(pixel(p, area, 0.5, 0.5)[1]) * kSeconds / 255.0;
+    };
+    std::this_thread::sleep_for(700ms);
+    const double paused = shown(app.viewPixels(area));
+    ASSERT_LT(paused, 5.0);
+
+    // The slider lies in the control bar below the view, across the middle of the window.
+    const auto w = app.geometry(window);
+    const int barY = w.y + w.height - 12;
+    app.x().run({"/usr/bin/xdotool", "mousemove", std::to_string(w.x + w.width / 2),
+                 std::to_string(barY), "click", "1"});
+    const auto jumped = [&](const auto& p) { return shown(p) > 10.0; };
+    const double at = shown(app.waitForView(area, jumped));
+    EXPECT_GT(at, 0.3 * kSeconds) << "a click on the groove does not jump there";
+    EXPECT_LT(at, 0.8 * kSeconds);
+
+    // Wheel up: 5 s later; wheel down twice: 5 s earlier than that was.
+    app.x().run({"/usr/bin/xdotool", "click", "4"});
+    const auto later = [&](const auto& p) { return shown(p) > at + 2.5; };
+    EXPECT_NEAR(shown(app.waitForView(area, later)), at + 5.0, 1.5);
+    app.x().run({"/usr/bin/xdotool", "click", "--repeat", "2", "--delay", "300", "5"});
+    const auto earlier = [&](const auto& p) { return shown(p) < at - 2.5; };
+    EXPECT_NEAR(shown(app.waitForView(area, earlier)), at - 5.0, 1.5);
+}
+
 TEST_F(PlaybackE2E, AFileThatIsNotAMovieIsReported) {
     ASSERT_TRUE(app.ok());
     const auto path = app.home().write("notes.mp4", "these are my notes, not a movie");

@@ -1,4 +1,5 @@
 #include "AppSession.h"
+#include "playback/TestMovies.h"
 #include "support/RunProcess.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::AppSession;
+using test::runProcess;
 
 bool isBlack(const uint8_t* p) {
     return p[0] < 8 && p[1] < 8 && p[2] < 8;
@@ -64,6 +66,47 @@ TEST(ViewE2E, BadDefaultMeshBesideTheTreeShowsTheFileErrorAlert) {
     const auto alert = app.x().waitForWindow("^File error$", 20s);
     EXPECT_FALSE(alert.empty()) << app.process().errors();
     EXPECT_TRUE(app.waitForLog((root / "tree/share/lumenarc/../../../default.data").string(), 5s));
+}
+
+// A default map that is not a mesh: the alert names it, sits on the main window, and after it
+// the show goes on through the built-in mesh instead of staying black.
+TEST(ViewE2E, ABadDefaultMapIsNamedOnTheMainWindowAndTheShowGoesOn) {
+    AppSession app;
+    ASSERT_TRUE(app.ok());
+    const auto bad = app.home().write("broken.data", "this is not a mesh");
+    test::ProcessOptions options;
+    options.env = app.environment();
+    ASSERT_EQ(
+        runProcess({test::binPath("lumenarc-prefs"), "set", "DefaultMap", bad}, options).exitCode,
+        0);
+    test::MovieSpec spec;
+    spec.seconds = 20;
+    spec.audio = false;
+    const auto movie = (app.home().path() / "show.mp4").string();
+    ASSERT_TRUE(test::TestMovies::make(movie, spec));
+    app.start({movie});
+    const auto alert = app.x().waitForWindow("^File error$", 20s);
+    ASSERT_FALSE(alert.empty()) << app.process().errors();
+    const auto main = app.waitForMainWindow("Lumenarc", 5s);
+    ASSERT_FALSE(main.empty());
+    // On the main window: marked as its dialog, and centred on it.
+    const auto transient = app.x().run({"/usr/bin/xprop", "-id", alert, "WM_TRANSIENT_FOR"});
+    const auto hex = transient.find("0x");
+    ASSERT_NE(hex, std::string::npos) << transient;
+    EXPECT_EQ(std::stoul(transient.substr(hex), nullptr, 16), std::stoul(main));
+    const auto a = app.geometry(alert), m = app.geometry(main);
+    EXPECT_NEAR(a.x + a.width / 2, m.x + m.width / 2, 40);
+    EXPECT_NEAR(a.y + a.height / 2, m.y + m.height / 2, 60);
+    app.key(alert, "Return");
+    ASSERT_FALSE(app.waitForMainWindow("show.mp4").empty()) << app.process().errors();
+    const auto area = app.viewArea();
+    const auto lit = [&](const std::vector<uint8_t>& p) {
+        const auto* c =
+            &p[(static_cast<size_t>(area.height / 2) * area.width + area.width / 2) * 3];
+        return c[0] + c[1] + c[2] > 60;
+    };
+    EXPECT_TRUE(lit(app.waitForView(area, lit))) << "black after the alert";
+    EXPECT_TRUE(app.x().waitForWindow("^File error$", 500ms).empty()) << "a second alert";
 }
 
 } // namespace

@@ -15,6 +15,7 @@ class FakeViewHost : public MyOpenGLView::Host {
 public:
     std::string title = "Lumenarc";
     std::vector<std::pair<std::string, std::string>> alerts;
+    std::vector<std::string> informativeTexts;
     int terminations = 0;
     float width = 640, height = 480;
 
@@ -31,8 +32,10 @@ public:
     int centrings = 0;
     std::vector<std::pair<float, float>> contentSizes;
     void setWindowTitle(const std::string& t) override { title = t; }
-    void runAlert(const std::string& t, const std::string& message) override {
+    void runAlert(const std::string& t, const std::string& message,
+                  const std::string& informative) override {
         alerts.emplace_back(t, message);
+        informativeTexts.push_back(informative);
     }
     void terminate() override { ++terminations; }
     std::unique_ptr<GlyphSource> makeGlyphSource() override { return nullptr; }

@@ -47,7 +47,8 @@ public:
         std::lock_guard lock(m_mutex);
         m_title = text;
     }
-    void runAlert(const std::string& title, const std::string& message) override {
+    void runAlert(const std::string& title, const std::string& message,
+                  const std::string&) override {
         std::lock_guard lock(m_mutex);
         m_alerts.push_back(title + ": " + message);
     }

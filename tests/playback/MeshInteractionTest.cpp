@@ -108,6 +108,7 @@ TEST_F(MeshInteractionTest, TogglesFlipAndRetitle) {
 }
 
 TEST_F(MeshInteractionTest, WindowSizesFollowTheMovie) {
+    view.setMovie(std::make_shared<FakeMovie>());
     view.setMovieSize({640, 480});
     FakeMenuItem item;
     item.itemTag = 2;
@@ -120,6 +121,23 @@ TEST_F(MeshInteractionTest, WindowSizesFollowTheMovie) {
     EXPECT_EQ(host.contentSizes[0], (std::pair<float, float>{1280, 984}));
     EXPECT_EQ(host.contentSizes[1], (std::pair<float, float>{640, 504}));
     EXPECT_EQ(host.centrings, 1 + 2); // once at waking, then after each resize
+}
+
+// Without a movie there is no size to go by: the window stays as it is, rather than shrinking
+// to a control bar.
+TEST_F(MeshInteractionTest, WindowSizesDoNothingWithoutAMovie) {
+    FakeMenuItem item;
+    item.itemTag = 1;
+    interaction.setWindowSize(item); // none ever opened: 0 x 0
+    view.setMovieSize({640, 480});   // one was open, and the next failed to open
+    interaction.setWindowSize(item);
+    view.setMovie(std::make_shared<FakeMovie>());
+    view.setMovieSize({0, 0}); // a movie without a picture
+    interaction.setWindowSize(item);
+    EXPECT_TRUE(host.contentSizes.empty());
+    EXPECT_EQ(host.centrings, 1); // at waking only
+    EXPECT_FALSE(MeshInteraction::windowContentSize(2, 0, 480));
+    EXPECT_FALSE(MeshInteraction::windowContentSize(1, 640, -1));
 }
 
 TEST_F(MeshInteractionTest, OverridesTickTheirItemAndKeepThePan) {
@@ -146,6 +164,23 @@ TEST_F(MeshInteractionTest, OverridesTickTheirItemAndKeepThePan) {
     view.loadDistortionMatrix(dir.write("bad.data", "junk")); // a failed load changes nothing
     EXPECT_EQ(ticked(), std::vector<int>{4});
     EXPECT_EQ(host.alerts.size(), 1u);
+}
+
+// The menu may list its items in any order: each item is ticked by its tag, not its place.
+TEST_F(MeshInteractionTest, TheProjectionMenuTicksByTagInAnyOrder) {
+    std::array<MenuItem*, 10> reversed{};
+    for (size_t k = 0; k < items.size(); ++k) {
+        reversed[k] = &items[items.size() - 1 - k];
+    }
+    interaction.setProjectionMenuItems(reversed);
+    for (const auto& type : ProjectionType::all()) {
+        FakeMenuItem override;
+        override.itemTag = type.code;
+        interaction.overrideProjectionType(override);
+        EXPECT_EQ(ticked(), std::vector<int>{type.code}) << type.code;
+    }
+    load(3);
+    EXPECT_EQ(ticked(), std::vector<int>{3});
 }
 
 } // namespace

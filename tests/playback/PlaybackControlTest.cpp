@@ -236,12 +236,19 @@ TEST_F(PlaybackControlTest, SeekingTruncatesTheSinglePrecisionProduct) {
     position.value = 0.3333f;
     playback.setPosition();
     EXPECT_EQ(movie->seeks[1].value, 333);
+    // Values whose product lies just below a whole number tell truncation from rounding.
+    for (const auto& [slider, expected] : {std::pair{0.6667f, 666}, {0.9999f, 999}}) {
+        position.value = slider;
+        playback.setPosition();
+        EXPECT_EQ(movie->seeks.back().value, expected) << slider;
+        EXPECT_EQ(PlaybackControl::seekValue(1000, slider), expected) << slider;
+    }
     movie->length = {(int64_t{1} << 24) + 1, 90000, 3};
     position.value = 1.0f;
     playback.setPosition();
-    EXPECT_EQ(movie->seeks[2].value, int64_t{1} << 24); // the odd value cannot be held
-    EXPECT_EQ(movie->seeks[2].scale, 90000);
-    EXPECT_EQ(movie->seeks[2].flags, 3);
+    EXPECT_EQ(movie->seeks.back().value, int64_t{1} << 24); // the odd value cannot be held
+    EXPECT_EQ(movie->seeks.back().scale, 90000);
+    EXPECT_EQ(movie->seeks.back().flags, 3);
     EXPECT_EQ(PlaybackControl::seekValue((int64_t{1} << 24) + 3, 1.0f), (int64_t{1} << 24) + 4);
 }
 

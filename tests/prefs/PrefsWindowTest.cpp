@@ -169,7 +169,7 @@ TEST_F(PrefsWindowTest, AcceptingNeverReadsTheSliders) {
     EXPECT_EQ(manager.vscreens(), 5);
 }
 
-TEST_F(PrefsWindowTest, TheSheetIsFilledOnlyOnceAndKeepsWhatTheUserLeft) {
+TEST_F(PrefsWindowTest, ASecondHandOverDoesNotRefillButReplacesTheReference) {
     fill();
     hscreens.text = "0";
     vscreens.text = "4 screens";
@@ -192,6 +192,37 @@ TEST_F(PrefsWindowTest, TheSheetIsFilledOnlyOnceAndKeepsWhatTheUserLeft) {
     window.acceptSheet();
     EXPECT_EQ(other.vscreens(), 4);
     EXPECT_EQ(other.defaultMapPath(), "typed but never accepted");
+}
+
+// What was typed and never accepted is not shown again when the sheet next opens: the sheet
+// shows the manager's settings, also those changed elsewhere (the volume aside, none are).
+TEST_F(PrefsWindowTest, OpeningTheSheetShowsTheManagersSettingsAgain) {
+    fill();
+    hscreens.text = "4";
+    vscreens.text = "3";
+    hscreensslide.value = 4;
+    defaultMap.text = "typed but never accepted";
+    manager.setLoopByDefault(true);
+    window.sheetWillOpen();
+    EXPECT_EQ(hscreens.text, "1");
+    EXPECT_EQ(hscreensslide.value, 1);
+    EXPECT_EQ(vscreens.text, "1");
+    EXPECT_EQ(defaultMap.text, "");
+    EXPECT_EQ(loop.on, 1);
+    EXPECT_TRUE(stopCodes.empty());
+
+    hscreens.text = "2";
+    window.acceptSheet();
+    hscreens.text = "5"; // typed after the accept, then the sheet is closed
+    window.sheetWillOpen();
+    EXPECT_EQ(hscreens.text, "2");
+    EXPECT_EQ(manager.hscreens(), 2);
+}
+
+TEST_F(PrefsWindowTest, OpeningWithoutAManagerLeavesTheControls) {
+    window.sheetWillOpen();
+    EXPECT_EQ(hscreens.text, "untouched");
+    EXPECT_EQ(loop.on, -1);
 }
 
 TEST_F(PrefsWindowTest, WithoutAManagerNothingIsFilledOrStoredButTheLoopStillEnds) {
