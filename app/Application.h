@@ -1,9 +1,13 @@
 #pragma once
 
 #include "app/AboutBox.h"
+#include "app/DropHandler.h"
 #include "app/KeyRouter.h"
+#include "app/LaunchOptions.h"
 #include "app/MainWindow.h"
 #include "app/MyController.h"
+#include "app/PlayListControl.h"
+#include "app/PlayerCommands.h"
 #include "app/PrefsDialog.h"
 #include "app/QtMenuItem.h"
 #include "app/SignalQuit.h"
@@ -18,6 +22,9 @@
 
 namespace lumenarc {
 
+class MprisService;
+class ShowControl;
+
 // The whole application as the interface description joins it: the main window with the view
 // and its controls, the menus and their commands, the sheets, the controller as delegate.
 class Application {
@@ -26,11 +33,18 @@ public:
     ~Application();
     // Wakes the objects in the required order, opens the files given, and runs the event loop.
     int run(const QStringList& files);
+    // The same, with what the command line asked of this run: its movies as a play list, its
+    // mesh, and settings that hold for this run only. Returns the exit status.
+    int run(const LaunchOptions& options);
 
 private:
     void connectControls();
     void connectMenus();
     void connectMenuItem(QAction* action, std::function<void()> command);
+    void addPlayListMenu();
+    // What the command line asks for before the first frame; false when the run cannot start.
+    bool applyLaunchOptions(const LaunchOptions& options);
+    void startRemotes(const LaunchOptions& options);
 
     QApplication& m_application;
     SignalQuit m_signals;
@@ -43,11 +57,18 @@ private:
     PrefsDialog m_prefsDialog;
     MyController m_controller;
     KeyRouter m_keys;
+    PlayListControl m_playList;
+    PlayerCommands m_commands;
+    DropHandler m_drops;
+    bool m_pauseFirstMovie = false;
     std::unique_ptr<QtMenuItem> m_loopingItem;
     std::unique_ptr<QtMenuItem> m_gridItem;
     std::unique_ptr<QtMenuItem> m_linesItem;
     std::array<std::unique_ptr<QtMenuItem>, 2> m_sizeItems;
     std::array<std::unique_ptr<QtMenuItem>, 10> m_projectionItems;
+    // Remote control, when asked for; they go first at the end, before what they drive.
+    std::unique_ptr<ShowControl> m_showControl;
+    std::unique_ptr<MprisService> m_mpris;
 };
 
 } // namespace lumenarc
