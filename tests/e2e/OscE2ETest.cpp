@@ -72,20 +72,20 @@ TEST_F(OscE2E, EveryMessageActsOnThePlayer) {
 
     // pause, play, toggle, rate
     osc.send("/lumenarc/pause", "");
-    EXPECT_EQ(osc.waitForStatus([](const Status& s) { return s.rate == 0; })->rate, 0.0f);
+    EXPECT_EQ(osc.waitForStatus([](const Status& s) { return s.rate == 0; }).value().rate, 0.0f);
     const auto area = app.viewArea();
     std::this_thread::sleep_for(500ms);
     const auto still = app.viewPixels(area);
     std::this_thread::sleep_for(700ms);
     EXPECT_EQ(app.viewPixels(area), still) << "moving after /lumenarc/pause";
     osc.send("/lumenarc/play", "");
-    EXPECT_EQ(osc.waitForStatus([](const Status& s) { return s.rate == 1; })->rate, 1.0f);
+    EXPECT_EQ(osc.waitForStatus([](const Status& s) { return s.rate == 1; }).value().rate, 1.0f);
     osc.send("/lumenarc/toggle", "");
-    EXPECT_EQ(osc.waitForStatus([](const Status& s) { return s.rate == 0; })->rate, 0.0f);
+    EXPECT_EQ(osc.waitForStatus([](const Status& s) { return s.rate == 0; }).value().rate, 0.0f);
     osc.send("/lumenarc/toggle", "");
-    EXPECT_EQ(osc.waitForStatus([](const Status& s) { return s.rate == 1; })->rate, 1.0f);
+    EXPECT_EQ(osc.waitForStatus([](const Status& s) { return s.rate == 1; }).value().rate, 1.0f);
     osc.send("/lumenarc/rate", "f", 2.0f);
-    EXPECT_EQ(osc.waitForStatus([](const Status& s) { return s.rate == 2; })->rate, 2.0f);
+    EXPECT_EQ(osc.waitForStatus([](const Status& s) { return s.rate == 2; }).value().rate, 2.0f);
 
     // seek, loop
     osc.send("/lumenarc/pause", "");
@@ -93,9 +93,9 @@ TEST_F(OscE2E, EveryMessageActsOnThePlayer) {
     s = osc.waitForStatus([](const Status& s) { return near(s.position, 12, 0.2); });
     EXPECT_TRUE(near(s->position, 12, 0.2)) << s->position;
     osc.send("/lumenarc/loop", "i", 1);
-    EXPECT_EQ(osc.waitForStatus([](const Status& s) { return s.looping == 1; })->looping, 1);
+    EXPECT_EQ(osc.waitForStatus([](const Status& s) { return s.looping == 1; }).value().looping, 1);
     osc.send("/lumenarc/loop", "i", 0);
-    EXPECT_EQ(osc.waitForStatus([](const Status& s) { return s.looping == 0; })->looping, 0);
+    EXPECT_EQ(osc.waitForStatus([](const Status& s) { return s.looping == 0; }).value().looping, 0);
 
     // grid, lines, readout, projection and mesh show in the paused picture
     std::this_thread::sleep_for(500ms);
@@ -151,12 +151,12 @@ TEST_F(OscE2E, EveryMessageActsOnThePlayer) {
     // next, previous, open: the title
     osc.send("/lumenarc/next", "");
     EXPECT_FALSE(app.waitForMainWindow("b.mp4 \\(2/3\\)").empty());
-    EXPECT_EQ(osc.waitForStatus([&](const Status& s) { return s.path == b; })->path, b);
+    EXPECT_EQ(osc.waitForStatus([&](const Status& s) { return s.path == b; }).value().path, b);
     osc.send("/lumenarc/previous", "");
     EXPECT_FALSE(app.waitForMainWindow("a.mp4 \\(1/3\\)").empty());
     osc.send("/lumenarc/open", "s", d.c_str());
     EXPECT_FALSE(app.waitForMainWindow("d.mp4").empty());
-    EXPECT_EQ(osc.waitForStatus([&](const Status& s) { return s.path == d; })->path, d);
+    EXPECT_EQ(osc.waitForStatus([&](const Status& s) { return s.path == d; }).value().path, d);
     (void)c;
 
     // fullscreen, quit
