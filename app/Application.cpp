@@ -55,7 +55,7 @@ Application::Application(QApplication& application)
     m_application.installEventFilter(&m_keys);
     m_controller.setFullScreenHook([this](QWidget* window) {
         m_keys.addWindow(window);
-        m_drops.addWindow(window);
+        m_drops.addTarget(window);
     });
     // The play list hears of each open first: after a failed one it moves on before the
     // controller decides whether the start found no movie.
@@ -71,7 +71,8 @@ Application::Application(QApplication& application)
             m_commands.pause();
         }
     });
-    m_drops.addWindow(&m_window);
+    m_drops.addTarget(&m_window);
+    m_drops.addTarget(&m_window.videoWindow());
 }
 
 Application::~Application() {

@@ -12,9 +12,11 @@
 
 namespace lumenarc {
 
-void DropHandler::addWindow(QWidget* window) {
-    window->setAcceptDrops(true);
-    window->installEventFilter(this);
+void DropHandler::addTarget(QObject* target) {
+    if (auto* widget = qobject_cast<QWidget*>(target)) {
+        widget->setAcceptDrops(true);
+    }
+    target->installEventFilter(this);
 }
 
 DropHandler::Drop DropHandler::classify(const QList<QUrl>& urls) {

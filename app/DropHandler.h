@@ -24,8 +24,9 @@ public:
     };
 
     explicit DropHandler(PlayerCommands& commands) : m_commands(commands) {}
-    // Takes drops on this window from now on.
-    void addWindow(QWidget* window);
+    // Takes drops on this window from now on: a widget's window, or the video view's own native
+    // window, which the drag reaches directly where it shows.
+    void addTarget(QObject* target);
     // What a drop of these addresses would do. Pure but for looking at the files.
     static Drop classify(const QList<QUrl>& urls);
 
