@@ -22,8 +22,10 @@ double seconds(const MovieTime& time) {
 
 } // namespace
 
-QAction* PlayerCommands::action(const char* name) const {
-    return m_parts.window.findChild<QAction*>(QString::fromLatin1(name));
+void PlayerCommands::trigger(const char* name) const {
+    if (auto* item = m_parts.window.findChild<QAction*>(QString::fromLatin1(name))) {
+        item->trigger(); // exactly as the menu command
+    }
 }
 
 void PlayerCommands::play() {
@@ -87,19 +89,19 @@ void PlayerCommands::setVolume(float volume) {
 
 void PlayerCommands::setLooping(bool on) {
     if (m_parts.view.looping() != on) {
-        action("actionLooping")->trigger();
+        trigger("actionLooping");
     }
 }
 
 void PlayerCommands::setGrid(bool on) {
     if (m_parts.view.showDistortionMatrix() != on) {
-        action("actionShowDistortionMatrix")->trigger();
+        trigger("actionShowDistortionMatrix");
     }
 }
 
 void PlayerCommands::setLines(bool on) {
     if (m_parts.view.showGridLines() != on) {
-        action("actionShowGridLines")->trigger();
+        trigger("actionShowGridLines");
     }
 }
 
@@ -132,15 +134,15 @@ void PlayerCommands::openMesh(const std::string& path) {
 }
 
 void PlayerCommands::next() {
-    action("actionNext")->trigger();
+    trigger("actionNext");
 }
 
 void PlayerCommands::previous() {
-    action("actionPrevious")->trigger();
+    trigger("actionPrevious");
 }
 
 void PlayerCommands::fullScreen() {
-    action("actionFullScreen")->trigger();
+    trigger("actionFullScreen");
 }
 
 void PlayerCommands::raise() {
@@ -154,7 +156,7 @@ void PlayerCommands::raise() {
 }
 
 void PlayerCommands::quit() {
-    action("actionQuit")->trigger();
+    trigger("actionQuit");
 }
 
 PlayerCommands::Status PlayerCommands::status() const {

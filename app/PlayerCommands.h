@@ -4,8 +4,6 @@
 #include <string>
 #include <vector>
 
-class QAction;
-
 namespace lumenarc {
 
 class MainWindow;
@@ -73,7 +71,7 @@ public:
     Status status() const;
 
 private:
-    QAction* action(const char* name) const;
+    void trigger(const char* name) const;
 
     Parts m_parts;
 };
