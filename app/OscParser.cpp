@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <lo/lo_lowlevel.h>
 #include <memory>
@@ -66,17 +67,25 @@ struct MessageDeleter {
 };
 using Message = std::unique_ptr<std::remove_pointer_t<lo_message>, MessageDeleter>;
 
+// An argument's value. liblo's arguments lie in the message at 4-byte steps, which is less than
+// its union's alignment: they are copied out, never read through the union.
+template <typename T> T valueOf(const lo_arg* arg) {
+    T value;
+    std::memcpy(&value, static_cast<const void*>(arg), sizeof value);
+    return value;
+}
+
 // The number an argument holds; integers and reals are both taken, as controllers send either.
-std::optional<double> numberOf(char type, lo_arg* arg) {
+std::optional<double> numberOf(char type, const lo_arg* arg) {
     switch (type) {
     case LO_INT32:
-        return arg->i;
+        return valueOf<int32_t>(arg);
     case LO_INT64:
-        return static_cast<double>(arg->h);
+        return static_cast<double>(valueOf<int64_t>(arg));
     case LO_FLOAT:
-        return arg->f;
+        return valueOf<float>(arg);
     case LO_DOUBLE:
-        return arg->d;
+        return valueOf<double>(arg);
     default:
         return std::nullopt;
     }
@@ -128,7 +137,7 @@ bool readArgument(Argument kind, lo_message message, OscCommand& command, std::s
             why = "takes a path";
             return false;
         }
-        command.text = &argv[0]->s;
+        command.text = reinterpret_cast<const char*>(argv[0]);
         if (command.text.empty() || command.text.size() > OscParser::kMaxPathLength) {
             why = "path empty or too long";
             return false;

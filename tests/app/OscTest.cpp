@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <deque>
 #include <lo/lo.h>
 #include <mutex>
@@ -256,11 +257,12 @@ TEST_F(OscServerTest, CarriesOutMessagesOnTheMainThreadAndAnswersStatus) {
         client, "/lumenarc/status", "sfffi",
         [](const char*, const char*, lo_arg** argv, int, lo_message, void* data) {
             auto* r = static_cast<Reply*>(data);
-            r->path = &argv[0]->s;
-            r->position = argv[1]->f;
-            r->duration = argv[2]->f;
-            r->rate = argv[3]->f;
-            r->looping = argv[4]->i;
+            // Copied out: liblo's arguments are not aligned for its own union.
+            r->path = reinterpret_cast<const char*>(argv[0]);
+            std::memcpy(&r->position, static_cast<const void*>(argv[1]), sizeof(float));
+            std::memcpy(&r->duration, static_cast<const void*>(argv[2]), sizeof(float));
+            std::memcpy(&r->rate, static_cast<const void*>(argv[3]), sizeof(float));
+            std::memcpy(&r->looping, static_cast<const void*>(argv[4]), sizeof(int));
             return 0;
         },
         &reply);

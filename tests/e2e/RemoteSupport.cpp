@@ -1,5 +1,6 @@
 #include "RemoteSupport.h"
 
+#include <cstring>
 #include <functional>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -43,8 +44,17 @@ OscClient::OscClient(const std::string& host, uint16_t port)
     lo_server_add_method(
         m_server, "/lumenarc/status", "sfffi",
         [](const char*, const char*, lo_arg** argv, int, lo_message, void* data) {
+            // Copied out: liblo's arguments are not aligned for its own union.
+            const auto real = [&](int k) {
+                float value = 0;
+                std::memcpy(&value, static_cast<const void*>(argv[k]), sizeof value);
+                return value;
+            };
+            int32_t looping = 0;
+            std::memcpy(&looping, static_cast<const void*>(argv[4]), sizeof looping);
             auto* reply = static_cast<std::optional<Status>*>(data);
-            *reply = Status{&argv[0]->s, argv[1]->f, argv[2]->f, argv[3]->f, argv[4]->i};
+            *reply =
+                Status{reinterpret_cast<const char*>(argv[0]), real(1), real(2), real(3), looping};
             return 0;
         },
         &m_reply);
