@@ -1,5 +1,6 @@
 #include "AppSession.h"
 #include "E2EPictures.h"
+#include "RemoteSupport.h"
 #include "playback/TestMovies.h"
 #include "support/RunProcess.h"
 
@@ -96,16 +97,24 @@ TEST_F(CommandLineE2E, QuitAtEndQuitsAfterTheMovieAndSavesNoSuchPreference) {
 
 TEST_F(CommandLineE2E, PausedStartsOnAStillPicture) {
     ASSERT_TRUE(app.ok());
-    app.start({"--paused", movie("show.mp4", 30)});
+    const auto port = test::freeUdpPort();
+    app.start({"--paused", "--osc-port", std::to_string(port), movie("show.mp4", 30)});
     ASSERT_FALSE(app.waitForMainWindow("show.mp4").empty()) << app.process().errors();
     const auto area = app.viewArea();
     const auto shows = [&](const std::vector<uint8_t>& p) {
         return E2EPictures::lit(p, area, 0.5, 0.5);
     };
-    const auto first = app.waitForView(area, shows);
-    EXPECT_TRUE(shows(first)) << "no picture";
+    EXPECT_TRUE(shows(app.waitForView(area, shows))) << "no picture";
+    std::this_thread::sleep_for(1s); // the window settles
+    const auto first = app.viewPixels(area);
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(app.viewPixels(area), first) << "moving with --paused";
+    // At the start, and stopped.
+    test::OscClient osc("127.0.0.1", port);
+    const auto status = osc.status();
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->rate, 0.0f);
+    EXPECT_LT(status->position, 0.5f);
 }
 
 TEST_F(CommandLineE2E, ABadMeshGetsTheUsualAlert) {
