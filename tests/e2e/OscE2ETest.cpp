@@ -159,12 +159,25 @@ TEST_F(OscE2E, EveryMessageActsOnThePlayer) {
     EXPECT_EQ(osc.waitForStatus([&](const Status& s) { return s.path == d; }).value().path, d);
     (void)c;
 
-    // fullscreen, quit
-    osc.send("/lumenarc/fullscreen", "");
-    EXPECT_FALSE(app.x().waitForWindow("^Lumenarc Full Screen$", 10s).empty());
+    // quit (full screen has a run of its own, below)
     osc.send("/lumenarc/quit", "");
     EXPECT_EQ(app.process().wait(20s), 0) << app.process().errors();
     EXPECT_NE(prefs().find("Volume=0.25"), std::string::npos) << prefs();
+}
+
+TEST_F(OscE2E, FullScreenGoesFullScreen) {
+    ASSERT_TRUE(app.ok());
+    app.start({"--osc-port", std::to_string(port), movie("show.mp4", 10)});
+    ASSERT_FALSE(app.waitForMainWindow("show.mp4").empty()) << app.process().errors();
+    OscClient osc("127.0.0.1", port);
+    ASSERT_TRUE(osc.waitForStatus([](const Status& s) { return s.rate == 1; }));
+    EXPECT_TRUE(app.x().waitForWindow("^Lumenarc Full Screen$", 500ms).empty());
+    osc.send("/lumenarc/fullscreen", "");
+    const auto full = app.x().waitForWindow("^Lumenarc Full Screen$", 10s);
+    ASSERT_FALSE(full.empty()) << app.process().errors();
+    const auto r = app.geometry(full);
+    EXPECT_EQ(r.width, 1280);
+    EXPECT_EQ(r.height, 1024);
 }
 
 TEST_F(OscE2E, NoiseAndAFloodLeaveItPlaying) {
