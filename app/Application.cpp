@@ -1,12 +1,17 @@
 #include "app/Application.h"
 
+#include "app/MprisService.h"
+#include "app/ShowControl.h"
 #include "app/VideoWindow.h"
 #include "playback/KeyMap.h"
+#include "render/DeveloperLog.h"
 #include "ui_MainWindow.h"
 #include "view/MainThread.h"
 #include "view/Movie.h"
 
+#include <QAction>
 #include <QDir>
+#include <QMenu>
 #include <QPushButton>
 #include <QSlider>
 
@@ -32,7 +37,9 @@ Application::Application(QApplication& application)
       m_prefsDialog(&m_window),
       m_controller(m_window, m_view, m_playback, m_prefsDialog, m_aboutBox),
       m_keys(
-          [this](uint32_t scanCode) { m_playback.keyDown(KeyMap::fromNativeScanCode(scanCode)); }) {
+          [this](uint32_t scanCode) { m_playback.keyDown(KeyMap::fromNativeScanCode(scanCode)); }),
+      m_playList(m_view, m_playback),
+      m_commands({m_window, m_view, m_playback, m_playList, m_controller}), m_drops(m_commands) {
     MainThread::setPoster([](MainThread::Task task) {
         QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task),
                                   Qt::QueuedConnection);
@@ -48,8 +55,26 @@ Application::Application(QApplication& application)
     m_keys.addWindow(&m_window);
     m_keys.setVideoWindow(&surface);
     m_application.installEventFilter(&m_keys);
-    m_controller.setFullScreenHook([this](QWidget* window) { m_keys.addWindow(window); });
-    m_playback.setOpenHook([this](bool opened) { m_controller.movieOpenDidEnd(opened); });
+    m_controller.setFullScreenHook([this](QWidget* window) {
+        m_keys.addWindow(window);
+        m_drops.addTarget(window);
+    });
+    // The play list hears of each open first: after a failed one it moves on before the
+    // controller decides whether the start found no movie.
+    m_playback.setOpenHook([this](bool opened) {
+        m_playList.openDidEnd(opened);
+        m_controller.movieOpenDidEnd(opened);
+    });
+    m_controller.setMovieOpener(
+        [this](const std::vector<std::string>& paths) { m_playList.openFiles(paths); });
+    m_view.setEndHook([this] { return m_playList.movieDidEnd(); });
+    m_playList.setOpenedHook([this] {
+        if (std::exchange(m_pauseFirstMovie, false)) {
+            m_commands.pause();
+        }
+    });
+    m_drops.addTarget(&m_window);
+    m_drops.addTarget(&m_window.videoWindow());
 }
 
 Application::~Application() {
@@ -101,6 +126,24 @@ void Application::connectMenus() {
                         [this, item = items[k]] { m_interaction.overrideProjectionType(*item); });
     }
     m_interaction.setProjectionMenuItems(items);
+    addPlayListMenu();
+}
+
+void Application::addPlayListMenu() {
+    auto& ui = m_window.ui();
+    ui.menuMovie->addSeparator();
+    const auto add = [this, &ui](const char* name, const QString& text, Qt::Key key,
+                                 std::function<void()> command) {
+        auto* action = new QAction(text, &m_window);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(QKeySequence(key));
+        action->setShortcutContext(Qt::ApplicationShortcut);
+        ui.menuMovie->addAction(action);
+        connectMenuItem(action, std::move(command));
+    };
+    add("actionNext", QStringLiteral("Next"), Qt::Key_PageDown, [this] { m_playList.next(); });
+    add("actionPrevious", QStringLiteral("Previous"), Qt::Key_PageUp,
+        [this] { m_playList.previous(); });
 }
 
 void Application::connectControls() {
@@ -135,39 +178,95 @@ void Application::connectControls() {
                              m_controller.applicationDidResignActive();
                          }
                      });
-    QObject::connect(&m_application, &QCoreApplication::aboutToQuit,
-                     [this] { m_controller.applicationWillTerminate(); });
+    QObject::connect(&m_application, &QCoreApplication::aboutToQuit, [this] {
+        // Remotes stop first: nothing may drive the player while it ends.
+        if (m_showControl) {
+            m_showControl->stop();
+        }
+        m_mpris.reset();
+        m_controller.applicationWillTerminate();
+    });
 }
 
-bool Application::launch(const QStringList& files) {
+int Application::run(const QStringList& files) {
+    LaunchOptions options;
+    for (const QString& file : files) {
+        options.files.push_back(file.toStdString());
+    }
+    return run(options);
+}
+
+bool Application::applyLaunchOptions(const LaunchOptions& options) {
+    // None of these is a preference: the preferences saved at the end are the ones loaded,
+    // with what the user changed in the preferences sheet.
+    if (options.volume) {
+        m_playback.setRunVolume(*options.volume);
+        m_window.volumeSlider().setFloatValue(*options.volume);
+    }
+    if (options.loop && !m_view.looping()) {
+        m_playback.setLooping(*m_loopingItem);
+    }
+    m_view.setQuitAtEnd(options.quitAtEnd);
+    m_controller.setStartupInFullScreen(options.fullScreen);
+    m_pauseFirstMovie = options.paused;
+    if (!options.mesh.empty()) {
+        m_view.loadDistortionMatrix(options.mesh); // the usual alert for a bad file
+    }
+    if (options.oscPort) {
+        m_showControl = std::make_unique<ShowControl>(m_commands);
+        std::string why;
+        if (!m_showControl->start(options.oscBind, *options.oscPort, why)) {
+            DeveloperLog::write("lumenarc: cannot listen for OSC on " + options.oscBind + " port " +
+                                std::to_string(*options.oscPort) + ": " + why);
+            m_showControl.reset();
+            return false;
+        }
+    }
+    return true;
+}
+
+void Application::startRemotes(const LaunchOptions&) {
+    m_mpris = std::make_unique<MprisService>(m_commands);
+    m_mpris->start();
+}
+
+Application::Launch Application::launch(const LaunchOptions& options) {
     // The controller wakes first: the view's own wake-up reads the preferences it was handed.
     m_controller.awakeFromNib();
     m_view.awakeFromNib();
+    if (!applyLaunchOptions(options)) {
+        return Launch::Failed;
+    }
     // An alert above may have run an event loop of its own, in which a quit was asked for.
     if (m_quit.requested()) {
-        return false;
+        return Launch::Quit;
     }
     m_view.startRendering();
     m_window.show();
     m_window.focusVideo(); // the view takes keyboard focus, so that the playback keys reach it
-    for (const QString& file : files) {
-        m_controller.openFile(file.toStdString());
+    if (!options.files.empty()) {
+        m_playList.openFiles(options.files);
         if (m_quit.requested()) {
-            return false;
+            return Launch::Quit;
         }
     }
+    startRemotes(options);
     m_controller.applicationDidFinishLaunching();
-    return !m_quit.requested();
+    return m_quit.requested() ? Launch::Quit : Launch::Running;
 }
 
-int Application::run(const QStringList& files) {
-    const bool launched = launch(files);
+int Application::run(const LaunchOptions& options) {
+    const Launch launched = launch(options);
     QApplication::setQuitOnLastWindowClosed(
         m_controller.applicationShouldTerminateAfterLastWindowClosed());
-    if (!launched) {
+    if (launched != Launch::Running) {
         // The event loop never ran, so nothing announces the end: end in order here.
+        if (m_showControl) {
+            m_showControl->stop();
+        }
+        m_mpris.reset();
         m_controller.applicationWillTerminate();
-        return 0;
+        return launched == Launch::Failed ? 1 : 0;
     }
     return QApplication::exec();
 }

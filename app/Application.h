@@ -1,9 +1,13 @@
 #pragma once
 
 #include "app/AboutBox.h"
+#include "app/DropHandler.h"
 #include "app/KeyRouter.h"
+#include "app/LaunchOptions.h"
 #include "app/MainWindow.h"
 #include "app/MyController.h"
+#include "app/PlayListControl.h"
+#include "app/PlayerCommands.h"
 #include "app/PrefsDialog.h"
 #include "app/QtMenuItem.h"
 #include "app/QuitRequest.h"
@@ -20,6 +24,9 @@
 
 namespace lumenarc {
 
+class MprisService;
+class ShowControl;
+
 // The whole application as the interface description joins it: the main window with the view
 // and its controls, the menus and their commands, the sheets, the controller as delegate.
 class Application {
@@ -28,13 +35,22 @@ public:
     ~Application();
     // Wakes the objects in the required order, opens the files given, and runs the event loop.
     int run(const QStringList& files);
+    // The same, with what the command line asked of this run: its movies as a play list, its
+    // mesh, and settings that hold for this run only. Returns the exit status.
+    int run(const LaunchOptions& options);
 
 private:
-    // The start-up steps before the event loop; false when a quit was asked for meanwhile.
-    bool launch(const QStringList& files);
+    enum class Launch { Running, Quit, Failed };
+    // The start-up steps before the event loop: whether the loop is to run, or why not (a quit
+    // was asked for meanwhile, or the command line asked for what cannot be had).
+    Launch launch(const LaunchOptions& options);
     void connectControls();
     void connectMenus();
     void connectMenuItem(QAction* action, std::function<void()> command);
+    void addPlayListMenu();
+    // What the command line asks for before the first frame; false when the run cannot start.
+    bool applyLaunchOptions(const LaunchOptions& options);
+    void startRemotes(const LaunchOptions& options);
 
     QApplication& m_application;
     QuitRequest m_quit;
@@ -49,11 +65,18 @@ private:
     MyController m_controller;
     KeyRouter m_keys;
     std::unique_ptr<SeekSlider> m_seekSlider;
+    PlayListControl m_playList;
+    PlayerCommands m_commands;
+    DropHandler m_drops;
+    bool m_pauseFirstMovie = false;
     std::unique_ptr<QtMenuItem> m_loopingItem;
     std::unique_ptr<QtMenuItem> m_gridItem;
     std::unique_ptr<QtMenuItem> m_linesItem;
     std::array<std::unique_ptr<QtMenuItem>, 2> m_sizeItems;
     std::array<std::unique_ptr<QtMenuItem>, 10> m_projectionItems;
+    // Remote control, when asked for; they go first at the end, before what they drive.
+    std::unique_ptr<ShowControl> m_showControl;
+    std::unique_ptr<MprisService> m_mpris;
 };
 
 } // namespace lumenarc

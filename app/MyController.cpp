@@ -32,9 +32,10 @@ QString movieFilter() {
 // A window-modal open sheet on `parent`, showing `folder` first (the last one used when empty);
 // `done` runs with the result code and the chosen files.
 void beginOpenSheet(QWidget* parent, const QString& title, const QString& folder,
-                    const QString& filter, std::function<void(int, const QStringList&)> done) {
+                    const QString& filter, std::function<void(int, const QStringList&)> done,
+                    QFileDialog::FileMode mode = QFileDialog::ExistingFile) {
     auto* sheet = new QFileDialog(parent, title, folder, filter);
-    sheet->setFileMode(QFileDialog::ExistingFile);
+    sheet->setFileMode(mode);
     sheet->setAcceptMode(QFileDialog::AcceptOpen);
     sheet->setOption(QFileDialog::DontUseNativeDialog);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
@@ -72,7 +73,7 @@ void MyController::applicationDidFinishLaunching() {
         open();
     }
     // The open sheet above does not wait: a start without a movie stays windowed.
-    if (m_prefsManager->startupInFullScreen() && myGLView.currentMovie()) {
+    if (startupInFullScreen() && myGLView.currentMovie()) {
         goFullScreen();
     }
 }
@@ -85,14 +86,26 @@ void MyController::movieOpenDidEnd(bool opened) {
     if (!opened && !myGLView.currentMovie()) {
         open();
     }
-    if (m_prefsManager->startupInFullScreen() && myGLView.currentMovie()) {
+    if (startupInFullScreen() && myGLView.currentMovie()) {
         goFullScreen();
     }
 }
 
 bool MyController::openFile(const std::string& path) {
-    m_playback.openMovie(path);
+    openMovies({path});
     return true;
+}
+
+void MyController::openMovies(const std::vector<std::string>& paths) {
+    if (m_movieOpener) {
+        m_movieOpener(paths);
+    } else if (!paths.empty()) {
+        m_playback.openMovie(paths.front());
+    }
+}
+
+bool MyController::startupInFullScreen() const {
+    return m_startupInFullScreen || m_prefsManager->startupInFullScreen();
 }
 
 void MyController::applicationWillTerminate() {
@@ -118,13 +131,20 @@ QWidget* MyController::viewWindow() const {
 
 void MyController::open() {
     myGLView.stopDisplayLink(); // no frame is drawn while the sheet is up
-    beginOpenSheet(viewWindow(), QStringLiteral("Open Movie"), QString(), movieFilter(),
-                   [this](int code, const QStringList& files) { openPanelDidEnd(code, files); });
+    // Several files chosen play in order.
+    beginOpenSheet(
+        viewWindow(), QStringLiteral("Open Movie"), QString(), movieFilter(),
+        [this](int code, const QStringList& files) { openPanelDidEnd(code, files); },
+        QFileDialog::ExistingFiles);
 }
 
 void MyController::openPanelDidEnd(int returnCode, const QStringList& files) {
     if (returnCode != 0 && !files.isEmpty()) {
-        m_playback.openMovie(files.first().toStdString());
+        std::vector<std::string> paths;
+        for (const QString& file : files) {
+            paths.push_back(file.toStdString());
+        }
+        openMovies(paths);
     }
     myGLView.startDisplayLink(); // in every case, chosen or not, running before or not
 }

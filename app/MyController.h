@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QTimer;
 class QWidget;
@@ -39,6 +40,13 @@ public:
         m_fullScreenHook = std::move(hook);
     }
 
+    // Every movie the controller opens goes here when set: a play list of the files.
+    void setMovieOpener(std::function<void(const std::vector<std::string>&)> opener) {
+        m_movieOpener = std::move(opener);
+    }
+    // Full screen once a movie has loaded, for this run only, as the preference would.
+    void setStartupInFullScreen(bool on) { m_startupInFullScreen = on; }
+
     void awakeFromNib();
     void applicationDidFinishLaunching();
     bool openFile(const std::string& path);
@@ -62,10 +70,13 @@ public:
     void loadPrefs();
     void savePrefs();
     PrefsManager& prefs() { return *m_prefsManager; }
-
-private:
+    bool isFullScreen() const { return fullScreen; }
     // The window that holds the video view now: the main window or the full-screen window.
     QWidget* viewWindow() const;
+
+private:
+    bool startupInFullScreen() const;
+    void openMovies(const std::vector<std::string>& paths);
     // A modal alert, sheet or dialog came up, or the last one went away.
     void modalChanged(bool modalUp);
 
@@ -81,6 +92,8 @@ private:
     std::unique_ptr<PrefsManager> m_prefsManager;
     std::function<void(QWidget*)> m_fullScreenHook;
     bool m_terminated = false;
+    bool m_startupInFullScreen = false;
+    std::function<void(const std::vector<std::string>&)> m_movieOpener;
     // Movies given at start are still loading when launching finishes; what launching would
     // have done with a movie (full screen) or without one (the open sheet) waits for them.
     bool m_launchOpenPending = false;

@@ -74,7 +74,7 @@ void PlaybackControl::showOpenedMovie(const std::shared_ptr<Movie>& movie) {
     setLoopingProg(m_view.looping());
     movie->setRate(1.0f);
     PrefsManager* prefs = m_view.prefsManager();
-    const float volume = prefs != nullptr ? prefs->volume() : 0.0f;
+    const float volume = m_runVolume ? *m_runVolume : prefs != nullptr ? prefs->volume() : 0.0f;
     movie->setVolume(volume);
     if (Slider* slider = m_view.volumeSlider()) {
         slider->setFloatValue(volume);
@@ -187,6 +187,7 @@ void PlaybackControl::setPosition() {
 void PlaybackControl::setVolume(const Slider& sender) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const float volume = sender.floatValue();
+    m_runVolume.reset(); // the user's own choice from now on, saved as ever
     if (PrefsManager* prefs = m_view.prefsManager()) {
         prefs->setVolume(volume);
     }

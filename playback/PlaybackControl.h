@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace lumenarc {
@@ -48,6 +49,9 @@ public:
     void setPosition();
     void setVolume(const Slider& sender);
     void setPrefsManager(PrefsManager* prefs);
+    // A volume for this run that movies open with instead of the saved one, until the user
+    // moves the volume slider. It is no preference: it is never saved.
+    void setRunVolume(float volume) { m_runVolume = volume; }
 
     // The speed keys: a tenth more or less, in double precision from the float rate, rounded
     // back to the nearest float.
@@ -71,6 +75,7 @@ private:
     std::shared_ptr<Movie> m_pending; // the movie being loaded
     uint64_t m_openTicket = 0;        // the newest open; older ones are ignored when they end
     bool m_openEnded = true;          // the newest open has ended
+    std::optional<float> m_runVolume;
 };
 
 } // namespace lumenarc

@@ -1,7 +1,6 @@
 #include "view/FramePump.h"
 #include "view/ThreadContract.h"
 
-#include "prefs/PrefsManager.h"
 #include "view/MainThread.h"
 #include "view/MovieStatus.h"
 #include "view/MyOpenGLView.h"
@@ -63,15 +62,23 @@ void FramePump::drawRect() {
         MainThread::post([&view = m_view, position] { view.showProgress(position); });
     }
     m_view.drawPicture();
-    const PrefsManager* prefs = m_view.prefsManager();
     const bool done = status && status->isDone();
-    if (shouldTerminate(done, m_view.looping(),
-                        prefs != nullptr && prefs->quitWhenMovieFinishes()) &&
-        !m_terminating.exchange(true)) {
-        // The orderly end (save, then clean up) stops this thread's display link, which must
-        // not happen from inside its own callback.
-        MainThread::post([&view = m_view] { view.terminate(); });
+    const bool quit = m_view.quitWhenMovieFinishes();
+    if (done && !m_view.looping()) {
+        reportEnd(status, quit);
     }
+}
+
+void FramePump::reportEnd(const std::shared_ptr<const MovieStatus>& status, bool quit) {
+    if (status == m_endReported && (m_endReportedQuit || !quit)) {
+        return;
+    }
+    m_endReported = status;
+    m_endReportedQuit = quit;
+    // The main thread decides: a play list may go on with its next movie; otherwise the run
+    // ends in its orderly way (save, then clean up), which stops this thread's display link and
+    // so must not run inside its own callback.
+    MainThread::post([&view = m_view, status, quit] { view.movieDidFinish(status, quit); });
 }
 
 } // namespace lumenarc

@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace lumenarc {
 
+class MovieStatus;
 class MyOpenGLView;
 
 // Moves decoded frames to the screen, once per display refresh: the display link's callback
@@ -36,11 +38,15 @@ public:
 
 private:
     void drawOnceAtTheEnd();
+    // Hands the end of a movie to the main thread: once per movie, and once more should the
+    // run have come to want to quit at the end since.
+    void reportEnd(const std::shared_ptr<const MovieStatus>& status, bool quit);
 
     MyOpenGLView& m_view;
     bool m_endDrawn = false; // render thread only
     std::atomic<uint64_t> m_framesDrawn{0};
-    std::atomic<bool> m_terminating{false};
+    std::shared_ptr<const MovieStatus> m_endReported; // render thread only
+    bool m_endReportedQuit = false;
 };
 
 } // namespace lumenarc

@@ -255,6 +255,23 @@ FrameTextureRef MyOpenGLView::currentFrame() const {
     return m_currentFrame;
 }
 
+bool MyOpenGLView::quitWhenMovieFinishes() const {
+    return m_quitAtEnd || (m_prefsManager != nullptr && m_prefsManager->quitWhenMovieFinishes());
+}
+
+void MyOpenGLView::movieDidFinish(const std::shared_ptr<const MovieStatus>& status, bool quit) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    if (status != movieStatus()) {
+        return; // another movie has taken its place meanwhile
+    }
+    if (m_endHook && m_endHook()) {
+        return;
+    }
+    if (quit) {
+        terminate();
+    }
+}
+
 void MyOpenGLView::showPlayState() {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_playButton == nullptr) {

@@ -87,6 +87,10 @@ public:
     void setProjectionMenuHook(std::function<void()> hook) {
         m_projectionMenuHook = std::move(hook);
     }
+    // Told on the main thread when the movie on show has reached its end and does not loop;
+    // answers true when it takes the end over (a play list opens its next movie), so that the
+    // run does not end there.
+    void setEndHook(std::function<bool()> hook) { m_endHook = std::move(hook); }
     // The source of movie frames, for the whole run.
     void setTextureContext(std::shared_ptr<TextureContext> context);
 
@@ -180,6 +184,12 @@ public:
     uint32_t overlayTextureID() const { return m_overlayTexID; }
     uint32_t fontBase() const { return base; }
     void terminate() { m_host.terminate(); }
+    // Any thread: whether the run ends with its movie: the preference, or this run's own wish
+    // (which is no preference and is never saved).
+    bool quitWhenMovieFinishes() const;
+    void setQuitAtEnd(bool on) { m_quitAtEnd = on; }
+    // Main thread: the frame pump saw the movie whose status this is at its end, not looping.
+    void movieDidFinish(const std::shared_ptr<const MovieStatus>& status, bool quit);
 
 private:
     // Render thread, before every task and tick.
@@ -202,6 +212,7 @@ private:
     std::atomic<bool> m_showDistortionMatrix{false};
     std::atomic<bool> m_showGridLines{false};
     std::atomic<bool> m_showFPS{false};
+    std::atomic<bool> m_quitAtEnd{false};
     // While set, nothing is drawn on the window's surface: it is moving.
     std::atomic<bool> m_surfaceMoving{false};
     // Main thread only.
@@ -213,6 +224,7 @@ private:
     MenuItem* m_loopingMenuItem = nullptr;
     PrefsManager* m_prefsManager = nullptr;
     std::function<void()> m_projectionMenuHook;
+    std::function<bool()> m_endHook;
     bool m_cleanedUp = false;
     // Render thread only.
     uint32_t m_gridTextureID = 0;

@@ -15,6 +15,13 @@
 //   own threads, which may be stuck on a slow file, so neither the main nor the render thread
 //   does it.
 // - libmpv's threads call only our wakeup callback, which queues a drain on the main thread.
+// - OSC receiver (OscServer, only with --osc-port): reads and checks datagrams and puts commands
+//   in a bounded queue (its own leaf lock), then posts one drain to the main thread, which carries
+//   them out. It never touches the player, the toolkit or the view. The main thread stops and
+//   joins it before the player ends; drains still queued find it stopped and do nothing.
+// - End of a movie: the render thread sees it in the movie's status and posts it to the main
+//   thread (MyOpenGLView::movieDidFinish), which decides between the play list's next movie and
+//   the orderly end; a status that is no longer the view's by then is ignored.
 //
 // Ownership, and where the last reference goes
 // - MyOpenGLView and its collaborators (PlaybackControl, MeshInteraction, the controller):
@@ -33,7 +40,7 @@
 //   view lock (MyOpenGLView, recursive) -> RenderThread queue mutex
 //   DisplayLink mutex -> RenderThread tick mutex -> RenderThread queue mutex
 //   leaf locks, never held across a call: texture pool, texture-context slots, MainThread
-//   poster, CoreReaper queue.
+//   poster, CoreReaper queue, OSC queue, OSC log throttle.
 // No lock is held while calling the libmpv client API or the toolkit, or while waiting for
 // another thread.
 //

@@ -24,10 +24,15 @@ std::map<std::string, std::string> AppSession::environment() const {
     return env;
 }
 
-void AppSession::start(const std::vector<std::string>& args, const std::string& program) {
+void AppSession::start(const std::vector<std::string>& args, const std::string& program,
+                       const std::map<std::string, std::string>& extraEnv) {
     std::vector<std::string> argv{program.empty() ? binPath("lumenarc") : program};
     argv.insert(argv.end(), args.begin(), args.end());
-    m_process = std::make_unique<BackgroundProcess>(argv, environment());
+    auto env = environment();
+    for (const auto& [key, value] : extraEnv) {
+        env[key] = value;
+    }
+    m_process = std::make_unique<BackgroundProcess>(argv, env);
 }
 
 std::string AppSession::waitForMainWindow(const std::string& title,

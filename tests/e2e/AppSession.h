@@ -22,8 +22,10 @@ public:
     const TempDir& home() const { return m_home; }
     std::string configFolder() const { return (m_home.path() / ".config").string(); }
 
-    // Starts `program` (default: the built player) with the arguments.
-    void start(const std::vector<std::string>& args = {}, const std::string& program = "");
+    // Starts `program` (default: the built player) with the arguments, and `extraEnv` added to
+    // the session's environment.
+    void start(const std::vector<std::string>& args = {}, const std::string& program = "",
+               const std::map<std::string, std::string>& extraEnv = {});
     BackgroundProcess& process() { return *m_process; }
     // The player's main window id, once it shows ("" on a timeout). Its title is "Lumenarc",
     // or the movie's name once one plays.

@@ -17,6 +17,7 @@ public:
     BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
     bool running();
+    int pid() const { return m_pid; }
     void signal(int signalNumber);
     // Waits for the exit; returns its status, or -1 on a timeout or an abnormal end.
     int wait(std::chrono::milliseconds timeout);

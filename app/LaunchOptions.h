@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lumenarc {
+
+// What the command line asks of one run. None of it is a preference: nothing here is saved.
+struct LaunchOptions {
+    bool fullScreen = false;         // full screen once a movie has loaded
+    std::string mesh;                // a mesh to draw through from the first frame ("" = the usual)
+    bool loop = false;               // looping on from the start
+    std::optional<float> volume;     // 0..1, instead of the saved volume
+    bool quitAtEnd = false;          // quit after the last movie, whatever the preferences say
+    bool paused = false;             // the first movie waits on its first frame
+    std::optional<uint16_t> oscPort; // OSC show control on this UDP port
+    std::string oscBind = "127.0.0.1"; // numeric address OSC listens on
+    std::vector<std::string> files;    // movies, played in order
+};
+
+} // namespace lumenarc

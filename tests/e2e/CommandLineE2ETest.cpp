@@ -1,0 +1,170 @@
+#include "AppSession.h"
+#include "E2EPictures.h"
+#include "RemoteSupport.h"
+#include "playback/TestMovies.h"
+#include "support/RunProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+namespace lumenarc {
+namespace {
+
+using namespace std::chrono_literals;
+using test::AppSession;
+using test::E2EPictures;
+
+class CommandLineE2E : public ::testing::Test {
+protected:
+    std::string movie(const std::string& name, double seconds) {
+        const auto path = (app.home().path() / name).string();
+        EXPECT_TRUE(test::TestMovies::make(
+            path, {.seconds = seconds, .width = 320, .height = 320, .audio = false}));
+        return path;
+    }
+    std::string prefs() {
+        test::ProcessOptions options;
+        options.env = app.environment();
+        return test::runProcess({test::binPath("lumenarc-prefs"), "show"}, options).out;
+    }
+    // Runs the player to its end without a display.
+    test::ProcessResult runWithoutDisplay(const std::vector<std::string>& args) {
+        std::vector<std::string> argv{test::binPath("lumenarc")};
+        argv.insert(argv.end(), args.begin(), args.end());
+        test::ProcessOptions options;
+        options.env = {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}};
+        options.timeout = 20s;
+        return test::runProcess(argv, options);
+    }
+
+    AppSession app;
+};
+
+TEST_F(CommandLineE2E, BadOptionsExitWith2AndVersionAndHelpNeedNoDisplay) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--bogus"},
+             {"--volume", "2"},
+             {"--volume", "half"},
+             {"--osc-port", "0"},
+             {"--osc-port", "123456"},
+             {"--osc-port", "9000", "--osc-bind", "not-an-address"},
+             {"--mesh"}}) {
+        const auto r = runWithoutDisplay(args);
+        EXPECT_EQ(r.exitCode, 2) << args[0] << ": " << r.err;
+        EXPECT_NE(r.err.find("lumenarc: "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+    }
+    const auto version = runWithoutDisplay({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, std::string("Lumenarc ") + LUMENARC_VERSION + "\n");
+    const auto help = runWithoutDisplay({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("--quit-at-end"), std::string::npos) << help.out;
+}
+
+// All the options at once, and the preferences saved at the end are still the ones loaded.
+TEST_F(CommandLineE2E, OptionsHoldForThisRunOnly) {
+    ASSERT_TRUE(app.ok());
+    const auto defaults = prefs();
+    const auto mesh = app.home().write("left.data", E2EPictures::leftHalfMesh());
+    app.start({"--fullscreen", "--loop", "--quit-at-end", "--volume", "0.3", "--mesh", mesh,
+               movie("short.mp4", 1.5)});
+    // --fullscreen, once the movie has loaded
+    ASSERT_FALSE(app.x().waitForWindow("^Lumenarc Full Screen$", 20s).empty())
+        << app.process().errors();
+    // --mesh: the picture fills the left half only
+    const auto area = app.viewArea();
+    const auto leftOnly = [&](const std::vector<uint8_t>& p) {
+        return E2EPictures::lit(p, area, 0.25, 0.5) && !E2EPictures::lit(p, area, 0.75, 0.5);
+    };
+    EXPECT_TRUE(leftOnly(app.waitForView(area, leftOnly)));
+    // --loop wins over --quit-at-end: the short movie plays on
+    std::this_thread::sleep_for(4s);
+    EXPECT_TRUE(app.process().running());
+    app.process().signal(SIGTERM);
+    EXPECT_EQ(app.process().wait(20s), 0) << app.process().errors();
+    EXPECT_EQ(prefs(), defaults);
+}
+
+TEST_F(CommandLineE2E, QuitAtEndQuitsAfterTheMovieAndSavesNoSuchPreference) {
+    ASSERT_TRUE(app.ok());
+    app.start({"--quit-at-end", movie("short.mp4", 1.5)});
+    EXPECT_EQ(app.process().wait(30s), 0) << app.process().errors();
+    EXPECT_NE(prefs().find("QuitWhenMovieFinishes=NO"), std::string::npos) << prefs();
+}
+
+TEST_F(CommandLineE2E, PausedStartsOnAStillPicture) {
+    ASSERT_TRUE(app.ok());
+    const auto port = test::freeUdpPort();
+    app.start({"--paused", "--osc-port", std::to_string(port), movie("show.mp4", 30)});
+    ASSERT_FALSE(app.waitForMainWindow("show.mp4").empty()) << app.process().errors();
+    const auto area = app.viewArea();
+    const auto shows = [&](const std::vector<uint8_t>& p) {
+        return E2EPictures::lit(p, area, 0.5, 0.5);
+    };
+    EXPECT_TRUE(shows(app.waitForView(area, shows))) << "no picture";
+    std::this_thread::sleep_for(1s); // the window settles
+    const auto first = app.viewPixels(area);
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(app.viewPixels(area), first) << "moving with --paused";
+    // At the start, and stopped.
+    test::OscClient osc("127.0.0.1", port);
+    const auto status = osc.status();
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->rate, 0.0f);
+    EXPECT_LT(status->position, 0.5f);
+}
+
+TEST_F(CommandLineE2E, ABadMeshGetsTheUsualAlert) {
+    ASSERT_TRUE(app.ok());
+    const auto bad = app.home().write("bad.data", "1 4 4 not a mesh");
+    app.start({"--mesh", bad, movie("show.mp4", 5)});
+    const auto alert = app.x().waitForWindow("^File error$", 20s);
+    ASSERT_FALSE(alert.empty()) << app.process().errors();
+    app.key(alert, "Return");
+    EXPECT_FALSE(app.waitForMainWindow("show.mp4").empty()) << app.process().errors();
+}
+
+TEST_F(CommandLineE2E, ThreeMoviesPlayInOrderThenTheRunEnds) {
+    ASSERT_TRUE(app.ok());
+    app.start({"--quit-at-end", movie("a.mp4", 2), movie("b.mp4", 2), movie("c.mp4", 2)});
+    EXPECT_FALSE(app.waitForMainWindow("a.mp4 \\(1/3\\)").empty()) << app.process().errors();
+    EXPECT_FALSE(app.waitForMainWindow("b.mp4 \\(2/3\\)").empty()) << app.process().errors();
+    EXPECT_FALSE(app.waitForMainWindow("c.mp4 \\(3/3\\)").empty()) << app.process().errors();
+    EXPECT_EQ(app.process().wait(30s), 0) << app.process().errors();
+}
+
+TEST_F(CommandLineE2E, ABrokenMovieInTheMiddleIsSkippedAfterItsAlert) {
+    ASSERT_TRUE(app.ok());
+    const auto broken = app.home().write("broken.mp4", "not a movie at all");
+    app.start({"--quit-at-end", movie("a.mp4", 2), broken, movie("c.mp4", 2)});
+    EXPECT_FALSE(app.waitForMainWindow("a.mp4 \\(1/3\\)").empty()) << app.process().errors();
+    const auto alert = app.x().waitForWindow("^Movie error$", 20s);
+    ASSERT_FALSE(alert.empty()) << app.process().errors();
+    app.key(alert, "Return");
+    EXPECT_FALSE(app.waitForMainWindow("c.mp4 \\(3/3\\)").empty()) << app.process().errors();
+    EXPECT_EQ(app.process().wait(30s), 0) << app.process().errors();
+}
+
+TEST_F(CommandLineE2E, PageDownAndPageUpMoveThroughTheList) {
+    ASSERT_TRUE(app.ok());
+    app.start({movie("a.mp4", 30), movie("b.mp4", 30), movie("c.mp4", 30)});
+    auto window = app.waitForMainWindow("a.mp4 \\(1/3\\)");
+    ASSERT_FALSE(window.empty()) << app.process().errors();
+    app.key(window, "Next");
+    window = app.waitForMainWindow("b.mp4 \\(2/3\\)");
+    ASSERT_FALSE(window.empty()) << app.process().errors();
+    app.key(window, "Next");
+    window = app.waitForMainWindow("c.mp4 \\(3/3\\)");
+    ASSERT_FALSE(window.empty());
+    app.key(window, "Next"); // the last one: stays
+    std::this_thread::sleep_for(1s);
+    EXPECT_FALSE(app.waitForMainWindow("c.mp4 \\(3/3\\)", 1s).empty());
+    app.key(window, "Prior");
+    EXPECT_FALSE(app.waitForMainWindow("b.mp4 \\(2/3\\)").empty());
+}
+
+} // namespace
+} // namespace lumenarc
