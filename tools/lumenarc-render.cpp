@@ -101,8 +101,8 @@ int openOutput(Run& run) {
     if (!run.temp) {
         return fail("cannot write " + o.out + ": " + error);
     }
-    run.writer = MovieWriter::create(run.temp->path(), o.container, videoSettings(o, *run.reader),
-                                     stopRequested, &error);
+    run.writer = MovieWriter::create(run.temp->path(), o.out, o.container,
+                                     videoSettings(o, *run.reader), stopRequested, &error);
     if (!run.writer) {
         return fail(error);
     }
@@ -114,7 +114,7 @@ int openOutput(Run& run) {
         }
     }
     if (!run.writer->start(&error)) {
-        return fail("cannot write " + o.out + ": " + error);
+        return fail(error);
     }
     return 0;
 }
@@ -159,7 +159,10 @@ int render(Run& run) {
     if (pipeline.frames() == 0) {
         return fail(o.input + " has no video frames in the part asked for");
     }
-    if (!run.writer->finish(&error) || !run.temp->commit(&error)) {
+    if (!run.writer->finish(&error)) {
+        return fail(error);
+    }
+    if (!run.temp->commit(&error)) {
         return fail("cannot write " + o.out + ": " + error);
     }
     progress.finish(pipeline.frames(), pipeline.lastSeconds());
@@ -197,7 +200,9 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
     StopSignal::install();
-    av_log_set_level(AV_LOG_ERROR);
+    // Every failure is reported in the tool's own words; libav's lines (a damaged frame concealed,
+    // a missing index) would only bury them.
+    av_log_set_level(AV_LOG_FATAL);
     const auto parsed = RenderArguments::parse(argc, argv);
     if (parsed.help) {
         std::fputs(RenderArguments::usage().c_str(), stdout);

@@ -44,11 +44,12 @@ void configure(AVCodecContext* encoder, const VideoCodec& codec, int quality) {
 
 } // namespace
 
-std::unique_ptr<MovieWriter> MovieWriter::create(const std::string& path,
+std::unique_ptr<MovieWriter> MovieWriter::create(const std::string& path, const std::string& name,
                                                  const std::string& container, const Video& video,
                                                  bool (*stop)(), std::string* error) {
     std::unique_ptr<MovieWriter> writer(new MovieWriter);
     writer->m_path = path;
+    writer->m_name = name;
     writer->m_colour = video.colour;
     const int made =
         avformat_alloc_output_context2(&writer->m_format, nullptr, container.c_str(), path.c_str());
@@ -164,13 +165,11 @@ bool MovieWriter::start(std::string* error) {
     const int opened = avio_open2(&m_format->pb, m_path.c_str(), AVIO_FLAG_WRITE,
                                   &m_format->interrupt_callback, nullptr);
     if (opened < 0) {
-        setError(error, LibavError::text(opened));
-        return false;
+        return failWrite(opened, error);
     }
     const int written = avformat_write_header(m_format, nullptr);
     if (written < 0) {
-        setError(error, LibavError::text(written));
-        return false;
+        return failWrite(written, error);
     }
     m_started = true;
     return true;
@@ -185,6 +184,11 @@ AVFrame* MovieWriter::picture(std::string* error) {
         m_picture->format = m_encoder->pix_fmt;
         m_picture->width = m_encoder->width;
         m_picture->height = m_encoder->height;
+        // Some encoders (ProRes) write the tags from each picture rather than the context.
+        m_picture->colorspace = m_colour.matrix;
+        m_picture->color_range = m_colour.range;
+        m_picture->color_primaries = m_colour.primaries;
+        m_picture->color_trc = m_colour.transfer;
         if (av_frame_get_buffer(m_picture, 0) < 0) {
             setError(error, "out of memory");
             return nullptr;
@@ -199,7 +203,7 @@ AVFrame* MovieWriter::picture(std::string* error) {
 }
 
 bool MovieWriter::failWrite(int code, std::string* error) {
-    setError(error, LibavError::text(code));
+    setError(error, "cannot write " + m_name + ": " + LibavError::text(code));
     return false;
 }
 

@@ -39,7 +39,8 @@ public:
 
     // The encoder is opened and the video stream added; nullptr and a reason otherwise. An
     // encoder missing from this libavcodec is named as such.
-    static std::unique_ptr<MovieWriter> create(const std::string& path,
+    // Writes to `path`; messages name the file `name` (the OUT the user gave).
+    static std::unique_ptr<MovieWriter> create(const std::string& path, const std::string& name,
                                                const std::string& container, const Video& video,
                                                bool (*stop)(), std::string* error);
     ~MovieWriter();
@@ -51,7 +52,7 @@ public:
     bool addAudio(const AVStream* input, std::string* error);
     bool hasAudio(int inputIndex) const { return m_audio.count(inputIndex) != 0; }
     bool copiesAudio(int inputIndex) const;
-    // Opens the file and writes the header.
+    // Opens the file and writes the header. Failures to write say "cannot write NAME: why".
     bool start(std::string* error);
 
     AVPixelFormat pixelFormat() const;
@@ -82,6 +83,7 @@ private:
     bool failWrite(int code, std::string* error);
 
     std::string m_path;
+    std::string m_name;
     Colour m_colour;
     AVFormatContext* m_format = nullptr;
     AVCodecContext* m_encoder = nullptr;

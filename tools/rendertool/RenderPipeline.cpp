@@ -114,7 +114,7 @@ bool RenderPipeline::handlePacket(AVPacket* packet, std::vector<int>& audioOpen)
     }
     std::string error;
     if (!m_parts.writer->writeAudio(index, packet, &error)) {
-        fail("cannot write the sound: " + error);
+        fail(error);
         return false;
     }
     return true;
