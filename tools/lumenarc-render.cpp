@@ -11,6 +11,7 @@
 #include "tools/rendertool/ReadbackRing.h"
 #include "tools/rendertool/RenderArguments.h"
 #include "tools/rendertool/RenderPipeline.h"
+#include "tools/rendertool/RgbaConverter.h"
 #include "tools/rendertool/StopSignal.h"
 #include "tools/rendertool/TempOutput.h"
 #include "tools/rendertool/TimeWindow.h"
@@ -127,7 +128,9 @@ int render(Run& run) {
         return fail(error);
     }
     MeshWarper warper(std::move(run.mesh), o.warp);
-    const auto ring = ReadbackRing::create(kReadbackSlots, o.warp.width, o.warp.height, &error);
+    const int stride = RgbaConverter::rowStride(o.warp.width);
+    const auto ring =
+        ReadbackRing::create(kReadbackSlots, o.warp.width, o.warp.height, stride, &error);
     if (!ring) {
         return fail(error);
     }
@@ -144,6 +147,7 @@ int render(Run& run) {
     parts.frameHeight = input->height;
     parts.outWidth = o.warp.width;
     parts.outHeight = o.warp.height;
+    parts.outStride = stride;
     parts.audio = o.audio;
     const TimeWindow window(run.reader->videoOrigin(), run.reader->videoStream()->time_base,
                             o.start, o.duration);

@@ -52,12 +52,13 @@ MeshWarper::~MeshWarper() {
     }
 }
 
-void MeshWarper::upload(const uint8_t* rgbaBottomFirst, int width, int height) {
+void MeshWarper::upload(const uint8_t* rgbaBottomFirst, int width, int height, int stride) {
     if (m_frame.name == 0) {
         glGenTextures(1, &m_frame.name);
     }
     glBindTexture(GL_TEXTURE_2D, m_frame.name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, stride > 0 ? stride / 4 : 0);
     if (width == m_frameWidth && height == m_frameHeight) {
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
                         rgbaBottomFirst);
@@ -69,11 +70,12 @@ void MeshWarper::upload(const uint8_t* rgbaBottomFirst, int width, int height) {
         m_frameWidth = width;
         m_frameHeight = height;
     }
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 }
 
-void MeshWarper::draw(const uint8_t* rgbaBottomFirst, int width, int height) {
-    upload(rgbaBottomFirst, width, height);
+void MeshWarper::draw(const uint8_t* rgbaBottomFirst, int width, int height, int stride) {
+    upload(rgbaBottomFirst, width, height, stride);
     FrameRenderer::Inputs in;
     in.mesh = m_mesh.get();
     in.frame = &m_frame;

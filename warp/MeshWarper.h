@@ -33,12 +33,13 @@ public:
     MeshWarper(const MeshWarper&) = delete;
     MeshWarper& operator=(const MeshWarper&) = delete;
 
-    // Draws one picture of width x height RGBA pixels, rows bottom first, into the current
-    // framebuffer. The pixels may be reused once this returns.
-    void draw(const uint8_t* rgbaBottomFirst, int width, int height);
+    // Draws one picture of width x height RGBA pixels, rows bottom first and `stride` bytes
+    // apart (0: width x 4), into the current framebuffer. The pixels may be reused once this
+    // returns.
+    void draw(const uint8_t* rgbaBottomFirst, int width, int height, int stride = 0);
 
 private:
-    void upload(const uint8_t* rgbaBottomFirst, int width, int height);
+    void upload(const uint8_t* rgbaBottomFirst, int width, int height, int stride);
 
     std::unique_ptr<DistortionMatrix> m_mesh;
     WarpOptions m_options;

@@ -113,15 +113,19 @@ TEST(RenderTool, KeepsAVariableFrameRate) {
     }
 }
 
+// Sizes whose rows are not a whole number of vector blocks, in and out.
+constexpr int kInWidth = 150, kInHeight = 100;
+const std::string kOutSize = "121x91";
+
 // Frame k of input `movie` converted to RGB as lumenarc-render converts it, written as a PNG
 // without colour chunks so that lumenarc-warp reads the very same bytes, and drawn by it.
 std::vector<uint8_t> warpOfFrame(const TempDir& dir, const std::string& movie, int k,
                                  const std::string& matrix, const std::string& range,
                                  const std::vector<std::string>& options) {
-    const auto rgba = MovieTools::rgbaFrame(movie, k, 160, 120, matrix, range);
-    EXPECT_EQ(rgba.size(), 160u * 120u * 4u);
+    const auto rgba = MovieTools::rgbaFrame(movie, k, kInWidth, kInHeight, matrix, range);
+    EXPECT_EQ(rgba.size(), size_t{kInWidth} * kInHeight * 4);
     const auto still = path(dir, "frame.png");
-    EXPECT_TRUE(PngWriter::write(still, 160, 120, 4, rgba));
+    EXPECT_TRUE(PngWriter::write(still, kInWidth, kInHeight, 4, rgba));
     const auto drawn = path(dir, "warped.png");
     std::vector<std::string> argv{binPath("lumenarc-warp"),
                                   "--mesh",
@@ -131,7 +135,7 @@ std::vector<uint8_t> warpOfFrame(const TempDir& dir, const std::string& movie, i
                                   "--out",
                                   drawn,
                                   "--size",
-                                  "120x90"};
+                                  kOutSize};
     argv.insert(argv.end(), options.begin(), options.end());
     const auto result = runProcess(argv);
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -171,17 +175,17 @@ TEST(RenderTool, EachLosslessFrameEqualsTheStillToolOnThatFrame) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto movie = makeMovie(dir, c.name, "160x120", 1, c.encoding);
+        const auto movie = makeMovie(dir, c.name, "150x100", 1, c.encoding);
         ASSERT_EQ(MovieTools::streamEntry(movie, "v:0", c.tag), c.tagged);
         const auto out = path(dir, c.name + ".mkv");
-        std::vector<std::string> args{"--mesh",  kDome,  "--size", "120x90",
+        std::vector<std::string> args{"--mesh",  kDome,  "--size", kOutSize,
                                       "--codec", "ffv1", "--out",  out};
         args.insert(args.end(), options.begin(), options.end());
         args.push_back(movie);
         const auto result = render(args);
         ASSERT_EQ(result.exitCode, 0) << result.err;
         EXPECT_EQ(MovieTools::streamEntry(out, "v:0", "pix_fmt"), "bgr0");
-        const auto frames = MovieTools::rgbFrames(out, 120, 90);
+        const auto frames = MovieTools::rgbFrames(out, 121, 91);
         ASSERT_EQ(frames.size(), 25u);
         for (const int k : {0, 1, 13, 24}) {
             const auto still = warpOfFrame(dir, movie, k, c.matrix, c.range, options);

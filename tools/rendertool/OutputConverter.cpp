@@ -10,7 +10,7 @@ extern "C" {
 namespace lumenarc {
 
 OutputConverter::OutputConverter(int width, int height, AVPixelFormat format, const Colour& colour)
-    : m_width(width), m_height(height) {
+    : m_height(height) {
     const bool rgb = CodecTable::isRgb(format);
     m_context = sws_getContext(width, height, AV_PIX_FMT_RGBA, width, height, format,
                                rgb ? kRgbFlags : kYuvFlags, nullptr, nullptr, nullptr);
@@ -26,8 +26,7 @@ OutputConverter::~OutputConverter() {
     sws_freeContext(m_context);
 }
 
-bool OutputConverter::convert(const uint8_t* rgbaBottomFirst, AVFrame* frame) {
-    const int stride = m_width * 4;
+bool OutputConverter::convert(const uint8_t* rgbaBottomFirst, int stride, AVFrame* frame) {
     const uint8_t* const planes[4] = {rgbaBottomFirst + static_cast<size_t>(m_height - 1) * stride,
                                       nullptr, nullptr, nullptr};
     const int strides[4] = {-stride, 0, 0, 0};

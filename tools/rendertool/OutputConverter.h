@@ -24,11 +24,12 @@ public:
     OutputConverter& operator=(const OutputConverter&) = delete;
 
     bool valid() const { return m_context != nullptr; }
-    // Fills `frame` (allocated in the output format and size, writable).
-    bool convert(const uint8_t* rgbaBottomFirst, AVFrame* frame);
+    // Fills `frame` (allocated in the output format and size, writable) from rows `stride`
+    // bytes apart, with room after each row for libswscale's vector reads
+    // (RgbaConverter::rowStride).
+    bool convert(const uint8_t* rgbaBottomFirst, int stride, AVFrame* frame);
 
 private:
-    int m_width;
     int m_height;
     SwsContext* m_context = nullptr;
 };

@@ -12,10 +12,10 @@ constexpr GLuint64 kWaitNanoseconds = 10'000'000'000; // far beyond any one pict
 
 } // namespace
 
-std::unique_ptr<ReadbackRing> ReadbackRing::create(int slots, int width, int height,
+std::unique_ptr<ReadbackRing> ReadbackRing::create(int slots, int width, int height, int stride,
                                                    std::string* error) {
-    std::unique_ptr<ReadbackRing> ring(new ReadbackRing(width, height));
-    const GLsizeiptr bytes = static_cast<GLsizeiptr>(width) * height * 4;
+    std::unique_ptr<ReadbackRing> ring(new ReadbackRing(width, height, stride));
+    const GLsizeiptr bytes = static_cast<GLsizeiptr>(stride) * height;
     for (int k = 0; k < slots; ++k) {
         GLuint buffer = 0;
         glGenBuffers(1, &buffer);
@@ -55,7 +55,9 @@ void ReadbackRing::read(int slot) {
     const auto k = static_cast<size_t>(slot);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, m_buffers[k]);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ROW_LENGTH, m_stride / 4);
     glReadPixels(0, 0, m_width, m_height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     if (m_fences[k] != nullptr) {
         glDeleteSync(static_cast<GLsync>(m_fences[k]));

@@ -15,7 +15,8 @@ namespace lumenarc {
 // slot numbers guarantees.
 class ReadbackRing {
 public:
-    static std::unique_ptr<ReadbackRing> create(int slots, int width, int height,
+    // Rows `stride` bytes apart (at least width x 4, a multiple of 4).
+    static std::unique_ptr<ReadbackRing> create(int slots, int width, int height, int stride,
                                                 std::string* error);
     ~ReadbackRing();
     ReadbackRing(const ReadbackRing&) = delete;
@@ -26,14 +27,16 @@ public:
     void read(int slot);
     // Waits until that read is complete; false if GL reports a failure.
     bool wait(int slot);
-    // The slot's width x height x 4 bytes.
+    // The slot's rows, bottom first.
     const uint8_t* pixels(int slot) const { return m_mapped[static_cast<size_t>(slot)]; }
 
 private:
-    ReadbackRing(int width, int height) : m_width(width), m_height(height) {}
+    ReadbackRing(int width, int height, int stride)
+        : m_width(width), m_height(height), m_stride(stride) {}
 
     int m_width;
     int m_height;
+    int m_stride;
     std::vector<uint32_t> m_buffers;
     std::vector<const uint8_t*> m_mapped;
     std::vector<void*> m_fences;

@@ -13,6 +13,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/mem.h>
 }
 
 #include <algorithm>
@@ -22,18 +23,23 @@ extern "C" {
 namespace lumenarc {
 
 RenderPipeline::RenderPipeline(const Parts& parts, const TimeWindow& window)
-    : m_parts(parts), m_window(window), m_freeInputs(kInputBuffers), m_decoded(kInputBuffers),
+    : m_parts(parts), m_window(window), m_inputStride(RgbaConverter::rowStride(parts.frameWidth)),
+      m_freeInputs(kInputBuffers), m_decoded(kInputBuffers),
       m_freeSlots(static_cast<size_t>(parts.ring->slots())),
       m_drawn(static_cast<size_t>(parts.ring->slots())) {
-    const size_t bytes = static_cast<size_t>(parts.frameWidth) * parts.frameHeight * 4;
+    const size_t bytes = static_cast<size_t>(m_inputStride) * parts.frameHeight;
     const auto never = [] { return false; };
     for (int k = 0; k < kInputBuffers; ++k) {
-        m_inputs.emplace_back(bytes);
+        m_inputs.emplace_back(static_cast<uint8_t*>(av_malloc(bytes)));
         m_freeInputs.push(k, never);
     }
     for (int k = 0; k < parts.ring->slots(); ++k) {
         m_freeSlots.push(k, never);
     }
+}
+
+void RenderPipeline::FreeBuffer::operator()(uint8_t* p) const {
+    av_free(p);
 }
 
 void RenderPipeline::fail(const std::string& message) {
@@ -48,6 +54,12 @@ bool RenderPipeline::stopping() const {
 }
 
 bool RenderPipeline::run(std::string* error) {
+    for (const auto& buffer : m_inputs) {
+        if (!buffer) {
+            *error = "out of memory";
+            return false;
+        }
+    }
     std::thread reader([this] { readLoop(); });
     std::thread encoder([this] { encodeLoop(); });
     drawLoop();
@@ -82,7 +94,7 @@ bool RenderPipeline::handleFrame(AVFrame* frame, FrameClock& clock, RgbaConverte
     if (!buffer) {
         return false;
     }
-    if (!converter.convert(frame, m_inputs[static_cast<size_t>(*buffer)].data())) {
+    if (!converter.convert(frame, m_inputs[static_cast<size_t>(*buffer)].get(), m_inputStride)) {
         fail("cannot convert a video frame to RGB");
         return false;
     }
@@ -190,8 +202,8 @@ void RenderPipeline::drawLoop() {
         if (!slot) {
             break;
         }
-        m_parts.warper->draw(m_inputs[static_cast<size_t>(item->buffer)].data(), m_parts.frameWidth,
-                             m_parts.frameHeight);
+        m_parts.warper->draw(m_inputs[static_cast<size_t>(item->buffer)].get(), m_parts.frameWidth,
+                             m_parts.frameHeight, m_inputStride);
         m_freeInputs.push(item->buffer, stop);
         ring.read(*slot);
         if (!handOn()) {
@@ -224,7 +236,8 @@ void RenderPipeline::encodeLoop() {
             fail(error);
             return;
         }
-        const bool converted = converter.convert(m_parts.ring->pixels(item->slot), picture);
+        const bool converted =
+            converter.convert(m_parts.ring->pixels(item->slot), m_parts.outStride, picture);
         m_freeSlots.push(item->slot, stop);
         if (!converted) {
             fail("cannot convert a drawn picture for the encoder");

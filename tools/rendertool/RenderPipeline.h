@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -42,6 +43,7 @@ public:
         int frameHeight = 0;
         int outWidth = 0;
         int outHeight = 0;
+        int outStride = 0; // of the read-back slots
         bool audio = true;
     };
 
@@ -75,9 +77,14 @@ private:
     void fail(const std::string& message);
     bool stopping() const;
 
+    struct FreeBuffer {
+        void operator()(uint8_t* p) const;
+    };
+
     Parts m_parts;
     TimeWindow m_window;
-    std::vector<std::vector<uint8_t>> m_inputs;
+    int m_inputStride;
+    std::vector<std::unique_ptr<uint8_t, FreeBuffer>> m_inputs;
     BoundedQueue<int> m_freeInputs;
     BoundedQueue<Decoded> m_decoded;
     BoundedQueue<int> m_freeSlots;

@@ -37,12 +37,16 @@ bool RgbaConverter::prepare(const AVFrame* frame) {
     return true;
 }
 
-bool RgbaConverter::convert(const AVFrame* frame, uint8_t* rgbaBottomFirst) {
+int RgbaConverter::rowStride(int width) {
+    constexpr int kAlign = 64;
+    return (width * 4 + kAlign - 1) / kAlign * kAlign;
+}
+
+bool RgbaConverter::convert(const AVFrame* frame, uint8_t* rgbaBottomFirst, int stride) {
     if (!prepare(frame)) {
         return false;
     }
     // The last row first with a negative stride: GL's row order without a second pass.
-    const int stride = m_width * 4;
     uint8_t* const planes[4] = {rgbaBottomFirst + static_cast<size_t>(m_height - 1) * stride,
                                 nullptr, nullptr, nullptr};
     const int strides[4] = {-stride, 0, 0, 0};

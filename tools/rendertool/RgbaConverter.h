@@ -21,8 +21,12 @@ public:
     RgbaConverter(const RgbaConverter&) = delete;
     RgbaConverter& operator=(const RgbaConverter&) = delete;
 
-    // Writes width x height x 4 bytes; false when libswscale cannot convert the frame.
-    bool convert(const AVFrame* frame, uint8_t* rgbaBottomFirst);
+    // Rows of width x 4 bytes `stride` apart: libswscale's vector code writes whole blocks of
+    // pixels, so the stride must leave room for them (rowStride gives one that does).
+    static int rowStride(int width);
+
+    // Writes height rows; false when libswscale cannot convert the frame.
+    bool convert(const AVFrame* frame, uint8_t* rgbaBottomFirst, int stride);
 
 private:
     bool prepare(const AVFrame* frame);
