@@ -99,6 +99,8 @@ std::string RenderArguments::usage() {
            "  --codec NAME       h264 (default), hevc, prores (.mov, .mkv) or ffv1 (.mov, .mkv)\n"
            "  --quality N        on the encoder's own scale:\n" +
            qualityHelp() +
+           "                       (x264 and x265 run their medium preset with a look-ahead\n"
+           "                       of 10 frames, which keeps memory bounded)\n" +
            "  --start SECONDS    begin with the first frame at or after this time\n"
            "  --duration SECONDS keep the frames that start within this time\n"
            "  --no-audio         leave the sound out (by default it is copied, or re-encoded\n"
