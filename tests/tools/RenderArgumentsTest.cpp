@@ -112,7 +112,9 @@ TEST(RenderArguments, UsageGivesEachQualityScaleAndItsDefault) {
               std::string::npos);
     EXPECT_NE(usage.find("hevc: x265 CRF, 0 to 51, lower is better (default 20)"),
               std::string::npos);
-    EXPECT_NE(usage.find("3 HQ, 4 4444, 5 4444 XQ (default 3)"), std::string::npos);
+    EXPECT_NE(
+        usage.find("prores: profile 0 proxy, 1 LT, 2 standard, 3 HQ, 4 4444, 5 XQ (default 3)"),
+        std::string::npos);
     EXPECT_NE(usage.find("ffv1: lossless"), std::string::npos);
     EXPECT_NE(usage.find("--size WxH         size of the picture in pixels (default 1920x1080)"),
               std::string::npos);

@@ -442,7 +442,7 @@ TEST(RenderTool, UsageErrorsExitTwo) {
     EXPECT_NE(help.out.find("(default 1920x1080)"), std::string::npos);
     EXPECT_NE(help.out.find("x264 CRF, 0 (lossless) to 51, lower is better (default 18)"),
               std::string::npos);
-    EXPECT_NE(help.out.find("ProRes profile"), std::string::npos);
+    EXPECT_NE(help.out.find("prores: profile 0 proxy"), std::string::npos);
 }
 
 TEST(RenderTool, H264RenderCarriesCodecSizeRateAndColourTags) {

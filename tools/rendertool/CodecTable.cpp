@@ -17,8 +17,8 @@ constexpr int kProResFirst444 = 4;
 const std::array<VideoCodec, 4> kCodecs = {{
     {"h264", "libx264", "x264 CRF, 0 (lossless) to 51, lower is better", 0, 51, 18, false},
     {"hevc", "libx265", "x265 CRF, 0 to 51, lower is better", 0, 51, 20, false},
-    {"prores", "prores_ks", "ProRes profile, 0 proxy, 1 LT, 2 standard, 3 HQ, 4 4444, 5 4444 XQ", 0,
-     5, 3, false},
+    {"prores", "prores_ks", "profile 0 proxy, 1 LT, 2 standard, 3 HQ, 4 4444, 5 XQ", 0, 5, 3,
+     false},
     {"ffv1", "ffv1", "lossless, keeps the drawn RGB pixels exactly; takes no quality", 0, 0, 0,
      true},
 }};
