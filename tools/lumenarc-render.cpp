@@ -123,7 +123,8 @@ int openOutput(Run& run) {
 int render(Run& run) {
     const RenderOptions& o = run.o;
     std::string error;
-    const auto gl = OffscreenGL::create(o.warp.width, o.warp.height, &error);
+    const auto gl =
+        OffscreenGL::create(o.warp.width, o.warp.height, &error, OffscreenGL::Buffers::ColourOnly);
     if (!gl) {
         return fail(error);
     }
