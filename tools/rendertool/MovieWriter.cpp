@@ -167,10 +167,12 @@ bool MovieWriter::copiesAudio(int inputIndex) const {
 }
 
 bool MovieWriter::start(std::string* error) {
-    const int opened = avio_open2(&m_format->pb, m_path.c_str(), AVIO_FLAG_WRITE,
-                                  &m_format->interrupt_callback, nullptr);
-    if (opened < 0) {
-        return failWrite(opened, error);
+    if ((m_format->oformat->flags & AVFMT_NOFILE) == 0) {
+        const int opened = avio_open2(&m_format->pb, m_path.c_str(), AVIO_FLAG_WRITE,
+                                      &m_format->interrupt_callback, nullptr);
+        if (opened < 0) {
+            return failWrite(opened, error);
+        }
     }
     const int written = avformat_write_header(m_format, nullptr);
     if (written < 0) {
@@ -274,6 +276,9 @@ bool MovieWriter::finish(std::string* error) {
     const int trailer = av_write_trailer(m_format);
     if (trailer < 0) {
         return failWrite(trailer, error);
+    }
+    if (m_format->pb == nullptr) {
+        return true; // a muxer that writes no file
     }
     const int pending = m_format->pb->error;
     const int closed = avio_closep(&m_format->pb);
