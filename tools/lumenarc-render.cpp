@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int status = MovieRender(parsed.options).run();
-    if (StopSignal::requested()) {
+    if (status == MovieRender::kStopped) {
         return StopSignal::exitStatus(StopSignal::received());
     }
     return status;

@@ -104,7 +104,7 @@ int MovieRender::openOutput() {
     for (unsigned k = 0; o.audio && k < format->nb_streams; ++k) {
         if (format->streams[k]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO &&
             !m_writer->addAudio(format->streams[k], &error)) {
-            return fail(error);
+            return fail(error + " (--no-audio leaves the sound out)");
         }
     }
     if (!m_writer->start(&error)) {
@@ -149,7 +149,7 @@ int MovieRender::render() {
     const bool ran = pipeline.run(&error);
     progress.clear();
     if (StopSignal::requested()) {
-        return 0; // the caller sees the signal
+        return kStopped;
     }
     if (!ran) {
         return fail(error);
@@ -157,7 +157,12 @@ int MovieRender::render() {
     if (pipeline.frames() == 0) {
         return fail(o.input + " has no video frames in the part asked for");
     }
-    if (!m_writer->finish(&error)) {
+    const bool finished = m_writer->finish(&error);
+    // The encoder's last frames take a moment; a stop meanwhile still leaves OUT alone.
+    if (StopSignal::requested()) {
+        return kStopped;
+    }
+    if (!finished) {
         return fail(error);
     }
     if (!m_temp->commit(&error)) {
@@ -181,17 +186,17 @@ int MovieRender::run() {
     std::string error;
     m_reader = MovieReader::open(o.input, &error, stopRequested);
     if (!m_reader) {
-        return StopSignal::requested() ? 0 : fail(error);
+        return StopSignal::requested() ? kStopped : fail(error);
     }
-    if (const int status = openOutput(); status != 0) {
-        return status;
+    int status = openOutput();
+    if (status == 0) {
+        status = render();
     }
-    const int status = render();
-    if (status != 0 || StopSignal::requested()) {
+    if (status != 0) {
         m_writer.reset();
         m_temp.reset(); // removes the unfinished file
     }
-    return status;
+    return status != 0 && StopSignal::requested() ? kStopped : status;
 }
 
 } // namespace lumenarc

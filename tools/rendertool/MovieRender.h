@@ -22,8 +22,11 @@ public:
     MovieRender(const MovieRender&) = delete;
     MovieRender& operator=(const MovieRender&) = delete;
 
-    // 0 when OUT is complete; 1 after a message saying why not. A stop signal ends the run
-    // early with 0 and nothing written: the caller asks StopSignal.
+    static constexpr int kStopped = -1;
+
+    // 0 when OUT is complete; 1 after a message saying why not; kStopped when a stop signal
+    // ended the run first, with nothing written. A signal after OUT is complete changes
+    // nothing.
     int run();
     // The frames written.
     int64_t frames() const { return m_frames; }

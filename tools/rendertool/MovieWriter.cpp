@@ -55,6 +55,7 @@ std::unique_ptr<MovieWriter> MovieWriter::create(const std::string& path, const 
     std::unique_ptr<MovieWriter> writer(new MovieWriter);
     writer->m_path = path;
     writer->m_name = name;
+    writer->m_stop = stop;
     writer->m_colour = video.colour;
     const int made =
         avformat_alloc_output_context2(&writer->m_format, nullptr, container.c_str(), path.c_str());
@@ -224,6 +225,11 @@ bool MovieWriter::writePacket(AVPacket* packet, AVRational from, int stream, std
 
 bool MovieWriter::drainVideo(std::string* error) {
     for (;;) {
+        // While flushing, each call encodes one of the frames the encoder still holds.
+        if (m_stop != nullptr && m_stop()) {
+            setError(error, "stopped");
+            return false;
+        }
         const int received = avcodec_receive_packet(m_encoder, m_videoPacket);
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
             return true;

@@ -84,6 +84,7 @@ private:
 
     std::string m_path;
     std::string m_name;
+    bool (*m_stop)() = nullptr;
     Colour m_colour;
     AVFormatContext* m_format = nullptr;
     AVCodecContext* m_encoder = nullptr;
