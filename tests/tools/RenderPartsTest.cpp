@@ -203,6 +203,29 @@ TEST(OutputConverter, KeepsRgbExactlyAndFlipsToTopFirst) {
     av_frame_free(&frame);
 }
 
+// The movie tool draws without a depth buffer, which nothing tests, to spare the rasteriser
+// clearing one with every frame.
+TEST(OffscreenGL, AColourOnlyFramebufferHasNoDepthAndDrawsAlike) {
+    std::string error;
+    const auto gl = OffscreenGL::create(16, 8, &error, OffscreenGL::Buffers::ColourOnly);
+    ASSERT_NE(gl, nullptr) << error;
+    GLint depthBits = -1;
+    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    EXPECT_EQ(depthBits, 0);
+    glClearColor(0, 1, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    EXPECT_EQ(gl->pixel(3, 3).g, 255);
+    ASSERT_TRUE(gl->resize(4, 4));
+    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    EXPECT_EQ(depthBits, 0) << "still without depth";
+    glClear(GL_COLOR_BUFFER_BIT);
+    EXPECT_EQ(gl->pixel(3, 3).g, 255);
+    const auto usual = OffscreenGL::create(16, 8, &error);
+    ASSERT_NE(usual, nullptr) << error;
+    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    EXPECT_EQ(depthBits, 24) << "depth and stencil unless asked otherwise";
+}
+
 TEST(ReadbackRing, SlotsHoldWhatGlReadsBack) {
     std::string error;
     const auto gl = OffscreenGL::create(32, 16, &error);
