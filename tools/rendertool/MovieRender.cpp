@@ -31,6 +31,9 @@ namespace {
 // Read-back slots: one being written by GL, one waiting, one being encoded.
 constexpr int kReadbackSlots = 3;
 
+// The largest frame texture the offscreen context takes.
+constexpr int kMaxFrameSide = 16384;
+
 int fail(const std::string& message) {
     std::fprintf(stderr, "lumenarc-render: %s\n", message.c_str());
     return 1;
@@ -187,6 +190,12 @@ int MovieRender::run() {
     m_reader = MovieReader::open(o.input, &error, stopRequested);
     if (!m_reader) {
         return StopSignal::requested() ? kStopped : fail(error);
+    }
+    const AVCodecParameters* video = m_reader->videoStream()->codecpar;
+    if (video->width <= 0 || video->height <= 0 || video->width > kMaxFrameSide ||
+        video->height > kMaxFrameSide) {
+        return fail(o.input + " has video of no usable size (" + std::to_string(video->width) +
+                    "x" + std::to_string(video->height) + ")");
     }
     int status = openOutput();
     if (status == 0) {
