@@ -26,7 +26,8 @@ void setError(std::string* error, const std::string& message) {
 
 } // namespace
 
-std::unique_ptr<OffscreenGL> OffscreenGL::create(int width, int height, std::string* error) {
+std::unique_ptr<OffscreenGL> OffscreenGL::create(int width, int height, std::string* error,
+                                                 Buffers buffers) {
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
         setError(error, "offscreen size must be between 1x1 and 16384x16384");
         return nullptr;
@@ -54,6 +55,7 @@ std::unique_ptr<OffscreenGL> OffscreenGL::create(int width, int height, std::str
     gl->m_context = context;
     gl->m_width = width;
     gl->m_height = height;
+    gl->m_buffers = buffers;
     if (!gl->makeCurrent() || !gl->createFramebuffer()) {
         setError(error, "cannot make an offscreen framebuffer");
         return nullptr;
@@ -94,11 +96,13 @@ bool OffscreenGL::createFramebuffer() {
     glBindRenderbuffer(GL_RENDERBUFFER, m_colorBuffer);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, m_width, m_height);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_colorBuffer);
-    glGenRenderbuffers(1, &m_depthBuffer);
-    glBindRenderbuffer(GL_RENDERBUFFER, m_depthBuffer);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, m_width, m_height);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                              m_depthBuffer);
+    if (m_buffers == Buffers::ColourDepthStencil) {
+        glGenRenderbuffers(1, &m_depthBuffer);
+        glBindRenderbuffer(GL_RENDERBUFFER, m_depthBuffer);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, m_width, m_height);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                                  m_depthBuffer);
+    }
     glBindRenderbuffer(GL_RENDERBUFFER, 0);
     glViewport(0, 0, m_width, m_height);
     return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;

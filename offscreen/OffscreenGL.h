@@ -16,8 +16,14 @@ public:
         uint8_t r, g, b, a;
     };
 
+    // What the framebuffer holds besides colour. Nothing draws with a depth or stencil test;
+    // a software rasteriser still clears such a buffer with every frame, which a long render
+    // need not pay for.
+    enum class Buffers { ColourDepthStencil, ColourOnly };
+
     // The context, current on the calling thread; nullptr (and a reason) when none can be made.
-    static std::unique_ptr<OffscreenGL> create(int width, int height, std::string* error = nullptr);
+    static std::unique_ptr<OffscreenGL> create(int width, int height, std::string* error = nullptr,
+                                               Buffers buffers = Buffers::ColourDepthStencil);
     ~OffscreenGL();
     OffscreenGL(const OffscreenGL&) = delete;
     OffscreenGL& operator=(const OffscreenGL&) = delete;
@@ -47,6 +53,7 @@ private:
     uint32_t m_depthBuffer = 0;
     int m_width = 0;
     int m_height = 0;
+    Buffers m_buffers = Buffers::ColourDepthStencil;
 };
 
 } // namespace lumenarc

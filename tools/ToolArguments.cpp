@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <locale.h>
 #include <string>
@@ -24,6 +25,19 @@ std::optional<float> ToolArguments::parseFloat(std::string_view text) {
     char* end = nullptr;
     const float value = strtof_l(copy.c_str(), &end, cLocale());
     if (end != copy.c_str() + copy.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<double> ToolArguments::parseDouble(std::string_view text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    const std::string copy(text);
+    char* end = nullptr;
+    const double value = strtod_l(copy.c_str(), &end, cLocale());
+    if (end != copy.c_str() + copy.size() || !std::isfinite(value)) {
         return std::nullopt;
     }
     return value;

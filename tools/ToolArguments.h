@@ -11,6 +11,8 @@ class ToolArguments {
 public:
     // A whole argument as a 32-bit float (C locale), or nothing.
     static std::optional<float> parseFloat(std::string_view text);
+    // A whole argument as a finite double (C locale), or nothing.
+    static std::optional<double> parseDouble(std::string_view text);
     // "DU,DV" as two 32-bit floats.
     static std::optional<std::pair<float, float>> parseOffset(std::string_view text);
     // A whole argument as a 32-bit integer.

@@ -1,6 +1,8 @@
+#define GL_GLEXT_PROTOTYPES 1
 #include "offscreen/OffscreenGL.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 namespace lumenarc {
@@ -32,6 +34,22 @@ TEST(OffscreenGL, DrawsAndReadsRealPixels) {
     glClear(GL_COLOR_BUFFER_BIT);
     EXPECT_EQ(gl->pixel(7, 7).b, 255);
     EXPECT_EQ(gl->pixel(8, 8).b, 0); // outside reads nothing
+}
+
+TEST(OffscreenGL, AColourOnlyFramebufferDrawsAlike) {
+    std::string error;
+    const auto gl = OffscreenGL::create(16, 8, &error, OffscreenGL::Buffers::ColourOnly);
+    ASSERT_NE(gl, nullptr) << error;
+    GLint depthBits = -1;
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT,
+                                          GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &depthBits);
+    EXPECT_EQ(depthBits, GL_NONE);
+    glClearColor(0, 1, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    EXPECT_EQ(gl->pixel(3, 3).g, 255);
+    ASSERT_TRUE(gl->resize(4, 4)) << "still without depth";
+    glClear(GL_COLOR_BUFFER_BIT);
+    EXPECT_EQ(gl->pixel(3, 3).g, 255);
 }
 
 TEST(OffscreenGL, RefusesAbsurdSizes) {

@@ -15,7 +15,7 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 const std::vector<std::string> kPrograms{"lumenarc", "lumenarc-mesh", "lumenarc-prefs",
-                                         "lumenarc-warp"};
+                                         "lumenarc-warp", "lumenarc-render"};
 
 test::ProcessResult run(const std::vector<std::string>& argv,
                         const std::map<std::string, std::string>& env = {}) {
@@ -118,6 +118,9 @@ TEST_F(Install, TheInstalledToolsRun) {
                            "--out", out, "--size", "64x64"});
     EXPECT_EQ(warp.exitCode, 0) << warp.err;
     EXPECT_EQ(pngSize(out), std::make_pair(64, 64));
+    const auto render = run({(bin / "lumenarc-render").string(), "--help"});
+    EXPECT_EQ(render.exitCode, 0) << render.err;
+    EXPECT_NE(render.out.find("--codec"), std::string::npos) << render.out;
 }
 
 // The installed player finds its resources in the installed tree, as it does in the build tree.
@@ -165,13 +168,15 @@ TEST(Package, TheDebianPackageHoldsTheInstallAndNamesItsDependencies) {
     EXPECT_EQ(field("Version"), LUMENARC_VERSION);
     const std::string depends = field("Depends");
     for (const char* dependency : {"libmpv2", "libqt6widgets6", "libqt6dbus6", "liblo7", "libtiff6",
-                                   "libplist3", "libegl1", "qt6-qpa-plugins", "fonts-urw-base35"}) {
+                                   "libplist3", "libegl1", "libavcodec59", "qt6-qpa-plugins",
+                                   "fonts-urw-base35"}) {
         EXPECT_NE(depends.find(dependency), std::string::npos) << dependency << " in " << depends;
     }
     const std::string contents = run({"/usr/bin/dpkg-deb", "-c", deb.string()}).out;
     for (const char* file :
          {"./usr/bin/lumenarc\n", "./usr/bin/lumenarc-mesh\n", "./usr/bin/lumenarc-prefs\n",
-          "./usr/bin/lumenarc-warp\n", "./usr/share/lumenarc/rect.data\n",
+          "./usr/bin/lumenarc-warp\n", "./usr/bin/lumenarc-render\n",
+          "./usr/share/lumenarc/rect.data\n", "./usr/share/man/man1/lumenarc-render.1\n",
           "./usr/share/applications/lumenarc.desktop\n",
           "./usr/share/icons/hicolor/scalable/apps/lumenarc.svg\n",
           "./usr/share/man/man1/lumenarc.1\n", "./usr/share/doc/lumenarc/copyright\n"}) {
