@@ -391,8 +391,11 @@ bool MpvMovie::waitUntilLoaded(std::string* error) {
             m_loadDone = {};
             return false;
         }
-        const mpv_event* event = mpv_wait_event(m_handle, std::min(left.count(), 0.05));
-        if (event->event_id != MPV_EVENT_NONE) {
+        const mpv_event* event =
+            mpv_wait_event(m_handle, m_failedLoad ? 0 : std::min(left.count(), 0.05));
+        if (event->event_id == MPV_EVENT_NONE) {
+            settleFailedLoad();
+        } else {
             handleEvent(*event);
         }
     }
@@ -416,6 +419,18 @@ void MpvMovie::finishLoad(const std::string& reason) {
     }
 }
 
+void MpvMovie::failLoad(std::string reason) {
+    if (!m_failedLoad) {
+        m_failedLoad = std::move(reason);
+    }
+}
+
+void MpvMovie::settleFailedLoad() {
+    if (auto reason = std::exchange(m_failedLoad, std::nullopt)) {
+        finishLoad(m_decoderError.empty() ? *reason : undecodablePictures());
+    }
+}
+
 void MpvMovie::readLoadedFile() {
     const VideoTrack track = findVideoTrack(m_handle);
     if (track.width > 0 && track.height > 0) {
@@ -430,7 +445,7 @@ void MpvMovie::readLoadedFile() {
     m_status->setDuration(toUnits(doubleProperty(m_handle, "duration", 0)));
     m_status->setTime(toUnits(doubleProperty(m_handle, "time-pos", 0)));
     if (!m_decoderError.empty() || (track.id != 0 && !track.selected)) {
-        finishLoad(undecodablePictures()); // the decoder gave up; the sound would play alone
+        failLoad(undecodablePictures()); // the decoder gave up; the sound would play alone
     } else if (track.id == 0) {
         finishLoad({}); // sound only: nothing to wait for
     } else {
@@ -474,6 +489,7 @@ void MpvMovie::processEvents() {
     for (int handled = 0; handled < kEventsPerPass; ++handled) {
         const mpv_event* event = mpv_wait_event(m_handle, 0);
         if (event->event_id == MPV_EVENT_NONE) {
+            settleFailedLoad();
             return;
         }
         handleEvent(*event);
@@ -506,6 +522,9 @@ void MpvMovie::handleEvent(const mpv_event& event) {
 }
 
 void MpvMovie::handleLoadEvent(const mpv_event& event) {
+    if (m_failedLoad && event.event_id != MPV_EVENT_LOG_MESSAGE) {
+        return; // failed already: only the decoder's reason is still to come
+    }
     switch (event.event_id) {
     case MPV_EVENT_LOG_MESSAGE: {
         // The video decoder's own complaint says best why pictures cannot be had.
@@ -531,8 +550,7 @@ void MpvMovie::handleLoadEvent(const mpv_event& event) {
         }
         break;
     case MPV_EVENT_END_FILE: {
-        const auto& end = *static_cast<const mpv_event_end_file*>(event.data);
-        finishLoad(m_decoderError.empty() ? endFileReason(end) : undecodablePictures());
+        failLoad(endFileReason(*static_cast<const mpv_event_end_file*>(event.data)));
         break;
     }
     case MPV_EVENT_SHUTDOWN:
@@ -544,7 +562,7 @@ void MpvMovie::handleLoadEvent(const mpv_event& event) {
         if (m_load == LoadState::WaitingForPictures && event.reply_userdata == kVideoTrack &&
             property.format == MPV_FORMAT_STRING &&
             std::string_view(*static_cast<char* const*>(property.data)) == "no") {
-            finishLoad(undecodablePictures());
+            failLoad(undecodablePictures());
         }
         break;
     }

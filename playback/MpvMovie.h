@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,9 @@ private:
     bool waitUntilLoaded(std::string* error);
     void readLoadedFile();
     void finishLoad(const std::string& reason);
+    // A load that has failed ends once the events waiting behind the failure are read.
+    void failLoad(std::string reason);
+    void settleFailedLoad();
     void startEventDelivery(const std::shared_ptr<MpvMovie>& self);
     void postProcessEvents();
     static void wakeup(void* context);
@@ -129,6 +133,9 @@ private:
     LoadState m_load = LoadState::Idle;
     LoadDone m_loadDone;
     std::string m_decoderError; // the video decoder's last error, for a failed load
+    // The core's reason for a failed load, held until the log messages are read: the core
+    // hands out queued events before log messages, so the decoder's complaint comes after.
+    std::optional<std::string> m_failedLoad;
     Size m_naturalSize;
     std::string m_displayName;
     bool m_backward = false;

@@ -389,6 +389,22 @@ TEST_F(MpvMovieTest, PicturesThatCannotBeDecodedAreRefusedWithTheReason) {
     }
 }
 
+// A busy main thread reads the core's events late, when the end of the load and the decoder's
+// complaint are both waiting: the reason still reaches the caller.
+TEST_F(MpvMovieTest, TheDecodersReasonSurvivesAMainThreadThatReadsLate) {
+    const std::string path =
+        makeMovie("late.mp4", {.seconds = 1, .width = 64, .height = 36, .audio = false});
+    ASSERT_TRUE(TestMovies::claimPictureSize(path, 16384, 16384));
+    std::string error;
+    auto movie = MpvMovie::create(m_options, &error);
+    ASSERT_NE(movie, nullptr) << error;
+    std::optional<std::string> outcome;
+    movie->beginLoad(path, [&](const std::string& reason) { outcome = reason; });
+    std::this_thread::sleep_for(1500ms); // the core gives up meanwhile; nothing is read
+    ASSERT_TRUE(waitFor([&] { return outcome.has_value(); }));
+    EXPECT_NE(outcome->find("the pictures cannot be decoded ("), std::string::npos) << *outcome;
+}
+
 // Loading runs on the core's threads and ends in an event: the caller never waits, also not for
 // a named pipe that nobody writes yet. Dropping such a movie ends its core at once.
 TEST_F(MpvMovieTest, LoadingReportsLaterAndAStalledLoadCanBeDropped) {
