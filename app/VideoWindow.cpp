@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QPlatformSurfaceEvent>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSurfaceFormat>
@@ -152,6 +153,20 @@ void VideoWindow::runAlert(const std::string& title, const std::string& message,
 
 std::unique_ptr<GlyphSource> VideoWindow::makeGlyphSource() {
     return QtGlyphSource::create();
+}
+
+bool VideoWindow::event(QEvent* event) {
+    // The render thread draws on this window's native surface: it must have left it before the
+    // surface is destroyed, or its next use of the surface reads freed memory.
+    if (event->type() == QEvent::PlatformSurface && m_view != nullptr) {
+        const auto type = static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType();
+        if (type == QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
+            m_view->surfaceWillBeDestroyed();
+        } else if (type == QPlatformSurfaceEvent::SurfaceCreated) {
+            m_view->surfaceWasCreated();
+        }
+    }
+    return QWindow::event(event);
 }
 
 void VideoWindow::exposeEvent(QExposeEvent*) {

@@ -52,6 +52,7 @@ public:
     std::unique_ptr<GlyphSource> makeGlyphSource() override;
 
 protected:
+    bool event(QEvent* event) override;
     void exposeEvent(QExposeEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -90,7 +90,7 @@ void MyOpenGLView::startRendering() {
 }
 
 void MyOpenGLView::makeContextCurrent() {
-    m_onWindowSurface = !m_surfaceMoving && m_host.makeCurrentContext(true);
+    m_onWindowSurface = !m_surfaceMoving && !m_surfaceGone && m_host.makeCurrentContext(true);
     if (!m_onWindowSurface) {
         m_host.makeCurrentContext(false);
     }
@@ -125,6 +125,21 @@ void MyOpenGLView::moveSurface(const std::function<void()>& move) {
         startDisplayLink();
     }
     surfaceChanged();
+}
+
+void MyOpenGLView::surfaceWillBeDestroyed() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    m_surfaceGone = true;
+    // Every task makes the context current first: once this one has, the context is on the
+    // spare surface, and a task already drawing on the window has finished.
+    m_renderThread->runAndWait([] {});
+}
+
+void MyOpenGLView::surfaceWasCreated() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    if (m_surfaceGone.exchange(false)) {
+        surfaceChanged();
+    }
 }
 
 bool MyOpenGLView::stopDisplayLink() {

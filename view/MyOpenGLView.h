@@ -105,6 +105,11 @@ public:
     // Main thread: runs `move`, which may give the view's surface a new native window (moving
     // it into another window), while nothing is drawn on it. `move` may run the event loop.
     void moveSurface(const std::function<void()>& move);
+    // Main thread: the window system is about to destroy the view's native surface (a window
+    // closing, as every window does when the program quits), or has made it again. Returns once
+    // the render thread has left the surface, which may then go.
+    void surfaceWillBeDestroyed();
+    void surfaceWasCreated();
 
     // Render thread, once, with the context current.
     void prepareOpenGL();
@@ -213,8 +218,9 @@ private:
     std::atomic<bool> m_showGridLines{false};
     std::atomic<bool> m_showFPS{false};
     std::atomic<bool> m_quitAtEnd{false};
-    // While set, nothing is drawn on the window's surface: it is moving.
+    // While either is set, nothing is drawn on the window's surface: it is moving, or gone.
     std::atomic<bool> m_surfaceMoving{false};
+    std::atomic<bool> m_surfaceGone{false};
     // Main thread only.
     MovieSize m_movieSize;
     Point m_mouseDownPoint;

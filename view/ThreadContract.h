@@ -54,7 +54,9 @@
 // - The event loop is never run under a lock.
 // - GL work always runs with the view's context current: the render thread makes it current
 //   before each task and each tick, on the window's surface, or on an offscreen surface while
-//   the window's surface moves (drawing waits for the window's).
+//   the window's surface moves or is gone (drawing waits for the window's). Before the window
+//   system destroys the window's surface (every window closes when the program quits), the
+//   main thread waits until the render thread has left it.
 
 #include <cassert>
 
