@@ -78,6 +78,9 @@ Application::Application(QApplication& application)
 }
 
 Application::~Application() {
+    // The view goes before the window that holds its surface, and that window still reports
+    // its surface's end: to nobody from now on.
+    m_window.videoWindow().setView(nullptr);
     m_application.removeEventFilter(&m_keys);
     MainThread::setPoster(nullptr);
 }

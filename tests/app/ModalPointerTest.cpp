@@ -1,6 +1,8 @@
 #include "app/ModalWatcher.h"
 #include "app/PointerHider.h"
 
+#include "support/WidgetApplication.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -15,23 +17,8 @@
 namespace lumenarc {
 namespace {
 
-class WidgetApplication : public ::testing::Environment {
-public:
-    void SetUp() override {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        m_application = std::make_unique<QApplication>(m_argc, m_argv);
-    }
-    void TearDown() override { m_application.reset(); }
-
-private:
-    int m_argc = 1;
-    char m_name[24] = "test_modal_pointer";
-    char* m_argv[2] = {m_name, nullptr};
-    std::unique_ptr<QApplication> m_application;
-};
-
 [[maybe_unused]] const auto* const widgetApplication =
-    ::testing::AddGlobalTestEnvironment(new WidgetApplication);
+    ::testing::AddGlobalTestEnvironment(new test::WidgetApplication);
 
 bool pointerHidden() {
     const QCursor* cursor = QGuiApplication::overrideCursor();

@@ -3,6 +3,8 @@
 #include "prefs/PrefsManager.h"
 #include "ui_PrefsDialog.h"
 
+#include "support/WidgetApplication.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -18,24 +20,8 @@
 namespace lumenarc {
 namespace {
 
-// One widget application for the whole run, on the offscreen platform: no display needed.
-class WidgetApplication : public ::testing::Environment {
-public:
-    void SetUp() override {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        m_application = std::make_unique<QApplication>(m_argc, m_argv);
-    }
-    void TearDown() override { m_application.reset(); }
-
-private:
-    int m_argc = 1;
-    char m_name[24] = "test_prefs_dialog";
-    char* m_argv[2] = {m_name, nullptr};
-    std::unique_ptr<QApplication> m_application;
-};
-
 [[maybe_unused]] const auto* const widgetApplication =
-    ::testing::AddGlobalTestEnvironment(new WidgetApplication);
+    ::testing::AddGlobalTestEnvironment(new test::WidgetApplication);
 
 void pressKey(QWidget* target, Qt::Key key) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);

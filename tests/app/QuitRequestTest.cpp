@@ -1,5 +1,7 @@
 #include "app/QuitRequest.h"
 
+#include "support/WidgetApplication.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,23 +14,8 @@
 namespace lumenarc {
 namespace {
 
-class WidgetApplication : public ::testing::Environment {
-public:
-    void SetUp() override {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        m_application = std::make_unique<QApplication>(m_argc, m_argv);
-    }
-    void TearDown() override { m_application.reset(); }
-
-private:
-    int m_argc = 1;
-    char m_name[24] = "test_quit_request";
-    char* m_argv[2] = {m_name, nullptr};
-    std::unique_ptr<QApplication> m_application;
-};
-
 [[maybe_unused]] const auto* const widgetApplication =
-    ::testing::AddGlobalTestEnvironment(new WidgetApplication);
+    ::testing::AddGlobalTestEnvironment(new test::WidgetApplication);
 
 // Runs `modal` with a request made from inside its loop, as a signal arriving there would; a
 // watchdog ends a loop that the request did not end, so that the test fails instead of hanging.

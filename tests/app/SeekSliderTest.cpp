@@ -1,5 +1,7 @@
 #include "app/SeekSlider.h"
 
+#include "support/WidgetApplication.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,23 +16,8 @@
 namespace lumenarc {
 namespace {
 
-class WidgetApplication : public ::testing::Environment {
-public:
-    void SetUp() override {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        m_application = std::make_unique<QApplication>(m_argc, m_argv);
-    }
-    void TearDown() override { m_application.reset(); }
-
-private:
-    int m_argc = 1;
-    char m_name[24] = "test_seek_slider";
-    char* m_argv[2] = {m_name, nullptr};
-    std::unique_ptr<QApplication> m_application;
-};
-
 [[maybe_unused]] const auto* const widgetApplication =
-    ::testing::AddGlobalTestEnvironment(new WidgetApplication);
+    ::testing::AddGlobalTestEnvironment(new test::WidgetApplication);
 
 TEST(SeekSliderLogic, AWheelNotchStepsByTheSecondsGivenWithinTheRange) {
     // 5 s of a 100 s movie on a slider of 100000 steps: 5000 steps.

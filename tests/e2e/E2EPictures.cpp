@@ -30,6 +30,8 @@ void E2EPictures::redraw(AppSession& app, const AppSession::Rect& area) {
     const auto x = std::to_string(area.x + area.width / 2);
     const auto y = std::to_string(area.y + area.height / 2);
     const auto x1 = std::to_string(area.x + area.width / 2 + 3);
+    // Pauses between the moves: the toolkit merges motions, and a merged move back to the press
+    // point would be no move at all.
     app.x().run({"/usr/bin/xdotool",
                  "mousemove",
                  x,

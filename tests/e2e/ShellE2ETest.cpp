@@ -1,4 +1,5 @@
 #include "AppSession.h"
+#include "E2EPictures.h"
 #include "playback/TestMovies.h"
 #include "support/RunProcess.h"
 
@@ -49,35 +50,8 @@ protected:
         options.env = app.environment();
         return test::runProcess({test::binPath("lumenarc-prefs"), "show"}, options).out;
     }
-    // Has the still picture drawn again: a drag there and back moves nothing (single-precision
-    // steps of +-0.003 cancel exactly), but a drag while the movie stands still asks for a redraw.
-    void redraw(const AppSession::Rect& area) {
-        const auto x = std::to_string(area.x + area.width / 2);
-        const auto y = std::to_string(area.y + area.height / 2);
-        const auto x1 = std::to_string(area.x + area.width / 2 + 3);
-        // Pauses between the moves: the toolkit merges motions, and a merged move back to the
-        // press point would be no move at all.
-        app.x().run({"/usr/bin/xdotool",
-                     "mousemove",
-                     x,
-                     y,
-                     "mousedown",
-                     "1",
-                     "sleep",
-                     "0.1",
-                     "mousemove",
-                     x1,
-                     y,
-                     "sleep",
-                     "0.1",
-                     "mousemove",
-                     x,
-                     y,
-                     "sleep",
-                     "0.1",
-                     "mouseup",
-                     "1"});
-    }
+    // Has the still picture drawn again (a drag there and back that moves nothing).
+    void redraw(const AppSession::Rect& area) { test::E2EPictures::redraw(app, area); }
     // Starts the player on the movie; returns its main window once the movie shows.
     std::string startPlaying() {
         app.start({movie()});
