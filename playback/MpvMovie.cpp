@@ -103,9 +103,10 @@ std::vector<std::pair<std::string, std::string>> coreOptions(const MpvMovie::Opt
         // the mesh, not the decoder, decides where the picture goes.
         {"keepaspect", "no"},
         // Conversion to RGB on the processor uses every core; the mesh resamples the picture
-        // anyway, so a bicubic reduction is fine enough and cheaper than the default.
+        // anyway, so a bilinear reduction is fine enough, and the cheapest that keeps a 4096 x
+        // 4096 master with the clock on two cores (84 % of frames drawn against 77 % bicubic).
         {"zimg-threads", std::to_string(std::max(1u, std::thread::hardware_concurrency()))},
-        {"zimg-scaler", "bicubic"},
+        {"zimg-scaler", "bilinear"},
         {"hwdec", "no"},
         // Decoding is in software, so the renderer needs no hardware interop; probing for it
         // only fills the log with missing driver libraries.
