@@ -1,4 +1,5 @@
 #include "AppSession.h"
+#include "E2EMovies.h"
 #include "E2EPictures.h"
 #include "playback/TestMovies.h"
 #include "support/RunProcess.h"
@@ -17,12 +18,7 @@ using test::E2EPictures;
 // Files dragged from another program (a real X drag and drop) onto the player's window.
 class DropE2E : public ::testing::Test {
 protected:
-    std::string movie(const std::string& name) {
-        const auto path = (app.home().path() / name).string();
-        EXPECT_TRUE(test::TestMovies::make(
-            path, {.seconds = 30, .width = 320, .height = 320, .audio = false}));
-        return path;
-    }
+    std::string movie(const std::string& name) { return test::squareMovie(app, name); }
     // Presses on the drag source and moves, in steps, to the middle of `target`, and lets go.
     void drag(const std::string& source, const AppSession::Rect& target) {
         const auto from = app.geometry(source);

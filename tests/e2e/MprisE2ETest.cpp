@@ -1,4 +1,5 @@
 #include "AppSession.h"
+#include "E2EMovies.h"
 #include "RemoteSupport.h"
 #include "playback/TestMovies.h"
 #include "support/RunProcess.h"
@@ -16,12 +17,7 @@ using test::AppSession;
 // The real player on a private session bus, driven with playerctl as a desktop would.
 class MprisE2E : public ::testing::Test {
 protected:
-    std::string movie(const std::string& name) {
-        const auto path = (app.home().path() / name).string();
-        EXPECT_TRUE(test::TestMovies::make(
-            path, {.seconds = 30, .width = 320, .height = 320, .audio = false}));
-        return path;
-    }
+    std::string movie(const std::string& name) { return test::squareMovie(app, name); }
     std::map<std::string, std::string> env() {
         auto env = app.environment();
         env["DBUS_SESSION_BUS_ADDRESS"] = bus.address();

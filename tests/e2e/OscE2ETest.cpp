@@ -1,4 +1,5 @@
 #include "AppSession.h"
+#include "E2EMovies.h"
 #include "E2EPictures.h"
 #include "RemoteSupport.h"
 #include "playback/TestMovies.h"
@@ -23,14 +24,7 @@ using Status = OscClient::Status;
 class OscE2E : public ::testing::Test {
 protected:
     std::string movie(const std::string& name, double seconds = 30) {
-        const auto path = (app.home().path() / name).string();
-        test::MovieSpec spec;
-        spec.seconds = seconds;
-        spec.width = 320;
-        spec.height = 320;
-        spec.audio = false;
-        EXPECT_TRUE(test::TestMovies::make(path, spec));
-        return path;
+        return test::squareMovie(app, name, seconds);
     }
     std::string prefs() {
         test::ProcessOptions options;

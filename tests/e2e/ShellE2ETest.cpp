@@ -1,4 +1,5 @@
 #include "AppSession.h"
+#include "E2EMovies.h"
 #include "E2EPictures.h"
 #include "playback/TestMovies.h"
 #include "support/RunProcess.h"
@@ -26,18 +27,7 @@ class ShellE2E : public ::testing::Test {
 protected:
     explicit ShellE2E(int width = 1280, int height = 1024) : app(width, height) {}
 
-    std::string movie(double seconds = 30) {
-        const auto path = (app.home().path() / "show.mp4").string();
-        if (!std::filesystem::exists(path)) {
-            test::MovieSpec spec;
-            spec.seconds = seconds;
-            spec.width = 320;
-            spec.height = 320;
-            spec.audio = false;
-            EXPECT_TRUE(test::TestMovies::make(path, spec));
-        }
-        return path;
-    }
+    std::string movie(double seconds = 30) { return test::squareMovie(app, "show.mp4", seconds); }
     bool setPrefs(const std::vector<std::string>& pairs) {
         std::vector<std::string> argv{test::binPath("lumenarc-prefs"), "set"};
         argv.insert(argv.end(), pairs.begin(), pairs.end());
