@@ -1,0 +1,176 @@
+#!/usr/bin/env python3
+"""scripts/sync-offsets on logs written here, whose offsets are known."""
+
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+SCRIPT = os.environ.get("SYNC_OFFSETS",
+                        os.path.join(os.path.dirname(__file__), "..", "..", "scripts",
+                                     "sync-offsets"))
+T0 = 1765180000.0
+FRAME = 1.0 / 30
+
+
+def frames(start_wall, start_movie, seconds, fps=30, rate=1.0, repeat=1, refresh=None):
+    """A player presenting frames: each frame `repeat` times, `refresh` seconds apart."""
+    out = []
+    period = 1.0 / fps
+    refresh = refresh if refresh is not None else period / repeat
+    n = int(round(seconds * fps / rate))
+    for k in range(n):
+        wall = start_wall + k * period / rate * 1.0
+        movie = start_movie + k * period
+        for r in range(repeat):
+            out.append((wall + r * refresh, movie))
+    return out
+
+
+class SyncOffsetsTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+
+    def tearDown(self):
+        self.folder.cleanup()
+
+    def log(self, name, lines, header="# sync log: wall-clock seconds, movie seconds"):
+        path = os.path.join(self.folder.name, name)
+        with open(path, "w", encoding="utf-8") as f:
+            if header is not None:
+                f.write(header + "\n")
+            for wall, movie in lines:
+                f.write(f"{wall:.9f} {movie:.6f}\n")
+        return path
+
+    def run_script(self, *args):
+        return subprocess.run([sys.executable, SCRIPT, *args], capture_output=True, text=True,
+                              timeout=60)
+
+    def offsets(self, *args):
+        done = self.run_script("--json", *args)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        return json.loads(done.stdout)
+
+    def test_frames_presented_late_show_as_whole_frames_and_as_a_timeline_shift(self):
+        a = self.log("a.log", frames(T0, 0.0, 20))
+        b = self.log("b.log", frames(T0 + 0.005, 0.0, 20))
+        result = self.offsets(a, b)
+        shown, line = result["all"]["shown"], result["all"]["timeline"]
+        # b shows the previous frame for 5 ms of every 33.3: 15 % of the instants.
+        self.assertEqual(shown["p50_ms"], 0.0)
+        self.assertAlmostEqual(shown["p95_ms"], 1000 * FRAME, delta=0.01)
+        self.assertAlmostEqual(shown["max_frames"], 1.0, delta=0.001)
+        # (a 2 ms grid falls on these exact frame times 7 times in 50 instead of 7.5)
+        self.assertAlmostEqual(shown["mean_signed_ms"], -1000 * FRAME * 0.15, delta=0.5)
+        self.assertAlmostEqual(line["p50_ms"], 5.0, delta=0.01)
+        self.assertAlmostEqual(line["max_ms"], 5.0, delta=0.01)
+        self.assertAlmostEqual(line["mean_signed_ms"], -5.0, delta=0.01)
+        self.assertGreater(shown["samples"], 9000)
+
+    def test_a_frame_drawn_at_several_refreshes_is_one_point_of_the_timeline(self):
+        a = self.log("a.log", frames(T0, 0.0, 10, repeat=2))
+        b = self.log("b.log", frames(T0, 0.0, 10, repeat=1))
+        result = self.offsets(a, b)
+        self.assertEqual(result["all"]["shown"]["max_ms"], 0.0)
+        self.assertAlmostEqual(result["all"]["timeline"]["max_ms"], 0.0, delta=0.01)
+
+    def test_a_constant_lead_of_two_frames(self):
+        a = self.log("a.log", frames(T0, 0.0, 10))
+        b = self.log("b.log", frames(T0, 2 * FRAME, 10))
+        result = self.offsets("--fps", "30", a, b)
+        for kind in ("shown", "timeline"):
+            s = result["all"][kind]
+            self.assertAlmostEqual(s["p50_frames"], 2.0, delta=0.001)
+            self.assertAlmostEqual(s["p99_frames"], 2.0, delta=0.001)
+            self.assertAlmostEqual(s["mean_signed_ms"], 2000 * FRAME, delta=0.01)
+        # the same offset in frames of another rate
+        self.assertAlmostEqual(self.offsets("--fps", "60", a, b)["all"]["shown"]["p50_frames"],
+                               4.0, delta=0.001)
+
+    def test_a_loop_is_crossed_the_short_way_round(self):
+        # b runs 2 frames ahead through the end of a 10 s loop.
+        a_lines = [(T0 + k * FRAME, (k * FRAME) % 10.0) for k in range(450)]
+        b_lines = [(T0 + k * FRAME, ((k + 2) * FRAME) % 10.0) for k in range(450)]
+        a, b = self.log("a.log", a_lines), self.log("b.log", b_lines)
+        looped = self.offsets("--duration", "10", a, b)["all"]["shown"]
+        self.assertAlmostEqual(looped["max_frames"], 2.0, delta=0.01)
+        plain = self.offsets(a, b)["all"]["shown"]
+        self.assertGreater(plain["max_ms"], 9000)
+
+    def test_a_pause_shows_the_last_frame_on_both(self):
+        before = frames(T0, 0.0, 5)
+        after = frames(T0 + 8, 5.0, 5)
+        a = self.log("a.log", before + after)
+        # b pauses one frame later and resumes on time: one frame apart all through the pause
+        b = self.log("b.log", frames(T0, 0.0, 5 + FRAME) + after)
+        result = self.offsets(a, b)["all"]["shown"]
+        self.assertAlmostEqual(result["p50_ms"], 0.0)
+        self.assertAlmostEqual(result["p95_frames"], 1.0, delta=0.001)
+        # 3 s of pause out of 13: between 5 and 50 % of the instants are one frame apart
+        self.assertEqual(result["p99_frames"], result["p95_frames"])
+
+    def test_skip_and_restart_leave_out_starts_and_the_time_between_runs(self):
+        b = self.log("b.log", frames(T0, 0.0, 30))
+        first = self.log("a1.log", frames(T0, 0.0, 10))
+        # The second run starts 5 s after the first ended, showing something else at first.
+        second_lines = [(T0 + 15 + k * FRAME, 3.0) for k in range(60)]
+        second_lines += frames(T0 + 17, 17.0, 13)
+        second = self.log("a2.log", second_lines)
+        whole = self.offsets("--skip", "2", first + "+" + second, b)
+        s = whole["all"]["shown"]
+        self.assertEqual(s["max_ms"], 0.0)
+        # covered: 2 s to the first run's last frame, and 17 s to the last frame of both
+        covered = (10 - FRAME - 2) + (30 - FRAME - 17)
+        self.assertAlmostEqual(s["samples"], covered / 0.002, delta=3)
+        # without the skip, the restart's first frames count
+        self.assertGreater(self.offsets(first + "+" + second, b)["all"]["shown"]["max_ms"], 1000)
+
+    def test_all_pairs_or_against_the_first(self):
+        a = self.log("a.log", frames(T0, 0.0, 5))
+        b = self.log("b.log", frames(T0, FRAME, 5))
+        c = self.log("c.log", frames(T0, 3 * FRAME, 5))
+        every = self.offsets(a, b, c)
+        self.assertEqual([(p["a"], p["b"]) for p in every["pairs"]], [(a, b), (a, c), (b, c)])
+        self.assertAlmostEqual(every["pairs"][2]["shown"]["p50_frames"], 2.0, delta=0.001)
+        self.assertAlmostEqual(every["all"]["shown"]["max_frames"], 3.0, delta=0.001)
+        first = self.offsets("--against-first", a, b, c)
+        self.assertEqual([(p["a"], p["b"]) for p in first["pairs"]], [(a, b), (a, c)])
+
+    def test_the_table_names_each_pair_and_the_units(self):
+        a = self.log("a.log", frames(T0, 0.0, 3))
+        b = self.log("b.log", frames(T0, FRAME, 3))
+        done = self.run_script(a, b)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn(f"{a} / {b}", done.stdout)
+        self.assertIn("all pairs", done.stdout)
+        self.assertIn("frames", done.stdout)
+        self.assertIn(" 1.00 ", done.stdout)
+
+    def test_bad_input_is_named_and_refused(self):
+        good = self.log("good.log", frames(T0, 0.0, 3))
+        bad = self.log("bad.log", [(T0, 0.0)])
+        with open(bad, "a", encoding="utf-8") as f:
+            f.write("1765180000.5 twelve\n")
+        done = self.run_script(good, bad)
+        self.assertEqual(done.returncode, 1)
+        self.assertIn("bad.log:3", done.stderr)
+        missing = self.run_script(good, os.path.join(self.folder.name, "none.log"))
+        self.assertEqual(missing.returncode, 1)
+        self.assertIn("none.log", missing.stderr)
+        empty = self.run_script(good, self.log("empty.log", []))
+        self.assertEqual(empty.returncode, 1)
+        self.assertIn("no frames", empty.stderr)
+        later = self.log("later.log", frames(T0 + 100, 0.0, 3))
+        apart = self.run_script(good, later)
+        self.assertEqual(apart.returncode, 1)
+        self.assertIn("no span in common", apart.stderr)
+        self.assertEqual(self.run_script(good).returncode, 2)
+        self.assertEqual(self.run_script("--fps", "0", good, good).returncode, 2)
+        self.assertEqual(self.run_script("--skip", "-1", good, good).returncode, 2)
+
+
+if __name__ == "__main__":
+    unittest.main()
