@@ -128,6 +128,18 @@ class SyncOffsetsTest(unittest.TestCase):
         # without the skip, the restart's first frames count
         self.assertGreater(self.offsets(first + "+" + second, b)["all"]["shown"]["max_ms"], 1000)
 
+    def test_excluded_spans_are_left_out_of_every_pair(self):
+        a = self.log("a.log", frames(T0, 0.0, 10))
+        # b jumps 1 s ahead between 4 and 6 s: another player's restart, say
+        b_lines = [(w, m + (1.0 if T0 + 4 <= w < T0 + 6 else 0.0)) for w, m in frames(T0, 0.0, 10)]
+        b = self.log("b.log", b_lines)
+        self.assertAlmostEqual(self.offsets(a, b)["all"]["shown"]["max_ms"], 1000.0, delta=0.01)
+        clean = self.offsets("--exclude", f"{T0 + 4:.3f}:{T0 + 6.01:.3f}", a, b)["all"]["shown"]
+        self.assertEqual(clean["max_ms"], 0.0)
+        self.assertAlmostEqual(clean["samples"], (10 - FRAME - 2.01) / 0.002, delta=3)
+        self.assertEqual(self.run_script("--exclude", "5:4", a, b).returncode, 2)
+        self.assertEqual(self.run_script("--exclude", "soon", a, b).returncode, 2)
+
     def test_all_pairs_or_against_the_first(self):
         a = self.log("a.log", frames(T0, 0.0, 5))
         b = self.log("b.log", frames(T0, FRAME, 5))
