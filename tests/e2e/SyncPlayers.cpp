@@ -14,13 +14,15 @@ double SyncPlayers::wallClock() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// A window of the process with the name (a regular expression); windows of the same title
-// from other players are told apart by their process id.
-std::string SyncPlayers::windowOf(int pid, const std::string& name,
+// A window of the process with the name (a regular expression), or "" once the process has
+// ended; windows of the same title from other players are told apart by their process id
+// (with --all: xdotool otherwise takes windows that meet any one condition).
+std::string SyncPlayers::windowOf(BackgroundProcess& process, const std::string& name,
                                   std::chrono::milliseconds timeout) {
+    const int pid = process.pid();
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        const auto found = x().run({"/usr/bin/xdotool", "search", "--onlyvisible", "--pid",
+    while (std::chrono::steady_clock::now() < deadline && process.running()) {
+        const auto found = x().run({"/usr/bin/xdotool", "search", "--all", "--onlyvisible", "--pid",
                                     std::to_string(pid), "--name", name});
         if (!found.empty()) {
             return found.substr(0, found.find('\n'));
@@ -61,15 +63,14 @@ bool SyncPlayers::start(const std::string& name, const std::vector<std::string>&
     if (title.empty()) {
         return true;
     }
-    const int pid = player.process->pid();
-    player.window = windowOf(pid, "^" + title + "$", std::chrono::seconds(30));
+    player.window = windowOf(*player.process, "^" + title + "$", std::chrono::seconds(30));
     if (player.window.empty()) {
         return false;
     }
     settledGeometry(player.window);
     this->x().run({"/usr/bin/xdotool", "windowmove", "--sync", player.window, std::to_string(x),
                    std::to_string(y)});
-    const auto view = windowOf(pid, "^Lumenarc View$", std::chrono::seconds(10));
+    const auto view = windowOf(*player.process, "^Lumenarc View$", std::chrono::seconds(10));
     if (view.empty()) {
         return false;
     }

@@ -37,6 +37,11 @@ public:
                int x = 0, int y = 0);
     Player& operator[](const std::string& name) { return m_players.at(name); }
     bool has(const std::string& name) const { return m_players.count(name) != 0; }
+    // Waits until the named player shows a window of this title (a regular expression).
+    bool showsWindow(const std::string& name, const std::string& title,
+                     std::chrono::milliseconds timeout) {
+        return !windowOf(*m_players.at(name).process, title, timeout).empty();
+    }
 
     // The frame number each named player's view shows in one screenshot (nothing where it
     // cannot be read). The screenshot is taken between the two wall-clock times returned.
@@ -50,7 +55,8 @@ public:
     static double wallClock();
 
 private:
-    std::string windowOf(int pid, const std::string& name, std::chrono::milliseconds timeout);
+    std::string windowOf(BackgroundProcess& process, const std::string& name,
+                         std::chrono::milliseconds timeout);
     AppSession::Rect settledGeometry(const std::string& window);
 
     AppSession m_app;
