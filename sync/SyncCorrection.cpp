@@ -37,13 +37,13 @@ SyncCorrection::Decision SyncCorrection::decide(double framePeriod, double rate)
 }
 
 double SyncCorrection::trimFor(double error, double rate) {
-    if (rate == 0 || !std::isfinite(error)) {
+    if (rate == 0 || !std::isfinite(error) || std::fabs(error) < kDeadband) {
         return 1.0;
     }
     // Ahead of the timeline (positive error, forward) means slower; backward the other way.
     const double signedError = rate > 0 ? error : -error;
     const double change = -signedError / (kSettle * std::fabs(rate));
-    return 1.0 + std::clamp(change, -kMaxTrim, kMaxTrim);
+    return 1.0 + std::clamp(std::round(change / kTrimStep) * kTrimStep, -kMaxTrim, kMaxTrim);
 }
 
 } // namespace lumenarc

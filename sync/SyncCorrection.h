@@ -24,7 +24,9 @@ public:
     // What to do about the errors kept, for a movie of this frame period played at `rate`.
     Decision decide(double framePeriod, double rate) const;
 
-    // The speed factor for an error: the error goes in about kSettle seconds, within ±kMaxTrim.
+    // The speed factor for an error: the error goes in about kSettle seconds, within ±kMaxTrim,
+    // in whole steps of kTrimStep. Each change of speed costs the decoder a little smoothness,
+    // so errors within kDeadband are left alone and small changes are not made.
     static double trimFor(double error, double rate);
 
     static constexpr size_t kKept = 9;
@@ -32,6 +34,8 @@ public:
     static constexpr double kSeekFrames = 4; // beyond this many frames a seek is quicker
     static constexpr double kMaxTrim = 0.05;
     static constexpr double kSettle = 1.0;
+    static constexpr double kTrimStep = 0.01;
+    static constexpr double kDeadband = 0.005;
 
 private:
     std::deque<double> m_errors;

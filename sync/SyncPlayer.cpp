@@ -127,8 +127,8 @@ void SyncPlayer::follow(int64_t now, const SyncSegment& segment) {
     const SyncCorrection::Decision decision = m_correction.decide(framePeriod(), segment.rate);
     if (decision.seek) {
         resync(now);
-    } else {
-        m_movie->setSpeedTrim(decision.trim);
+    } else if (decision.trim != m_trim && now - m_trimmedAt >= kTrimEvery) {
+        setTrim(decision.trim, now);
     }
 }
 
@@ -148,8 +148,14 @@ void SyncPlayer::holdPaused(const SyncSegment& segment) {
     }
 }
 
+void SyncPlayer::setTrim(double trim, int64_t now) {
+    m_trim = trim;
+    m_trimmedAt = now;
+    m_movie->setSpeedTrim(trim);
+}
+
 void SyncPlayer::play(const SyncSegment& segment, int64_t now) {
-    m_movie->setSpeedTrim(1.0);
+    setTrim(1.0, now);
     m_movie->setRate(static_cast<float>(segment.rate));
     m_playing = true;
     m_state = State::Following;

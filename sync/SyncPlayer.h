@@ -44,12 +44,15 @@ public:
     // Reports right after a start or a change of rate are not yet steady.
     static constexpr int64_t kSettle = 200'000'000;
     static constexpr int64_t kTurn = 10'000'000;
+    // The speed changes at most this often.
+    static constexpr int64_t kTrimEvery = 300'000'000;
 
 private:
     void onPosition(double seconds, bool landed);
     void follow(int64_t now, const SyncSegment& segment);
     void holdPaused(const SyncSegment& segment);
     void play(const SyncSegment& segment, int64_t now);
+    void setTrim(double trim, int64_t now);
     void resync(int64_t now);
     bool nearTheEnd(const SyncSegment& segment, double position) const;
     int64_t leaderTime(int64_t now) const { return now + m_offset; }
@@ -67,6 +70,8 @@ private:
     int64_t m_startAt = 0;     // leader's clock: when a landed seek plays on
     int64_t m_margin = kFirstMargin;
     int64_t m_settleUntil = 0; // our clock
+    int64_t m_trimmedAt = 0;   // our clock
+    double m_trim = 1.0;
     int m_seeks = 0;
 };
 

@@ -208,7 +208,7 @@ void SyncSession::receivePong(const SyncMessage& message, int64_t arrived) {
     }
     ++m_pongs;
     const auto best = m_offset.best();
-    if (best && std::llabs(best->offset) > ClockOffset::kWarnAbove &&
+    if (best && m_pongs >= kFastPings && std::llabs(best->offset) > ClockOffset::kWarnAbove &&
         arrived - m_lastOffsetWarning > kWarnEvery) {
         m_lastOffsetWarning = arrived;
         log("sync: this machine's clock is " + std::to_string(best->offset / 1000) +
@@ -239,9 +239,12 @@ bool SyncSession::followsMovie(const MovieIdentity& movie) {
     const MovieIdentity own = identityOf(*m_movie);
     if (own.sameAs(movie)) {
         m_refused.clear();
+        m_followed = true;
         return true;
     }
-    if (own.name != movie.name) {
+    // A leader that moves on to another movie takes its followers along; a follower started
+    // on the wrong movie is told so instead.
+    if (m_followed && own.name != movie.name) {
         openLeadersMovie(movie);
     }
     const std::string key = movie.describe();

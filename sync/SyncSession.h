@@ -112,6 +112,7 @@ private:
     int m_pongs = 0;
     int64_t m_lastOffsetWarning = 0;
     std::string m_refused;             // the leader's movie last refused, to say so once
+    bool m_followed = false;           // this machine's movie has matched the leader's
     std::set<std::string> m_triedOpen; // the leader's movies looked for, each once
 };
 
