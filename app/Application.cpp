@@ -33,13 +33,17 @@ int tagOf(const QAction* action) {
 Application::Application(QApplication& application)
     : m_application(application), m_view(m_window.videoWindow(), resourcePath()),
       m_mpv(m_view, &VideoWindow::getProcAddress, nullptr, {}),
-      m_playback(m_view, m_mpv.movieOpener()), m_interaction(m_view), m_aboutBox(&m_window),
-      m_prefsDialog(&m_window),
+      m_playback(m_view,
+                 [this](const std::string& path, PlaybackControl::OpenDone done) {
+                     return m_sync.open(m_mpv.movieOpener(), path, std::move(done));
+                 }),
+      m_interaction(m_view), m_aboutBox(&m_window), m_prefsDialog(&m_window),
       m_controller(m_window, m_view, m_playback, m_prefsDialog, m_aboutBox),
       m_keys(
           [this](uint32_t scanCode) { m_playback.keyDown(KeyMap::fromNativeScanCode(scanCode)); }),
       m_playList(m_view, m_playback),
-      m_commands({m_window, m_view, m_playback, m_playList, m_controller}), m_drops(m_commands) {
+      m_commands({m_window, m_view, m_playback, m_playList, m_controller}), m_drops(m_commands),
+      m_sync(m_view, m_playback, m_commands) {
     MainThread::setPoster([](MainThread::Task task) {
         QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task),
                                   Qt::QueuedConnection);
@@ -62,6 +66,7 @@ Application::Application(QApplication& application)
     // The play list hears of each open first: after a failed one it moves on before the
     // controller decides whether the start found no movie.
     m_playback.setOpenHook([this](bool opened) {
+        m_sync.movieOpenDidEnd(opened); // before a play list or start-up step moves the show
         m_playList.openDidEnd(opened);
         m_controller.movieOpenDidEnd(opened);
     });
@@ -183,6 +188,7 @@ void Application::connectControls() {
                      });
     QObject::connect(&m_application, &QCoreApplication::aboutToQuit, [this] {
         // Remotes stop first: nothing may drive the player while it ends.
+        m_sync.stop();
         if (m_showControl) {
             m_showControl->stop();
         }
@@ -214,6 +220,10 @@ bool Application::applyLaunchOptions(const LaunchOptions& options) {
     m_pauseFirstMovie = options.paused;
     if (!options.mesh.empty()) {
         m_view.loadDistortionMatrix(options.mesh); // the usual alert for a bad file
+    }
+    if (std::string why; !m_sync.start(options, why)) {
+        DeveloperLog::write("lumenarc: cannot join the show: " + why);
+        return false;
     }
     if (options.oscPort) {
         m_showControl = std::make_unique<ShowControl>(m_commands);
@@ -264,6 +274,7 @@ int Application::run(const LaunchOptions& options) {
         m_controller.applicationShouldTerminateAfterLastWindowClosed());
     if (launched != Launch::Running) {
         // The event loop never ran, so nothing announces the end: end in order here.
+        m_sync.stop();
         if (m_showControl) {
             m_showControl->stop();
         }

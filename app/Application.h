@@ -13,6 +13,7 @@
 #include "app/QuitRequest.h"
 #include "app/SeekSlider.h"
 #include "app/SignalQuit.h"
+#include "app/SyncLink.h"
 #include "playback/MeshInteraction.h"
 #include "playback/MpvPlayback.h"
 #include "playback/PlaybackControl.h"
@@ -68,6 +69,7 @@ private:
     PlayListControl m_playList;
     PlayerCommands m_commands;
     DropHandler m_drops;
+    SyncLink m_sync;
     bool m_pauseFirstMovie = false;
     std::unique_ptr<QtMenuItem> m_loopingItem;
     std::unique_ptr<QtMenuItem> m_gridItem;

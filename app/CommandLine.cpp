@@ -46,6 +46,27 @@ bool CommandLine::isNumericAddress(const QString& text) {
            inet_pton(AF_INET6, bytes.constData(), buffer) == 1;
 }
 
+bool CommandLine::parseHostPort(const QString& text, std::string& host, uint16_t& port) {
+    const qsizetype colon = text.lastIndexOf(':');
+    if (colon <= 0 || !parsePort(text.mid(colon + 1), port)) {
+        return false;
+    }
+    QString name = text.left(colon);
+    if (name.startsWith('[') && name.endsWith(']')) {
+        name = name.mid(1, name.size() - 2);
+        if (!name.contains(':') || !isNumericAddress(name)) {
+            return false;
+        }
+    } else if (name.contains(':')) {
+        return false; // an IPv6 address goes in brackets, so that its port is plain
+    }
+    if (name.isEmpty() || name.contains(' ')) {
+        return false;
+    }
+    host = name.toStdString();
+    return true;
+}
+
 CommandLine::Result CommandLine::parse(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(kUsage);
@@ -61,8 +82,21 @@ CommandLine::Result CommandLine::parse(const QStringList& arguments) {
     const auto oscPort = option("osc-port", "Listens for OSC show control on UDP port N.", "N");
     const auto oscBind =
         option("osc-bind", "Listens for OSC on address ADDR (default 127.0.0.1).", "ADDR");
-    parser.addOptions(
-        {help, version, fullScreen, mesh, loop, volume, quitAtEnd, paused, oscPort, oscBind});
+    const auto syncLead = option("sync-leader",
+                                 "Leads a show of several machines: publishes this machine's "
+                                 "timeline on UDP port N.",
+                                 "N");
+    const auto syncFollow = option("sync-follow",
+                                   "Follows the show led from HOST:PORT, on the same movie; "
+                                   "transport commands here go to the leader.",
+                                   "HOST:PORT");
+    const auto syncBind = option(
+        "sync-bind", "Binds the sync socket to address ADDR (default: every address).", "ADDR");
+    const auto syncLog =
+        option("sync-log", "Writes the wall-clock time and movie time of each frame shown to FILE.",
+               "FILE");
+    parser.addOptions({help, version, fullScreen, mesh, loop, volume, quitAtEnd, paused, oscPort,
+                       oscBind, syncLead, syncFollow, syncBind, syncLog});
     parser.addPositionalArgument("FILE", "Movies to play, in order.", "[FILE...]");
 
     Result result;
@@ -121,6 +155,37 @@ CommandLine::Result CommandLine::parse(const QStringList& arguments) {
                         parser.value(oscBind) + "'");
         }
         out.oscBind = parser.value(oscBind).toStdString();
+    }
+    if (parser.isSet(syncLead) && parser.isSet(syncFollow)) {
+        return fail("--sync-leader and --sync-follow exclude each other");
+    }
+    if (parser.isSet(syncLead)) {
+        uint16_t port = 0;
+        if (!parsePort(parser.value(syncLead), port)) {
+            return fail("--sync-leader takes a port number from 1 to 65535, not '" +
+                        parser.value(syncLead) + "'");
+        }
+        out.syncLeadPort = port;
+    }
+    if (parser.isSet(syncFollow) &&
+        !parseHostPort(parser.value(syncFollow), out.syncLeaderHost, out.syncLeaderPort)) {
+        return fail("--sync-follow takes HOST:PORT, not '" + parser.value(syncFollow) + "'");
+    }
+    if (parser.isSet(syncBind)) {
+        if (!out.syncLeadPort && out.syncLeaderHost.empty()) {
+            return fail("--sync-bind needs --sync-leader or --sync-follow");
+        }
+        if (!isNumericAddress(parser.value(syncBind))) {
+            return fail("--sync-bind takes a numeric IPv4 or IPv6 address, not '" +
+                        parser.value(syncBind) + "'");
+        }
+        out.syncBind = parser.value(syncBind).toStdString();
+    }
+    if (parser.isSet(syncLog)) {
+        out.syncLog = parser.value(syncLog).toStdString();
+        if (out.syncLog.empty()) {
+            return fail("--sync-log needs a file");
+        }
     }
     for (const QString& file : parser.positionalArguments()) {
         out.files.push_back(file.toStdString());

@@ -27,6 +27,8 @@ public:
     static bool parseVolume(const QString& text, float& volume);
     static bool parsePort(const QString& text, uint16_t& port);
     static bool isNumericAddress(const QString& text);
+    // "host:port" or "[v6-address]:port"; false for anything else.
+    static bool parseHostPort(const QString& text, std::string& host, uint16_t& port);
 };
 
 } // namespace lumenarc

@@ -18,6 +18,13 @@ struct LaunchOptions {
     std::optional<uint16_t> oscPort; // OSC show control on this UDP port
     std::string oscBind = "127.0.0.1"; // numeric address OSC listens on
     std::vector<std::string> files;    // movies, played in order
+    // One show on several machines: lead it on this UDP port, or follow the leader at
+    // syncLeaderHost:syncLeaderPort; the sync socket binds syncBind ("" = every address).
+    std::optional<uint16_t> syncLeadPort;
+    std::string syncLeaderHost;
+    uint16_t syncLeaderPort = 0;
+    std::string syncBind;
+    std::string syncLog; // one line per presented frame ("" = none)
 };
 
 } // namespace lumenarc

@@ -445,6 +445,7 @@ void MpvMovie::readLoadedFile() {
     }
     m_status->setDuration(toUnits(doubleProperty(m_handle, "duration", 0)));
     m_status->setTime(toUnits(doubleProperty(m_handle, "time-pos", 0)));
+    m_frameRate = doubleProperty(m_handle, "container-fps", 0);
     if (!m_decoderError.empty() || (track.id != 0 && !track.selected)) {
         failLoad(undecodablePictures()); // the decoder gave up; the sound would play alone
     } else if (track.id == 0) {
@@ -514,8 +515,8 @@ void MpvMovie::handleEvent(const mpv_event& event) {
     case MPV_EVENT_PLAYBACK_RESTART:
         // A seek has landed. Its position may equal the one last reported, which then comes
         // with no change event of its own.
-        m_status->setTime(
-            toUnits(doubleProperty(m_handle, "time-pos", seconds(m_status->currentTime()))));
+        reportPosition(doubleProperty(m_handle, "time-pos", seconds(m_status->currentTime())),
+                       true);
         break;
     default:
         break;
@@ -586,7 +587,7 @@ void MpvMovie::handlePropertyChange(uint64_t which, const mpv_event_property& pr
     const auto flag = [&] { return *static_cast<const int*>(property.data) != 0; };
     switch (which) {
     case kTimePos:
-        m_status->setTime(toUnits(number()));
+        reportPosition(number(), false);
         break;
     case kDuration:
         m_status->setDuration(toUnits(number()));
@@ -615,6 +616,13 @@ void MpvMovie::handlePropertyChange(uint64_t which, const mpv_event_property& pr
     }
 }
 
+void MpvMovie::reportPosition(double seconds, bool landed) {
+    m_status->setTime(toUnits(seconds));
+    if (m_positionObserver && std::isfinite(seconds)) {
+        m_positionObserver(seconds, landed);
+    }
+}
+
 void MpvMovie::stop() {
     // The file is gone (an error after loading): the last frame stays and nothing plays.
     m_status->setStopped();
@@ -635,11 +643,24 @@ void MpvMovie::setRate(float rate) {
         setPaused(true);
         return;
     }
-    double speed = std::clamp(std::fabs(static_cast<double>(rate)), kMinSpeed, kMaxSpeed);
-    mpv_set_property(m_handle, "speed", MPV_FORMAT_DOUBLE, &speed);
-    setBackward(rate < 0);
     m_status->setRate(rate);
+    applySpeed();
+    setBackward(rate < 0);
     setPaused(false);
+}
+
+void MpvMovie::setSpeedTrim(double trim) {
+    if (!std::isfinite(trim) || trim <= 0 || trim == m_speedTrim) {
+        return;
+    }
+    m_speedTrim = trim;
+    applySpeed();
+}
+
+void MpvMovie::applySpeed() {
+    const double rate = std::fabs(static_cast<double>(m_status->nominalRate()));
+    double speed = std::clamp(rate * m_speedTrim, kMinSpeed, kMaxSpeed);
+    mpv_set_property(m_handle, "speed", MPV_FORMAT_DOUBLE, &speed);
 }
 
 void MpvMovie::setPaused(bool paused) {

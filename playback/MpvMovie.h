@@ -50,6 +50,9 @@ public:
     };
     // Called once on the main thread when a load ends: empty reason on success.
     using LoadDone = std::function<void(const std::string& reason)>;
+    // Main thread: each position the core reports, in seconds; `landed` when a seek has just
+    // landed there.
+    using PositionObserver = std::function<void(double seconds, bool landed)>;
 
     // Main thread: a started core with nothing loaded, or nullptr with the reason in *error.
     static std::shared_ptr<MpvMovie> create(const Options& options, std::string* error);
@@ -93,6 +96,15 @@ public:
     void setCurrentTime(const MovieTime& time) override;
 
     void setVolume(float volume) override;
+    // Main thread: plays at the rate times `trim` without changing the rate the movie reports,
+    // so that a follower can pull its picture in without the controls showing it.
+    void setSpeedTrim(double trim);
+    // Main thread: replaces the observer of reported positions (none when empty).
+    void setPositionObserver(PositionObserver observer) {
+        m_positionObserver = std::move(observer);
+    }
+    // Frames per second as the file declares them, or 0 when it does not.
+    double frameRate() const { return m_frameRate; }
     bool isDone() const override { return m_status->isDone(); }
     std::shared_ptr<const MovieStatus> status() const override { return m_status; }
 
@@ -122,6 +134,8 @@ private:
 
     void setPaused(bool paused);
     void setBackward(bool backward);
+    void applySpeed();
+    void reportPosition(double seconds, bool landed);
     void command(std::initializer_list<const char*> words);
 
     mpv_handle* m_handle;
@@ -139,6 +153,9 @@ private:
     Size m_naturalSize;
     std::string m_displayName;
     bool m_backward = false;
+    double m_speedTrim = 1.0;
+    double m_frameRate = 0;
+    PositionObserver m_positionObserver;
     int64_t m_displayWidth = 0;
     int64_t m_displayHeight = 0;
 

@@ -99,7 +99,8 @@ void MpvTextureContext::detachCore(mpv_handle* core) {
 
 void MpvTextureContext::setMovie(const Movie* movie) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    const auto* mpv = dynamic_cast<const MpvMovie*>(movie);
+    const auto* mpv =
+        dynamic_cast<const MpvMovie*>(movie != nullptr ? movie->pictureSource() : nullptr);
     m_thread.post([this, core = mpv != nullptr ? mpv->handle() : nullptr] { select(core); });
 }
 

@@ -30,6 +30,11 @@ int32_t FramePump::getFrameForTime(const DisplayLink::TimeStamp& outputTime, uin
     if (frame) {
         drawRect();
         m_framesDrawn.fetch_add(1, std::memory_order_relaxed);
+        if (const auto& hook = m_view.presentedHook(); hook) {
+            if (const auto status = m_view.movieStatus()) {
+                hook(outputTime, status->currentTime());
+            }
+        }
     }
     return 0;
 }

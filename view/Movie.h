@@ -41,6 +41,8 @@ public:
 
     // Any thread: what the movie last reported, readable without the movie.
     virtual std::shared_ptr<const MovieStatus> status() const = 0;
+    // The movie whose decoder delivers the pictures: itself, unless it stands for another.
+    virtual const Movie* pictureSource() const { return this; }
 };
 
 } // namespace lumenarc

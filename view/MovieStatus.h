@@ -37,6 +37,9 @@ public:
     // done.
     float rate() const { return m_paused || m_decoderPaused || isDone() ? 0.0f : m_rate.load(); }
     void setRate(float rate) { m_rate = rate; }
+    // The rate last given, also while stopped.
+    float nominalRate() const { return m_rate; }
+    bool paused() const { return m_paused; }
     void setPaused(bool paused) { m_paused = paused; }
     void setDecoderPaused(bool paused) { m_decoderPaused = paused; }
 

@@ -91,6 +91,12 @@ public:
     // answers true when it takes the end over (a play list opens its next movie), so that the
     // run does not end there.
     void setEndHook(std::function<bool()> hook) { m_endHook = std::move(hook); }
+    // Called on the render thread with each new frame drawn: when it goes on screen, and its
+    // movie time. Set before rendering starts; it stays for the whole run.
+    using PresentedHook =
+        std::function<void(RenderThread::Clock::time_point presented, const MovieTime& time)>;
+    void setPresentedHook(PresentedHook hook) { m_presentedHook = std::move(hook); }
+    const PresentedHook& presentedHook() const { return m_presentedHook; }
     // The source of movie frames, for the whole run.
     void setTextureContext(std::shared_ptr<TextureContext> context);
 
@@ -231,6 +237,7 @@ private:
     PrefsManager* m_prefsManager = nullptr;
     std::function<void()> m_projectionMenuHook;
     std::function<bool()> m_endHook;
+    PresentedHook m_presentedHook;
     bool m_cleanedUp = false;
     // Render thread only.
     uint32_t m_gridTextureID = 0;

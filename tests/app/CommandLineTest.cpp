@@ -101,3 +101,54 @@ TEST(CommandLine, ChecksValues) {
 
 } // namespace
 } // namespace lumenarc
+
+namespace lumenarc {
+namespace {
+
+TEST(CommandLine, TakesTheSyncRolesAndRefusesWhatCannotBe) {
+    const auto leader = CommandLine::parse({"lumenarc", "--sync-leader", "9000", "--sync-bind",
+                                            "10.0.0.1", "--sync-log", "l.log", "a.mp4"});
+    ASSERT_EQ(leader.outcome, CommandLine::Outcome::Run) << leader.text;
+    EXPECT_EQ(leader.options.syncLeadPort, 9000);
+    EXPECT_EQ(leader.options.syncBind, "10.0.0.1");
+    EXPECT_EQ(leader.options.syncLog, "l.log");
+    const auto follower =
+        CommandLine::parse({"lumenarc", "--sync-follow", "show-leader.local:9000", "a.mp4"});
+    ASSERT_EQ(follower.outcome, CommandLine::Outcome::Run) << follower.text;
+    EXPECT_EQ(follower.options.syncLeaderHost, "show-leader.local");
+    EXPECT_EQ(follower.options.syncLeaderPort, 9000);
+    EXPECT_FALSE(follower.options.syncLeadPort);
+    // A log alone records the frames of a machine that plays by itself.
+    EXPECT_EQ(CommandLine::parse({"lumenarc", "--sync-log", "x.log"}).outcome,
+              CommandLine::Outcome::Run);
+    for (const QStringList& wrong :
+         {QStringList{"lumenarc", "--sync-leader", "9000", "--sync-follow", "h:1"},
+          {"lumenarc", "--sync-leader", "0"},
+          {"lumenarc", "--sync-follow", "host"},
+          {"lumenarc", "--sync-follow", "host:70000"},
+          {"lumenarc", "--sync-follow", "::1:9000"},
+          {"lumenarc", "--sync-bind", "127.0.0.1"},
+          {"lumenarc", "--sync-leader", "9000", "--sync-bind", "leader.local"},
+          {"lumenarc", "--sync-log", ""}}) {
+        const auto result = CommandLine::parse(wrong);
+        EXPECT_EQ(result.outcome, CommandLine::Outcome::Error) << wrong.join(' ').toStdString();
+        EXPECT_NE(result.text.find("lumenarc: "), std::string::npos);
+    }
+}
+
+TEST(CommandLine, ReadsHostsAndPortsIncludingBracketedV6) {
+    std::string host;
+    uint16_t port = 0;
+    EXPECT_TRUE(CommandLine::parseHostPort("[::1]:7000", host, port));
+    EXPECT_EQ(host, "::1");
+    EXPECT_EQ(port, 7000);
+    EXPECT_TRUE(CommandLine::parseHostPort("192.168.1.20:1", host, port));
+    EXPECT_EQ(host, "192.168.1.20");
+    EXPECT_FALSE(CommandLine::parseHostPort("[leader]:7000", host, port));
+    EXPECT_FALSE(CommandLine::parseHostPort(":7000", host, port));
+    EXPECT_FALSE(CommandLine::parseHostPort("a b:7000", host, port));
+    EXPECT_FALSE(CommandLine::parseHostPort("host:", host, port));
+}
+
+} // namespace
+} // namespace lumenarc

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "view/MovieTime.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace lumenarc {
+
+// The sync log: one line per presented frame, "<wall-clock seconds> <movie time in seconds>",
+// after a header line starting with '#'. The logs of several machines side by side give the
+// offsets between them (scripts/sync-offsets). Written on the render thread only.
+class FrameLog {
+public:
+    // Creates (or empties) the file; nullptr with the reason.
+    static std::unique_ptr<FrameLog> create(const std::string& path, const std::string& header,
+                                            std::string& why);
+    ~FrameLog();
+    FrameLog(const FrameLog&) = delete;
+    FrameLog& operator=(const FrameLog&) = delete;
+
+    // Render thread: a frame of movie time `time` goes on screen at `presented`.
+    void presented(std::chrono::steady_clock::time_point presented, const MovieTime& time);
+    // The line for a frame, as written.
+    static std::string line(int64_t wallNanoseconds, const MovieTime& time);
+
+    // Lines between flushes, so that a machine that goes down keeps all but the last second.
+    static constexpr int kFlushEvery = 30;
+
+private:
+    explicit FrameLog(std::FILE* file) : m_file(file) {}
+
+    std::FILE* m_file;
+    int m_unflushed = 0;
+};
+
+} // namespace lumenarc

@@ -1,0 +1,151 @@
+#include "sync/SyncMessage.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <lo/lo_lowlevel.h>
+#include <memory>
+#include <string_view>
+
+namespace lumenarc {
+namespace {
+
+constexpr const char* kTimeline = "/lumenarc/sync/timeline";
+constexpr const char* kPing = "/lumenarc/sync/ping";
+constexpr const char* kPong = "/lumenarc/sync/pong";
+constexpr const char* kCommand = "/lumenarc/sync/command";
+// Session, sequence, movie, then two segments.
+constexpr std::string_view kTimelineTypes = "hhsiidhddiihddii";
+
+struct MessageDeleter {
+    void operator()(lo_message message) const { lo_message_free(message); }
+};
+using Message = std::unique_ptr<std::remove_pointer_t<lo_message>, MessageDeleter>;
+
+// liblo's arguments lie at 4-byte steps, less than its union's alignment: copy them out.
+template <typename T> T valueOf(lo_arg* arg) {
+    T value;
+    std::memcpy(&value, static_cast<const void*>(arg), sizeof value);
+    return value;
+}
+
+void addSegment(lo_message message, const SyncSegment& segment) {
+    lo_message_add_int64(message, segment.anchor);
+    lo_message_add_double(message, segment.position);
+    lo_message_add_double(message, segment.rate);
+    lo_message_add_int32(message, segment.paused ? 1 : 0);
+    lo_message_add_int32(message, segment.looping ? 1 : 0);
+}
+
+bool readSegment(lo_arg** argv, int first, SyncSegment& segment) {
+    segment.anchor = valueOf<int64_t>(argv[first]);
+    segment.position = valueOf<double>(argv[first + 1]);
+    segment.rate = valueOf<double>(argv[first + 2]);
+    segment.paused = valueOf<int32_t>(argv[first + 3]) != 0;
+    segment.looping = valueOf<int32_t>(argv[first + 4]) != 0;
+    return std::isfinite(segment.position) && std::isfinite(segment.rate) &&
+           std::fabs(segment.rate) <= 100.0;
+}
+
+bool readTimeline(lo_arg** argv, SyncMessage& out) {
+    out.session = static_cast<uint64_t>(valueOf<int64_t>(argv[0]));
+    out.sequence = valueOf<int64_t>(argv[1]);
+    MovieIdentity& movie = out.timeline.movie;
+    movie.name = reinterpret_cast<const char*>(argv[2]);
+    movie.width = valueOf<int32_t>(argv[3]);
+    movie.height = valueOf<int32_t>(argv[4]);
+    movie.duration = valueOf<double>(argv[5]);
+    if (movie.name.size() > SyncMessage::kMaxNameLength || !std::isfinite(movie.duration) ||
+        movie.duration < 0) {
+        return false;
+    }
+    return readSegment(argv, 6, out.timeline.before) && readSegment(argv, 11, out.timeline.after);
+}
+
+} // namespace
+
+std::vector<char> SyncMessage::encode() const {
+    Message message(lo_message_new());
+    const char* path = kTimeline;
+    switch (kind) {
+    case Kind::Timeline:
+        lo_message_add_int64(message.get(), static_cast<int64_t>(session));
+        lo_message_add_int64(message.get(), sequence);
+        lo_message_add_string(message.get(), timeline.movie.name.c_str());
+        lo_message_add_int32(message.get(), timeline.movie.width);
+        lo_message_add_int32(message.get(), timeline.movie.height);
+        lo_message_add_double(message.get(), timeline.movie.duration);
+        addSegment(message.get(), timeline.before);
+        addSegment(message.get(), timeline.after);
+        break;
+    case Kind::Ping:
+        path = kPing;
+        lo_message_add_int64(message.get(), t1);
+        break;
+    case Kind::Pong:
+        path = kPong;
+        lo_message_add_int64(message.get(), t1);
+        lo_message_add_int64(message.get(), t2);
+        lo_message_add_int64(message.get(), t3);
+        break;
+    case Kind::Command:
+        path = kCommand;
+        lo_message_add_string(message.get(), verb.c_str());
+        lo_message_add_double(message.get(), value);
+        break;
+    }
+    size_t length = 0;
+    void* bytes = lo_message_serialise(message.get(), path, nullptr, &length);
+    std::vector<char> out;
+    if (bytes != nullptr) {
+        out.assign(static_cast<char*>(bytes), static_cast<char*>(bytes) + length);
+        std::free(bytes);
+    }
+    return out;
+}
+
+std::optional<SyncMessage> SyncMessage::decode(const char* data, size_t size) {
+    if (size < 4 || data[0] != '/') {
+        return std::nullopt;
+    }
+    // liblo decodes from a buffer it may touch: hand it a copy.
+    std::vector<char> bytes(data, data + size);
+    int result = 0;
+    Message message(lo_message_deserialise(bytes.data(), bytes.size(), &result));
+    if (!message) {
+        return std::nullopt;
+    }
+    const std::string_view path(bytes.data(), strnlen(bytes.data(), bytes.size()));
+    const char* typeText = lo_message_get_types(message.get());
+    const std::string_view types = typeText != nullptr ? typeText : "";
+    lo_arg** argv = lo_message_get_argv(message.get());
+    SyncMessage out;
+    if (path == kTimeline && types == kTimelineTypes) {
+        out.kind = Kind::Timeline;
+        return readTimeline(argv, out) ? std::optional(out) : std::nullopt;
+    }
+    if (path == kPing && types == "h") {
+        out.kind = Kind::Ping;
+        out.t1 = valueOf<int64_t>(argv[0]);
+        return out;
+    }
+    if (path == kPong && types == "hhh") {
+        out.kind = Kind::Pong;
+        out.t1 = valueOf<int64_t>(argv[0]);
+        out.t2 = valueOf<int64_t>(argv[1]);
+        out.t3 = valueOf<int64_t>(argv[2]);
+        return out;
+    }
+    if (path == kCommand && types == "sd") {
+        out.kind = Kind::Command;
+        out.verb = reinterpret_cast<const char*>(argv[0]);
+        out.value = valueOf<double>(argv[1]);
+        if (out.verb.size() > 16 || !std::isfinite(out.value)) {
+            return std::nullopt;
+        }
+        return out;
+    }
+    return std::nullopt;
+}
+
+} // namespace lumenarc

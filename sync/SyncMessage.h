@@ -1,0 +1,39 @@
+#pragma once
+
+#include "sync/SyncTimeline.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lumenarc {
+
+// The messages between a leader and its followers: OSC over UDP, in their own address space.
+//   /lumenarc/sync/timeline  the leader's timeline, on every change and 10 times a second
+//   /lumenarc/sync/ping      a follower's t1; it also tells the leader where to send timelines
+//   /lumenarc/sync/pong      the leader's answer: t1, t2, t3
+//   /lumenarc/sync/command   a transport command a follower passes on: verb and value
+struct SyncMessage {
+    enum class Kind { Timeline, Ping, Pong, Command };
+
+    Kind kind = Kind::Timeline;
+    // Timeline: a leader's run is its session; within it, later messages count higher.
+    uint64_t session = 0;
+    int64_t sequence = 0;
+    SyncTimeline timeline;
+    // Ping and pong, nanoseconds of CLOCK_REALTIME.
+    int64_t t1 = 0, t2 = 0, t3 = 0;
+    // Command: "rate" (0 pauses), "seek" (seconds), "loop" (0 or 1), "step" (frames).
+    std::string verb;
+    double value = 0;
+
+    std::vector<char> encode() const;
+    // Nothing for a datagram that is not one of these messages, complete and well formed.
+    static std::optional<SyncMessage> decode(const char* data, size_t size);
+
+    static constexpr size_t kMaxNameLength = 1024;
+};
+
+} // namespace lumenarc

@@ -1,0 +1,188 @@
+#include "sync/SyncPlayer.h"
+
+#include "playback/MpvMovie.h"
+#include "sync/WallClock.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace lumenarc {
+namespace {
+
+MovieTime movieTime(double seconds) {
+    return {std::llround(std::max(0.0, seconds) * MpvMovie::kTimeScale), MpvMovie::kTimeScale, 0};
+}
+
+constexpr int64_t kSeekGiveUp = 3'000'000'000; // a seek not landed by then is made again
+
+} // namespace
+
+SyncPlayer::SyncPlayer(std::shared_ptr<MpvMovie> movie) : m_movie(std::move(movie)) {
+    m_movie->setPositionObserver(
+        [this](double seconds, bool landed) { onPosition(seconds, landed); });
+}
+
+SyncPlayer::~SyncPlayer() {
+    m_movie->setPositionObserver(nullptr);
+    m_movie->setSpeedTrim(1.0);
+}
+
+double SyncPlayer::framePeriod() const {
+    const double rate = m_movie->frameRate();
+    return rate > 1 && rate < 1000 ? 1.0 / rate : 1.0 / 30;
+}
+
+void SyncPlayer::setTimeline(const SyncTimeline& timeline, int64_t clockOffset) {
+    m_timeline = timeline;
+    m_offset = clockOffset;
+}
+
+void SyncPlayer::onPosition(double seconds, bool landed) {
+    if (m_state == State::Seeking && landed) {
+        m_landed = true;
+        return;
+    }
+    const int64_t now = WallClock::now();
+    if (!m_timeline || m_state != State::Following || !m_playing || now < m_settleUntil) {
+        return;
+    }
+    const SyncSegment& segment = m_timeline->segmentAt(leaderTime(now));
+    const double target = segment.positionAt(leaderTime(now), m_timeline->movie.duration);
+    if (segment.paused || nearTheEnd(segment, target)) {
+        return;
+    }
+    m_correction.add(
+        SyncTimeline::difference(seconds, target, m_timeline->movie.duration, segment.looping));
+}
+
+int64_t SyncPlayer::tick(int64_t now) {
+    if (!m_timeline) {
+        return now + kTurn;
+    }
+    const int64_t leader = leaderTime(now);
+    const SyncSegment& segment = m_timeline->segmentAt(leader);
+    if (!(segment == m_segment)) {
+        m_segment = segment;
+        m_correction.clear();
+        m_settleUntil = now + kSettle;
+    }
+    switch (m_state) {
+    case State::Seeking:
+        if (m_landed) {
+            m_margin = std::clamp(std::max(m_margin, (now - m_seekStarted) * 3 / 2), kFirstMargin,
+                                  kMaxMargin);
+            m_state = State::Waiting;
+        } else if (now - m_seekStarted > kSeekGiveUp) {
+            resync(now);
+        }
+        break;
+    case State::Waiting:
+        if (segment.paused) {
+            m_state = State::Following;
+        } else if (leader >= m_startAt) {
+            play(segment, now);
+        }
+        break;
+    case State::Idle:
+    case State::Following:
+        follow(now, segment);
+        break;
+    }
+    // Turn again in time for the next instant that matters: a change, or a held seek's start.
+    int64_t next = now + kTurn;
+    if (m_timeline->after.anchor > leader) {
+        next = std::min(next, m_timeline->after.anchor - m_offset);
+    }
+    if (m_state == State::Waiting) {
+        next = std::min(next, m_startAt - m_offset);
+    }
+    return next;
+}
+
+void SyncPlayer::follow(int64_t now, const SyncSegment& segment) {
+    if (m_movie->isDone() && !segment.looping) {
+        return; // at the end of a movie that does not loop: nothing left to follow
+    }
+    if (segment.paused) {
+        holdPaused(segment);
+        return;
+    }
+    m_heldFor.reset();
+    const double target = segment.positionAt(leaderTime(now), m_timeline->movie.duration);
+    if (!m_playing) {
+        if (!nearTheEnd(segment, target)) {
+            resync(now);
+        }
+        return;
+    }
+    if (m_movie->status()->loops() != segment.looping) {
+        m_movie->setLoops(segment.looping);
+    }
+    if (m_movie->status()->nominalRate() != static_cast<float>(segment.rate)) {
+        m_movie->setRate(static_cast<float>(segment.rate)); // from the current frame on
+        m_correction.clear();
+        m_settleUntil = now + kSettle;
+        return;
+    }
+    const SyncCorrection::Decision decision = m_correction.decide(framePeriod(), segment.rate);
+    if (decision.seek) {
+        resync(now);
+    } else if (decision.trim != m_trim && now - m_trimmedAt >= kTrimEvery) {
+        setTrim(decision.trim, now);
+    }
+}
+
+void SyncPlayer::holdPaused(const SyncSegment& segment) {
+    if (m_playing || m_state == State::Idle) {
+        m_movie->setRate(0.0f);
+        m_playing = false;
+        m_state = State::Following;
+    }
+    if (m_movie->status()->loops() != segment.looping) {
+        m_movie->setLoops(segment.looping);
+    }
+    // Every machine seeks to the same instant once, and so holds the same frame.
+    if (!(m_heldFor && *m_heldFor == segment)) {
+        m_heldFor = segment;
+        m_movie->setCurrentTime(movieTime(segment.position));
+    }
+}
+
+void SyncPlayer::setTrim(double trim, int64_t now) {
+    m_trim = trim;
+    m_trimmedAt = now;
+    m_movie->setSpeedTrim(trim);
+}
+
+void SyncPlayer::play(const SyncSegment& segment, int64_t now) {
+    setTrim(1.0, now);
+    m_movie->setRate(static_cast<float>(segment.rate));
+    m_playing = true;
+    m_state = State::Following;
+    m_correction.clear();
+    m_settleUntil = now + kSettle;
+}
+
+void SyncPlayer::resync(int64_t now) {
+    const int64_t startAt = leaderTime(now) + m_margin;
+    const SyncSegment& segment = m_timeline->segmentAt(startAt);
+    if (m_movie->status()->loops() != segment.looping) {
+        m_movie->setLoops(segment.looping);
+    }
+    m_movie->setRate(0.0f);
+    m_playing = false;
+    m_movie->setCurrentTime(movieTime(m_timeline->positionAt(startAt)));
+    m_startAt = startAt;
+    m_seekStarted = now;
+    m_landed = false;
+    m_state = State::Seeking;
+    m_correction.clear();
+    ++m_seeks;
+}
+
+bool SyncPlayer::nearTheEnd(const SyncSegment& segment, double position) const {
+    const double duration = m_timeline->movie.duration;
+    return !segment.looping && duration > 0 && position >= duration - 2 * framePeriod();
+}
+
+} // namespace lumenarc

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "sync/SyncCorrection.h"
+#include "sync/SyncTimeline.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace lumenarc {
+
+class MpvMovie;
+
+// Plays one movie on a show's timeline: at each turn it compares the movie time the decoder
+// last reported with the timeline's at that instant, and trims the speed or seeks. Seeks land
+// paused, a little ahead of the timeline, and play on at the wall-clock instant the timeline
+// reaches them, so a seek costs every machine the same short hold and no offset. The leader
+// plays its own timeline this way too. Main thread only.
+class SyncPlayer {
+public:
+    enum class State { Idle, Seeking, Waiting, Following };
+
+    explicit SyncPlayer(std::shared_ptr<MpvMovie> movie);
+    ~SyncPlayer();
+    SyncPlayer(const SyncPlayer&) = delete;
+    SyncPlayer& operator=(const SyncPlayer&) = delete;
+
+    // The timeline to play, with the leader's clock minus ours.
+    void setTimeline(const SyncTimeline& timeline, int64_t clockOffset);
+    bool hasTimeline() const { return m_timeline.has_value(); }
+    const std::shared_ptr<MpvMovie>& movie() const { return m_movie; }
+    // One turn at `now` (our wall clock); returns when the next turn is due at the latest.
+    int64_t tick(int64_t now);
+
+    State state() const { return m_state; }
+    // The median error kept (own minus timeline, seconds), and seeks made so far.
+    double error() const { return m_correction.median(); }
+    int seeks() const { return m_seeks; }
+    double framePeriod() const;
+
+    // A seek lands this long ahead of the timeline at first; seeks that take longer raise it.
+    static constexpr int64_t kFirstMargin = 250'000'000;
+    static constexpr int64_t kMaxMargin = 2'000'000'000;
+    // Reports right after a start or a change of rate are not yet steady.
+    static constexpr int64_t kSettle = 200'000'000;
+    static constexpr int64_t kTurn = 10'000'000;
+    // The speed changes at most this often.
+    static constexpr int64_t kTrimEvery = 300'000'000;
+
+private:
+    void onPosition(double seconds, bool landed);
+    void follow(int64_t now, const SyncSegment& segment);
+    void holdPaused(const SyncSegment& segment);
+    void play(const SyncSegment& segment, int64_t now);
+    void setTrim(double trim, int64_t now);
+    void resync(int64_t now);
+    bool nearTheEnd(const SyncSegment& segment, double position) const;
+    int64_t leaderTime(int64_t now) const { return now + m_offset; }
+
+    std::shared_ptr<MpvMovie> m_movie;
+    std::optional<SyncTimeline> m_timeline;
+    int64_t m_offset = 0;
+    State m_state = State::Idle;
+    SyncCorrection m_correction;
+    SyncSegment m_segment;                // the one in effect at the last turn
+    std::optional<SyncSegment> m_heldFor; // the paused segment the movie was last sought for
+    bool m_playing = false;               // the movie plays as far as this player knows
+    bool m_landed = false;
+    int64_t m_seekStarted = 0; // our clock
+    int64_t m_startAt = 0;     // leader's clock: when a landed seek plays on
+    int64_t m_margin = kFirstMargin;
+    int64_t m_settleUntil = 0; // our clock
+    int64_t m_trimmedAt = 0;   // our clock
+    double m_trim = 1.0;
+    int m_seeks = 0;
+};
+
+} // namespace lumenarc

@@ -1,0 +1,32 @@
+#include "sync/SyncSegment.h"
+
+#include "sync/WallClock.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace lumenarc {
+
+double SyncSegment::positionAt(int64_t wall, double duration) const {
+    double at = position;
+    if (!paused) {
+        at += rate * static_cast<double>(wall - anchor) / WallClock::kSecond;
+    }
+    if (!(duration > 0) || !std::isfinite(at)) {
+        return std::isfinite(at) ? at : 0.0;
+    }
+    if (looping) {
+        at = std::fmod(at, duration);
+        return at < 0 ? at + duration : at;
+    }
+    return std::clamp(at, 0.0, duration);
+}
+
+SyncSegment SyncSegment::continuedAt(int64_t wall, double duration) const {
+    SyncSegment next = *this;
+    next.anchor = wall;
+    next.position = positionAt(wall, duration);
+    return next;
+}
+
+} // namespace lumenarc

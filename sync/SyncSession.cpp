@@ -1,0 +1,332 @@
+#include "sync/SyncSession.h"
+
+#include "playback/MpvMovie.h"
+#include "render/DeveloperLog.h"
+#include "sync/SyncedMovie.h"
+#include "sync/WallClock.h"
+
+#include <cmath>
+#include <filesystem>
+#include <random>
+
+namespace lumenarc {
+namespace {
+
+constexpr int64_t kFastPing = 100'000'000; // until the offset is known well
+constexpr int64_t kPing = 1'000'000'000;
+constexpr int kFastPings = 8;
+constexpr int64_t kWarnEvery = 10'000'000'000;
+
+MovieIdentity identityOf(const SyncedMovie& movie) {
+    const auto size = movie.naturalSize();
+    const MovieTime duration = movie.duration();
+    return MovieIdentity::ofFile(
+        movie.path(), static_cast<int>(size.width), static_cast<int>(size.height),
+        duration.scale > 0 ? static_cast<double>(duration.value) / duration.scale : 0.0);
+}
+
+} // namespace
+
+SyncSession::SyncSession(Settings settings)
+    : m_settings(std::move(settings)),
+      m_socket([this](const SyncMessage& message, const SyncAddress& from, int64_t arrived) {
+          receive(message, from, arrived);
+      }) {
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { turn(); });
+}
+
+SyncSession::~SyncSession() {
+    stop();
+}
+
+bool SyncSession::start(std::string& why) {
+    const bool leader = m_settings.role == Role::Leader;
+    if (!leader &&
+        !SyncAddress::resolve(m_settings.leaderHost, m_settings.leaderPort, m_leader, why)) {
+        why = "cannot find the leader " + m_settings.leaderHost + ": " + why;
+        return false;
+    }
+    std::string bind = m_settings.bind;
+    if (bind.empty()) {
+        bind = !leader && m_leader.address.ss_family == AF_INET6 ? "::" : "0.0.0.0";
+    }
+    if (!m_socket.start(bind, leader ? m_settings.port : 0, leader, why)) {
+        return false;
+    }
+    m_session = std::random_device{}() | (uint64_t{std::random_device{}()} << 32);
+    m_timer.start(0);
+    return true;
+}
+
+void SyncSession::stop() {
+    m_timer.stop();
+    m_socket.stop();
+    m_player.reset();
+}
+
+void SyncSession::movieOpened(const std::shared_ptr<SyncedMovie>& movie) {
+    if (m_movie) {
+        m_movie->setTaken(false);
+    }
+    m_player.reset();
+    m_movie = movie;
+    if (!movie) {
+        return;
+    }
+    m_player = std::make_unique<SyncPlayer>(movie->movie());
+    movie->setTaken(true);
+    const MovieIdentity identity = identityOf(*movie);
+    if (m_settings.role == Role::Leader) {
+        SyncTimeline timeline;
+        timeline.movie = identity;
+        const auto status = movie->movie()->status();
+        const int64_t now = WallClock::now();
+        timeline.reset({now, movie->movie()->currentTime().value / double(MpvMovie::kTimeScale),
+                        1.0, false, status->loops()});
+        m_timeline = timeline;
+        m_player->setTimeline(timeline, 0);
+        publish(now);
+    } else {
+        movie->movie()->setRate(0.0f); // waits on its first frame for the leader
+        m_refused.clear();
+        if (m_timeline && followsMovie(m_timeline->movie)) {
+            const auto best = m_offset.best();
+            m_player->setTimeline(*m_timeline, best ? best->offset : 0);
+        }
+    }
+    changed();
+}
+
+void SyncSession::requestRate(float rate) {
+    if (m_settings.role == Role::Follower) {
+        forward("rate", rate);
+        return;
+    }
+    change([rate](SyncSegment& next) {
+        next.paused = rate == 0.0f || std::isnan(rate);
+        if (!next.paused) {
+            next.rate = rate;
+        }
+    });
+}
+
+void SyncSession::requestSeek(double seconds) {
+    if (m_settings.role == Role::Follower) {
+        forward("seek", seconds);
+        return;
+    }
+    change([seconds](SyncSegment& next) { next.position = std::max(0.0, seconds); });
+}
+
+void SyncSession::requestLoop(bool looping) {
+    if (m_settings.role == Role::Follower) {
+        forward("loop", looping ? 1 : 0);
+        return;
+    }
+    change([looping](SyncSegment& next) { next.looping = looping; });
+}
+
+void SyncSession::requestStep(int frames) {
+    if (m_settings.role == Role::Follower) {
+        forward("step", frames);
+        return;
+    }
+    const double period = m_player ? m_player->framePeriod() : 1.0 / 30;
+    change([frames, period](SyncSegment& next) {
+        if (next.paused) { // steps are for a paused show, as the keys are
+            next.position = std::max(0.0, next.position + frames * period);
+        }
+    });
+}
+
+float SyncSession::requestedRate() const {
+    if (!m_timeline) {
+        return 0.0f;
+    }
+    const SyncSegment& next = m_timeline->after;
+    return next.paused ? 0.0f : static_cast<float>(next.rate);
+}
+
+void SyncSession::change(const std::function<void(SyncSegment&)>& edit) {
+    if (!m_timeline || !m_player) {
+        return;
+    }
+    const int64_t now = WallClock::now();
+    edit(m_timeline->change(now, kLead));
+    m_player->setTimeline(*m_timeline, 0);
+    publish(now);
+    changed();
+    m_timer.start(0);
+}
+
+void SyncSession::forward(const std::string& verb, double value) {
+    SyncMessage message;
+    message.kind = SyncMessage::Kind::Command;
+    message.verb = verb;
+    message.value = value;
+    m_socket.send(message, m_leader);
+}
+
+void SyncSession::changed() {
+    if (m_changeHook && m_timeline) {
+        m_changeHook(m_timeline->after.looping);
+    }
+}
+
+void SyncSession::receive(const SyncMessage& message, const SyncAddress& from, int64_t arrived) {
+    const bool leader = m_settings.role == Role::Leader;
+    switch (message.kind) {
+    case SyncMessage::Kind::Ping:
+        if (leader) {
+            m_followers[from.describe()] = {from, arrived};
+        }
+        break;
+    case SyncMessage::Kind::Command:
+        if (leader && m_commandHandler) {
+            m_commandHandler(message.verb, message.value);
+        }
+        break;
+    case SyncMessage::Kind::Pong:
+        if (!leader && from == m_leader) {
+            receivePong(message, arrived);
+        }
+        break;
+    case SyncMessage::Kind::Timeline:
+        // Only the leader configured may steer this machine.
+        if (!leader && from == m_leader) {
+            receiveTimeline(message);
+        }
+        break;
+    }
+}
+
+void SyncSession::receivePong(const SyncMessage& message, int64_t arrived) {
+    if (!m_offset.add(message.t1, message.t2, message.t3, arrived)) {
+        return;
+    }
+    ++m_pongs;
+    const auto best = m_offset.best();
+    if (best && m_pongs >= kFastPings && std::llabs(best->offset) > ClockOffset::kWarnAbove &&
+        arrived - m_lastOffsetWarning > kWarnEvery) {
+        m_lastOffsetWarning = arrived;
+        log("sync: this machine's clock is " + std::to_string(best->offset / 1000) +
+            " us behind the leader's (round trip " + std::to_string(best->roundTrip / 1000) +
+            " us); keep the clocks in step with chrony or PTP");
+    }
+}
+
+void SyncSession::receiveTimeline(const SyncMessage& message) {
+    if (message.session == m_leaderSession && message.sequence <= m_leaderSequence) {
+        return; // late or repeated: a newer one was heard already
+    }
+    if (message.session != m_leaderSession) {
+        m_leaderSession = message.session; // a leader (re)started
+        m_triedOpen.clear();
+    }
+    m_leaderSequence = message.sequence;
+    m_timeline = message.timeline;
+    changed();
+    if (!m_player || !followsMovie(message.timeline.movie)) {
+        return;
+    }
+    const auto best = m_offset.best();
+    m_player->setTimeline(message.timeline, best ? best->offset : 0);
+}
+
+bool SyncSession::followsMovie(const MovieIdentity& movie) {
+    const MovieIdentity own = identityOf(*m_movie);
+    if (own.sameAs(movie)) {
+        m_refused.clear();
+        m_followed = true;
+        return true;
+    }
+    // A leader that moves on to another movie takes its followers along; a follower started
+    // on the wrong movie is told so instead.
+    if (m_followed && own.name != movie.name) {
+        openLeadersMovie(movie);
+    }
+    const std::string key = movie.describe();
+    if (m_refused != key) {
+        m_refused = key;
+        log("sync: not following: the leader plays " + key + ", this instance has " +
+            own.describe());
+    }
+    return false;
+}
+
+void SyncSession::openLeadersMovie(const MovieIdentity& movie) {
+    if (!m_opener || !m_triedOpen.insert(movie.name).second ||
+        movie.name.find('/') != std::string::npos || movie.name == "." || movie.name == "..") {
+        return;
+    }
+    std::set<std::string> folders = m_folders;
+    if (m_movie) {
+        folders.insert(std::filesystem::path(m_movie->path()).parent_path().string());
+    }
+    for (const std::string& folder : folders) {
+        const auto candidate = std::filesystem::path(folder) / movie.name;
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) {
+            log("sync: the leader changed to " + movie.describe() + "; opening " +
+                candidate.string());
+            m_opener(candidate.string());
+            return;
+        }
+    }
+}
+
+void SyncSession::turn() {
+    const int64_t now = WallClock::now();
+    int64_t next = now + SyncPlayer::kTurn;
+    if (m_player) {
+        next = m_player->tick(now);
+    }
+    if (m_settings.role == Role::Leader) {
+        if (now - m_lastPublished >= kPublishEvery) {
+            publish(now);
+        }
+    } else {
+        ping(now);
+    }
+    const int64_t wait = std::max<int64_t>(0, next - WallClock::now());
+    m_timer.start(static_cast<int>((wait + 999'999) / 1'000'000));
+}
+
+void SyncSession::ping(int64_t now) {
+    if (now - m_lastPing < (m_pongs < kFastPings ? kFastPing : kPing)) {
+        return;
+    }
+    m_lastPing = now;
+    SyncMessage message;
+    message.kind = SyncMessage::Kind::Ping;
+    message.t1 = now;
+    m_socket.send(message, m_leader);
+}
+
+void SyncSession::publish(int64_t now) {
+    m_lastPublished = now;
+    if (!m_timeline) {
+        return;
+    }
+    SyncMessage message;
+    message.kind = SyncMessage::Kind::Timeline;
+    message.session = m_session;
+    message.sequence = ++m_sequence;
+    message.timeline = *m_timeline;
+    for (auto it = m_followers.begin(); it != m_followers.end();) {
+        if (now - it->second.second > kForgetFollower) {
+            it = m_followers.erase(it);
+            continue;
+        }
+        m_socket.send(message, it->second.first);
+        ++it;
+    }
+}
+
+void SyncSession::log(const std::string& text) {
+    DeveloperLog::write("lumenarc: " + text);
+}
+
+} // namespace lumenarc

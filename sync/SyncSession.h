@@ -1,0 +1,119 @@
+#pragma once
+
+#include "sync/ClockOffset.h"
+#include "sync/SyncPlayer.h"
+#include "sync/SyncSocket.h"
+#include "sync/SyncTimeline.h"
+
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace lumenarc {
+
+class SyncedMovie;
+
+// This machine's part in a show of several: the leader publishes the timeline of the movie it
+// plays, every follower plays the same movie on it. Both play through a SyncPlayer, so the
+// leader's picture keeps to its own timeline as closely as the followers' do. Main thread only.
+class SyncSession {
+public:
+    enum class Role { Leader, Follower };
+    struct Settings {
+        Role role = Role::Leader;
+        std::string bind;       // numeric address of this machine's sync socket
+        uint16_t port = 0;      // the leader's port; a follower's own is chosen by the system
+        std::string leaderHost; // follower: where the leader listens
+        uint16_t leaderPort = 0;
+    };
+    // Leader: a transport command a follower passed on ("rate", "seek", "loop", "step").
+    using CommandHandler = std::function<void(const std::string& verb, double value)>;
+    // Follower: opens the leader's movie from this file.
+    using Opener = std::function<void(const std::string& path)>;
+    // The requested rate or looping changed (the controls show it).
+    using ChangeHook = std::function<void(bool looping)>;
+
+    explicit SyncSession(Settings settings);
+    ~SyncSession();
+    SyncSession(const SyncSession&) = delete;
+    SyncSession& operator=(const SyncSession&) = delete;
+
+    bool start(std::string& why);
+    void stop();
+    Role role() const { return m_settings.role; }
+    uint16_t port() const { return m_socket.port(); }
+
+    void setCommandHandler(CommandHandler handler) { m_commandHandler = std::move(handler); }
+    void setOpener(Opener opener) { m_opener = std::move(opener); }
+    void setChangeHook(ChangeHook hook) { m_changeHook = std::move(hook); }
+    // Follower: folders where a movie the leader changes to is looked for.
+    void addMovieFolder(const std::string& folder) { m_folders.insert(folder); }
+
+    // A movie has opened and is on show: the session takes its transport.
+    void movieOpened(const std::shared_ptr<SyncedMovie>& movie);
+
+    // The transport, from the movie on show.
+    void requestRate(float rate);
+    void requestSeek(double seconds);
+    void requestLoop(bool looping);
+    void requestStep(int frames);
+    // The rate the show plays at or is about to: 0 while it pauses.
+    float requestedRate() const;
+
+    // Changes are scheduled this far ahead: every follower hears of them before they are due.
+    static constexpr int64_t kLead = 200'000'000;
+    static constexpr int64_t kPublishEvery = 100'000'000;
+    // A follower not heard from for this long is no longer sent timelines.
+    static constexpr int64_t kForgetFollower = 5'000'000'000;
+
+private:
+    void receive(const SyncMessage& message, const SyncAddress& from, int64_t arrived);
+    void receiveTimeline(const SyncMessage& message);
+    void receivePong(const SyncMessage& message, int64_t arrived);
+    void turn();
+    void ping(int64_t now);
+    void publish(int64_t now);
+    void change(const std::function<void(SyncSegment&)>& edit);
+    void forward(const std::string& verb, double value);
+    void changed();
+    bool followsMovie(const MovieIdentity& movie);
+    void openLeadersMovie(const MovieIdentity& movie);
+    static void log(const std::string& text);
+
+    Settings m_settings;
+    SyncSocket m_socket;
+    SyncAddress m_leader;
+    QTimer m_timer;
+    CommandHandler m_commandHandler;
+    Opener m_opener;
+    ChangeHook m_changeHook;
+    std::set<std::string> m_folders;
+
+    std::shared_ptr<SyncedMovie> m_movie;
+    std::unique_ptr<SyncPlayer> m_player;
+    std::optional<SyncTimeline> m_timeline; // the leader's, or the last heard from it
+
+    // Leader.
+    uint64_t m_session = 0;
+    int64_t m_sequence = 0;
+    int64_t m_lastPublished = 0;
+    std::map<std::string, std::pair<SyncAddress, int64_t>> m_followers; // by address: last heard
+
+    // Follower.
+    uint64_t m_leaderSession = 0;
+    int64_t m_leaderSequence = -1;
+    ClockOffset m_offset;
+    int64_t m_lastPing = 0;
+    int m_pongs = 0;
+    int64_t m_lastOffsetWarning = 0;
+    std::string m_refused;             // the leader's movie last refused, to say so once
+    bool m_followed = false;           // this machine's movie has matched the leader's
+    std::set<std::string> m_triedOpen; // the leader's movies looked for, each once
+};
+
+} // namespace lumenarc

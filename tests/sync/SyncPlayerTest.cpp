@@ -1,0 +1,159 @@
+#include "sync/SyncPlayer.h"
+
+#include "playback/MainQueue.h"
+#include "playback/MpvMovie.h"
+#include "playback/TestMovies.h"
+#include "support/TempDir.h"
+#include "sync/WallClock.h"
+
+#include <gtest/gtest.h>
+#include <mpv/client.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace lumenarc {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr double kFrame = 1.0 / 30;
+
+double seconds(const MovieTime& time) {
+    return static_cast<double>(time.value) / time.scale;
+}
+
+// Real libmpv cores (no pictures, no sound) played on timelines, the main thread's turns run
+// by the test as the application's event loop would.
+class SyncPlayerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = new test::TempDir;
+        s_movie = (s_dir->path() / "show.mp4").string();
+        ASSERT_TRUE(test::TestMovies::make(
+            s_movie, {.seconds = 12, .width = 160, .height = 90, .fps = 30, .audio = false}));
+    }
+    static void TearDownTestSuite() { delete s_dir; }
+
+    std::shared_ptr<MpvMovie> open() {
+        MpvMovie::Options options;
+        options.videoOutput = "null";
+        options.audio = false;
+        // One decoding thread keeps ThreadSanitizer to the threads it can see.
+        options.beforeLoad = [](MpvMovie& movie) {
+            mpv_set_property_string(movie.handle(), "vd-lavc-threads", "1");
+        };
+        std::string error;
+        auto movie = MpvMovie::open(s_movie, options, &error);
+        EXPECT_NE(movie, nullptr) << error;
+        return movie;
+    }
+
+    SyncTimeline timeline(const SyncSegment& segment) {
+        SyncTimeline out;
+        out.movie = {"show.mp4", 160, 90, 12.0};
+        out.reset(segment);
+        return out;
+    }
+
+    // Turns of the main thread and of the players for `span`.
+    void play(std::initializer_list<SyncPlayer*> players, std::chrono::milliseconds span) {
+        m_main.waitFor(
+            [&] {
+                for (SyncPlayer* player : players) {
+                    player->tick(WallClock::now());
+                }
+                return false;
+            },
+            span);
+    }
+
+    // The movie's time now, from its last report carried on to this instant.
+    static double shownAt(const MpvMovie& movie) { return seconds(movie.currentTime()); }
+
+    test::MainQueue m_main;
+    static inline test::TempDir* s_dir = nullptr;
+    static inline std::string s_movie;
+};
+
+TEST_F(SyncPlayerTest, TwoPlayersStartedApartMeetOnTheTimelineAndHoldTheSameFrameWhenPaused) {
+    auto first = open();
+    ASSERT_NE(first, nullptr);
+    const int64_t start = WallClock::now();
+    SyncTimeline show = timeline({start, 2.0, 1.0, false, false});
+    SyncPlayer leader(first);
+    leader.setTimeline(show, 0);
+    play({&leader}, 1500ms);
+    // The second joins late, from the start of its movie.
+    auto second = open();
+    ASSERT_NE(second, nullptr);
+    SyncPlayer follower(second);
+    follower.setTimeline(show, 0);
+    play({&leader, &follower}, 2000ms);
+    EXPECT_EQ(follower.state(), SyncPlayer::State::Following);
+    const double expected = show.positionAt(WallClock::now());
+    EXPECT_NEAR(shownAt(*first), expected, 3 * kFrame);
+    EXPECT_NEAR(shownAt(*second), expected, 3 * kFrame);
+    EXPECT_LE(follower.seeks(), 2);
+
+    // A pause scheduled ahead: both stop, and both show the timeline's frame.
+    SyncSegment& pause = show.change(WallClock::now(), 200'000'000);
+    pause.paused = true;
+    leader.setTimeline(show, 0);
+    follower.setTimeline(show, 0);
+    play({&leader, &follower}, 1200ms);
+    EXPECT_EQ(first->rate(), 0.0f);
+    EXPECT_EQ(second->rate(), 0.0f);
+    EXPECT_NEAR(shownAt(*first), show.after.position, kFrame);
+    EXPECT_NEAR(shownAt(*first), shownAt(*second), kFrame / 2);
+
+    // Playing on at a seek: both land there and play from the same instant.
+    SyncSegment& seek = show.change(WallClock::now(), 200'000'000);
+    seek.paused = false;
+    seek.position = 8.0;
+    leader.setTimeline(show, 0);
+    follower.setTimeline(show, 0);
+    play({&leader, &follower}, 1500ms);
+    const double now = show.positionAt(WallClock::now());
+    EXPECT_GT(now, 8.5);
+    EXPECT_NEAR(shownAt(*first), now, 3 * kFrame);
+    EXPECT_NEAR(shownAt(*second), now, 3 * kFrame);
+}
+
+TEST_F(SyncPlayerTest, ASmallErrorIsTakenInBySpeedAloneAndTheRateShownStays) {
+    auto movie = open();
+    ASSERT_NE(movie, nullptr);
+    const int64_t start = WallClock::now();
+    SyncTimeline show = timeline({start, 1.0, 1.0, false, false});
+    SyncPlayer player(movie);
+    player.setTimeline(show, 0);
+    play({&player}, 1500ms);
+    ASSERT_EQ(player.state(), SyncPlayer::State::Following);
+    const int seeks = player.seeks();
+    // The timeline jumps 80 ms ahead: less than the frames a seek is for.
+    show.reset({start, 1.08, 1.0, false, false});
+    player.setTimeline(show, 0);
+    play({&player}, 700ms);
+    EXPECT_LT(player.error(), -0.04);     // behind, and known to be
+    EXPECT_FLOAT_EQ(movie->rate(), 1.0f); // the trim is no change of rate
+    play({&player}, 2500ms);
+    EXPECT_EQ(player.seeks(), seeks);
+    EXPECT_NEAR(player.error(), 0.0, 0.015);
+    EXPECT_NEAR(shownAt(*movie), show.positionAt(WallClock::now()), 2 * kFrame);
+}
+
+TEST_F(SyncPlayerTest, AFollowerWhoseClockDiffersPlaysOnTheLeadersTime) {
+    auto movie = open();
+    ASSERT_NE(movie, nullptr);
+    // The leader's clock is 3 s ahead of this machine's.
+    constexpr int64_t ahead = 3'000'000'000;
+    const SyncTimeline show = timeline({WallClock::now() + ahead, 2.0, 1.0, false, false});
+    SyncPlayer player(movie);
+    player.setTimeline(show, ahead);
+    play({&player}, 2000ms);
+    EXPECT_NEAR(shownAt(*movie), show.positionAt(WallClock::now() + ahead), 3 * kFrame);
+}
+
+} // namespace
+} // namespace lumenarc
