@@ -140,6 +140,23 @@ class SyncOffsetsTest(unittest.TestCase):
         self.assertEqual(self.run_script("--exclude", "5:4", a, b).returncode, 2)
         self.assertEqual(self.run_script("--exclude", "soon", a, b).returncode, 2)
 
+    def test_spans_over_a_limit_are_listed(self):
+        a = self.log("a.log", frames(T0, 0.0, 10))
+        # b is 100 ms ahead from 3 to 4 s, and 50 ms behind from 6 to 6.5 s
+        def shifted(w, m):
+            if T0 + 3 <= w < T0 + 4:
+                return m + 0.1
+            return m - 0.05 if T0 + 6 <= w < T0 + 6.5 else m
+        b = self.log("b.log", [(w, shifted(w, m)) for w, m in frames(T0, 0.0, 10)])
+        pair = self.offsets("--over", "40", a, b)["pairs"][0]
+        self.assertEqual([(round(s["from_s"], 1), round(s["to_s"], 1)) for s in pair["over"]],
+                         [(3.0, 4.0), (6.0, 6.5)])
+        self.assertAlmostEqual(pair["over"][0]["max_ms"], 100.0, delta=0.01)
+        self.assertEqual(len(self.offsets("--over", "60", a, b)["pairs"][0]["over"]), 1)
+        self.assertNotIn("over", self.offsets(a, b)["pairs"][0])
+        table = self.run_script("--over", "40", a, b).stdout
+        self.assertIn("over for 3.000 .. 3.9", table)
+
     def test_all_pairs_or_against_the_first(self):
         a = self.log("a.log", frames(T0, 0.0, 5))
         b = self.log("b.log", frames(T0, FRAME, 5))
