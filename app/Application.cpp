@@ -217,7 +217,8 @@ bool Application::applyLaunchOptions(const LaunchOptions& options) {
     }
     m_view.setQuitAtEnd(options.quitAtEnd);
     m_controller.setStartupInFullScreen(options.fullScreen);
-    m_pauseFirstMovie = options.paused;
+    // A follower plays what the leader plays: its own first movie never pauses the show.
+    m_pauseFirstMovie = options.paused && options.syncLeaderHost.empty();
     if (!options.mesh.empty()) {
         m_view.loadDistortionMatrix(options.mesh); // the usual alert for a bad file
     }

@@ -82,9 +82,13 @@ void SyncSession::movieOpened(const std::shared_ptr<SyncedMovie>& movie) {
         SyncTimeline timeline;
         timeline.movie = identity;
         const auto status = movie->movie()->status();
+        // The show starts a lead time from now, so that the followers start with it; until
+        // then every machine holds the first frame.
         const int64_t now = WallClock::now();
-        timeline.reset({now, movie->movie()->currentTime().value / double(MpvMovie::kTimeScale),
-                        1.0, false, status->loops()});
+        const double position =
+            static_cast<double>(movie->movie()->currentTime().value) / MpvMovie::kTimeScale;
+        timeline.reset({now, position, 1.0, true, status->loops()});
+        timeline.after = {now + kLead, position, 1.0, false, status->loops()};
         m_timeline = timeline;
         m_player->setTimeline(timeline, 0);
         publish(now);
