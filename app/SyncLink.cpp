@@ -75,6 +75,8 @@ std::shared_ptr<Movie> SyncLink::open(const PlaybackControl::MovieOpener& inner,
 void SyncLink::movieOpenDidEnd(bool opened) {
     if (m_session && opened) {
         m_session->movieOpened(std::dynamic_pointer_cast<SyncedMovie>(m_view.currentMovie()));
+    } else if (m_session) {
+        m_session->movieOpenFailed();
     }
 }
 

@@ -71,6 +71,7 @@ void SyncSession::movieOpened(const std::shared_ptr<SyncedMovie>& movie) {
         m_movie->setTaken(false);
     }
     m_player.reset();
+    m_opening.clear();
     m_movie = movie;
     if (!movie) {
         return;
@@ -248,8 +249,8 @@ bool SyncSession::followsMovie(const MovieIdentity& movie) {
     }
     // A leader that moves on to another movie takes its followers along; a follower started
     // on the wrong movie is told so instead.
-    if (m_followed && own.name != movie.name) {
-        openLeadersMovie(movie);
+    if (m_followed && own.name != movie.name && openLeadersMovie(movie)) {
+        return false; // on its way
     }
     const std::string key = movie.describe();
     if (m_refused != key) {
@@ -260,10 +261,13 @@ bool SyncSession::followsMovie(const MovieIdentity& movie) {
     return false;
 }
 
-void SyncSession::openLeadersMovie(const MovieIdentity& movie) {
+bool SyncSession::openLeadersMovie(const MovieIdentity& movie) {
+    if (m_opening == movie.name) {
+        return true;
+    }
     if (!m_opener || !m_triedOpen.insert(movie.name).second ||
         movie.name.find('/') != std::string::npos || movie.name == "." || movie.name == "..") {
-        return;
+        return false;
     }
     std::set<std::string> folders = m_folders;
     if (m_movie) {
@@ -275,10 +279,12 @@ void SyncSession::openLeadersMovie(const MovieIdentity& movie) {
         if (std::filesystem::is_regular_file(candidate, error)) {
             log("sync: the leader changed to " + movie.describe() + "; opening " +
                 candidate.string());
+            m_opening = movie.name;
             m_opener(candidate.string());
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 void SyncSession::turn() {

@@ -56,6 +56,8 @@ public:
 
     // A movie has opened and is on show: the session takes its transport.
     void movieOpened(const std::shared_ptr<SyncedMovie>& movie);
+    // An open failed; the movie on show stays.
+    void movieOpenFailed() { m_opening.clear(); }
 
     // The transport, from the movie on show.
     void requestRate(float rate);
@@ -82,7 +84,8 @@ private:
     void forward(const std::string& verb, double value);
     void changed();
     bool followsMovie(const MovieIdentity& movie);
-    void openLeadersMovie(const MovieIdentity& movie);
+    // Starts opening the leader's movie from a file of its name; true while one is opening.
+    bool openLeadersMovie(const MovieIdentity& movie);
     static void log(const std::string& text);
 
     Settings m_settings;
@@ -114,6 +117,7 @@ private:
     std::string m_refused;             // the leader's movie last refused, to say so once
     bool m_followed = false;           // this machine's movie has matched the leader's
     std::set<std::string> m_triedOpen; // the leader's movies looked for, each once
+    std::string m_opening;             // the leader's movie being opened here
 };
 
 } // namespace lumenarc
