@@ -184,7 +184,9 @@ void SyncSession::receive(const SyncMessage& message, const SyncAddress& from, i
     const bool leader = m_settings.role == Role::Leader;
     switch (message.kind) {
     case SyncMessage::Kind::Ping:
-        if (leader) {
+        // Any number of followers, but not without bound: a flood of pings from made-up
+        // senders must not grow memory.
+        if (leader && (m_followers.size() < kMaxFollowers || m_followers.count(from.describe()))) {
             m_followers[from.describe()] = {from, arrived};
         }
         break;

@@ -72,6 +72,7 @@ public:
     static constexpr int64_t kPublishEvery = 100'000'000;
     // A follower not heard from for this long is no longer sent timelines.
     static constexpr int64_t kForgetFollower = 5'000'000'000;
+    static constexpr size_t kMaxFollowers = 256;
 
 private:
     void receive(const SyncMessage& message, const SyncAddress& from, int64_t arrived);
