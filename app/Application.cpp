@@ -43,7 +43,7 @@ Application::Application(QApplication& application)
           [this](uint32_t scanCode) { m_playback.keyDown(KeyMap::fromNativeScanCode(scanCode)); }),
       m_playList(m_view, m_playback),
       m_commands({m_window, m_view, m_playback, m_playList, m_controller}), m_drops(m_commands),
-      m_sync(m_view, m_playback, m_commands) {
+      m_sync(m_view, m_playback) {
     MainThread::setPoster([](MainThread::Task task) {
         QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task),
                                   Qt::QueuedConnection);

@@ -191,8 +191,8 @@ void SyncSession::receive(const SyncMessage& message, const SyncAddress& from, i
         }
         break;
     case SyncMessage::Kind::Command:
-        if (leader && m_commandHandler) {
-            m_commandHandler(message.verb, message.value);
+        if (leader) {
+            runCommand(message.verb, message.value);
         }
         break;
     case SyncMessage::Kind::Pong:
@@ -206,6 +206,19 @@ void SyncSession::receive(const SyncMessage& message, const SyncAddress& from, i
             receiveTimeline(message);
         }
         break;
+    }
+}
+
+void SyncSession::runCommand(const std::string& verb, double value) {
+    // A follower's command is the leader's own: the controls show it through the change hook.
+    if (verb == "rate") {
+        requestRate(static_cast<float>(value));
+    } else if (verb == "seek") {
+        requestSeek(value);
+    } else if (verb == "loop") {
+        requestLoop(value != 0);
+    } else if (verb == "step") {
+        requestStep(value < 0 ? -1 : 1);
     }
 }
 

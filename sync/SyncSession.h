@@ -31,8 +31,6 @@ public:
         std::string leaderHost; // follower: where the leader listens
         uint16_t leaderPort = 0;
     };
-    // Leader: a transport command a follower passed on ("rate", "seek", "loop", "step").
-    using CommandHandler = std::function<void(const std::string& verb, double value)>;
     // Follower: opens the leader's movie from this file.
     using Opener = std::function<void(const std::string& path)>;
     // The requested rate or looping changed (the controls show it).
@@ -48,7 +46,6 @@ public:
     Role role() const { return m_settings.role; }
     uint16_t port() const { return m_socket.port(); }
 
-    void setCommandHandler(CommandHandler handler) { m_commandHandler = std::move(handler); }
     void setOpener(Opener opener) { m_opener = std::move(opener); }
     void setChangeHook(ChangeHook hook) { m_changeHook = std::move(hook); }
     // Follower: folders where a movie the leader changes to is looked for.
@@ -78,6 +75,8 @@ private:
     void receive(const SyncMessage& message, const SyncAddress& from, int64_t arrived);
     void receiveTimeline(const SyncMessage& message);
     void receivePong(const SyncMessage& message, int64_t arrived);
+    // Leader: a transport command a follower passed on ("rate", "seek", "loop", "step").
+    void runCommand(const std::string& verb, double value);
     void turn();
     void ping(int64_t now);
     void publish(int64_t now);
@@ -93,7 +92,6 @@ private:
     SyncSocket m_socket;
     SyncAddress m_leader;
     QTimer m_timer;
-    CommandHandler m_commandHandler;
     Opener m_opener;
     ChangeHook m_changeHook;
     std::set<std::string> m_folders;
