@@ -43,7 +43,7 @@ Application::Application(QApplication& application)
           [this](uint32_t scanCode) { m_playback.keyDown(KeyMap::fromNativeScanCode(scanCode)); }),
       m_playList(m_view, m_playback),
       m_commands({m_window, m_view, m_playback, m_playList, m_controller}), m_drops(m_commands),
-      m_sync(m_view, m_playback, m_commands) {
+      m_sync(m_view, m_playback) {
     MainThread::setPoster([](MainThread::Task task) {
         QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task),
                                   Qt::QueuedConnection);
@@ -217,7 +217,8 @@ bool Application::applyLaunchOptions(const LaunchOptions& options) {
     }
     m_view.setQuitAtEnd(options.quitAtEnd);
     m_controller.setStartupInFullScreen(options.fullScreen);
-    m_pauseFirstMovie = options.paused;
+    // A follower plays what the leader plays: its own first movie never pauses the show.
+    m_pauseFirstMovie = options.paused && options.syncLeaderHost.empty();
     if (!options.mesh.empty()) {
         m_view.loadDistortionMatrix(options.mesh); // the usual alert for a bad file
     }

@@ -1,6 +1,7 @@
 #include "app/OscServer.h"
 
 #include "app/OscParser.h"
+#include "sync/UdpListener.h"
 #include "view/MainThread.h"
 
 #include <arpa/inet.h>
@@ -26,70 +27,24 @@ OscServer::~OscServer() {
 }
 
 bool OscServer::start(const std::string& address, uint16_t port, std::string& why) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM;
-    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(port);
-    if (const int error = getaddrinfo(address.c_str(), service.c_str(), &hints, &found);
-        error != 0) {
-        why = gai_strerror(error);
-        return false;
-    }
-    const int fd = socket(found->ai_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || bind(fd, found->ai_addr, found->ai_addrlen) != 0) {
-        why = std::strerror(errno);
-        if (fd >= 0) {
-            close(fd);
-        }
-        freeaddrinfo(found);
-        return false;
-    }
-    freeaddrinfo(found);
-    m_wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_wake < 0) {
-        why = std::strerror(errno);
-        close(fd);
-        return false;
-    }
-    m_socket = fd;
-    m_thread = std::thread([this] { receive(); });
-    return true;
+    return m_listener.start(
+        address, port, [this](int socket, int wake) { receive(socket, wake); }, why);
 }
 
 uint16_t OscServer::port() const {
-    sockaddr_storage local{};
-    socklen_t length = sizeof local;
-    if (m_socket < 0 || getsockname(m_socket, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-        return 0;
-    }
-    if (local.ss_family == AF_INET6) {
-        return ntohs(reinterpret_cast<const sockaddr_in6*>(&local)->sin6_port);
-    }
-    return ntohs(reinterpret_cast<const sockaddr_in*>(&local)->sin_port);
+    return m_listener.port();
 }
 
 void OscServer::stop() {
-    if (m_thread.joinable()) {
-        const uint64_t one = 1;
-        [[maybe_unused]] const auto wrote = write(m_wake, &one, sizeof one);
-        m_thread.join();
-    }
+    m_listener.stop();
     // Drains already posted find nothing to do from here on.
     m_shared->stopped = true;
-    for (int* fd : {&m_socket, &m_wake}) {
-        if (*fd >= 0) {
-            close(*fd);
-            *fd = -1;
-        }
-    }
 }
 
-void OscServer::receive() {
+void OscServer::receive(int socket, int wake) {
     // The largest UDP payload; a datagram that does not fit is cut short and then refused.
     std::vector<char> buffer(65536);
-    pollfd waits[2] = {{m_socket, POLLIN, 0}, {m_wake, POLLIN, 0}};
+    pollfd waits[2] = {{socket, POLLIN, 0}, {wake, POLLIN, 0}};
     while (true) {
         if (poll(waits, 2, -1) < 0) {
             if (errno == EINTR) {
@@ -104,7 +59,7 @@ void OscServer::receive() {
         }
         sockaddr_storage from{};
         socklen_t fromLength = sizeof from;
-        const ssize_t got = recvfrom(m_socket, buffer.data(), buffer.size(), MSG_TRUNC,
+        const ssize_t got = recvfrom(socket, buffer.data(), buffer.size(), MSG_TRUNC,
                                      reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (got < 0) {
             continue;
@@ -169,7 +124,7 @@ void OscServer::drain(const std::weak_ptr<Shared>& weak) {
 
 void OscServer::replyStatus(const OscCommand& request, const std::string& path, float position,
                             float duration, float rate, bool looping) {
-    if (m_socket < 0 || request.senderLength == 0) {
+    if (m_listener.socket() < 0 || request.senderLength == 0) {
         return;
     }
     lo_message message = lo_message_new();
@@ -181,7 +136,7 @@ void OscServer::replyStatus(const OscCommand& request, const std::string& path, 
     size_t length = 0;
     void* bytes = lo_message_serialise(message, "/lumenarc/status", nullptr, &length);
     if (bytes != nullptr) {
-        sendto(m_socket, bytes, length, MSG_DONTWAIT,
+        sendto(m_listener.socket(), bytes, length, MSG_DONTWAIT,
                reinterpret_cast<const sockaddr*>(&request.sender), request.senderLength);
         std::free(bytes);
     }

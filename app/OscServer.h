@@ -3,6 +3,7 @@
 #include "app/LogThrottle.h"
 #include "app/OscCommand.h"
 #include "app/OscQueue.h"
+#include "sync/UdpListener.h"
 
 #include <atomic>
 #include <cstdint>
@@ -50,7 +51,7 @@ private:
         std::atomic<bool> stopped{false};
     };
 
-    void receive();
+    void receive(int socket, int wake);
     void handleDatagram(const char* data, size_t size, const sockaddr_storage& from,
                         socklen_t fromLength);
     // Posts one drain of the queue to the main thread.
@@ -58,9 +59,7 @@ private:
     static void drain(const std::weak_ptr<Shared>& weak);
 
     std::shared_ptr<Shared> m_shared;
-    int m_socket = -1;
-    int m_wake = -1; // an eventfd that ends the receiving thread's wait
-    std::thread m_thread;
+    UdpListener m_listener;
 };
 
 } // namespace lumenarc

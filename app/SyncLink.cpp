@@ -1,6 +1,5 @@
 #include "app/SyncLink.h"
 
-#include "app/PlayerCommands.h"
 #include "playback/MpvMovie.h"
 #include "sync/FrameLog.h"
 #include "sync/SyncSession.h"
@@ -12,8 +11,8 @@
 
 namespace lumenarc {
 
-SyncLink::SyncLink(MyOpenGLView& view, PlaybackControl& playback, PlayerCommands& commands)
-    : m_view(view), m_playback(playback), m_commands(commands) {}
+SyncLink::SyncLink(MyOpenGLView& view, PlaybackControl& playback)
+    : m_view(view), m_playback(playback) {}
 
 SyncLink::~SyncLink() {
     stop();
@@ -43,8 +42,6 @@ bool SyncLink::start(const LaunchOptions& options, std::string& why) {
     settings.leaderHost = options.syncLeaderHost;
     settings.leaderPort = options.syncLeaderPort;
     m_session = std::make_unique<SyncSession>(settings);
-    m_session->setCommandHandler(
-        [this](const std::string& verb, double value) { runCommand(verb, value); });
     m_session->setOpener([this](const std::string& path) { m_playback.openMovie(path); });
     m_session->setChangeHook([this](bool looping) { showChange(looping); });
     for (const std::string& file : options.files) {
@@ -75,25 +72,14 @@ std::shared_ptr<Movie> SyncLink::open(const PlaybackControl::MovieOpener& inner,
 void SyncLink::movieOpenDidEnd(bool opened) {
     if (m_session && opened) {
         m_session->movieOpened(std::dynamic_pointer_cast<SyncedMovie>(m_view.currentMovie()));
+    } else if (m_session) {
+        m_session->movieOpenFailed();
     }
 }
 
 void SyncLink::stop() {
     if (m_session) {
         m_session->stop();
-    }
-}
-
-void SyncLink::runCommand(const std::string& verb, double value) {
-    // A follower's command takes the path of the leader's own remote commands.
-    if (verb == "rate") {
-        value == 0 ? m_commands.pause() : m_commands.setRate(static_cast<float>(value));
-    } else if (verb == "seek") {
-        m_commands.seekTo(value);
-    } else if (verb == "loop") {
-        m_commands.setLooping(value != 0);
-    } else if (verb == "step" && m_session) {
-        m_session->requestStep(value < 0 ? -1 : 1);
     }
 }
 

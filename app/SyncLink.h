@@ -9,15 +9,14 @@
 namespace lumenarc {
 
 class MyOpenGLView;
-class PlayerCommands;
 class SyncSession;
 
 // Joins the player to a show of several machines, when the command line asks for one: movies
-// open as synced movies, the one on show is handed to the session, commands passed on by
-// followers run as the leader's own, and each frame shown goes into the sync log.
+// open as synced movies, the one on show is handed to the session, the controls show the
+// show's state, and each frame shown goes into the sync log.
 class SyncLink {
 public:
-    SyncLink(MyOpenGLView& view, PlaybackControl& playback, PlayerCommands& commands);
+    SyncLink(MyOpenGLView& view, PlaybackControl& playback);
     ~SyncLink();
     SyncLink(const SyncLink&) = delete;
     SyncLink& operator=(const SyncLink&) = delete;
@@ -35,12 +34,10 @@ public:
     SyncSession* session() const { return m_session.get(); }
 
 private:
-    void runCommand(const std::string& verb, double value);
     void showChange(bool looping);
 
     MyOpenGLView& m_view;
     PlaybackControl& m_playback;
-    PlayerCommands& m_commands;
     std::unique_ptr<SyncSession> m_session;
 };
 

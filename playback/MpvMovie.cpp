@@ -657,6 +657,18 @@ void MpvMovie::setSpeedTrim(double trim) {
     applySpeed();
 }
 
+void MpvMovie::holdPicturesUntil(std::chrono::steady_clock::time_point instant) {
+    // A hold is for a seek's short wait: one far ahead would freeze the picture.
+    constexpr auto kLongest = std::chrono::seconds(3);
+    const auto latest = std::chrono::steady_clock::now() + kLongest;
+    const auto until = std::min(instant, latest);
+    m_status->setHeldUntil(
+        instant.time_since_epoch().count() == 0
+            ? 0
+            : std::chrono::duration_cast<std::chrono::nanoseconds>(until.time_since_epoch())
+                  .count());
+}
+
 void MpvMovie::applySpeed() {
     const double rate = std::fabs(static_cast<double>(m_status->nominalRate()));
     double speed = std::clamp(rate * m_speedTrim, kMinSpeed, kMaxSpeed);

@@ -103,6 +103,9 @@ public:
     void setPositionObserver(PositionObserver observer) {
         m_positionObserver = std::move(observer);
     }
+    // Main thread: new pictures wait until `instant` (steady clock) before they show; a time
+    // point of 0 shows them as they come. Never more than a few seconds ahead.
+    void holdPicturesUntil(std::chrono::steady_clock::time_point instant);
     // Frames per second as the file declares them, or 0 when it does not.
     double frameRate() const { return m_frameRate; }
     bool isDone() const override { return m_status->isDone(); }

@@ -35,7 +35,7 @@ public:
     static constexpr double kMaxTrim = 0.05;
     static constexpr double kSettle = 1.0;
     static constexpr double kTrimStep = 0.01;
-    static constexpr double kDeadband = 0.005;
+    static constexpr double kDeadband = 0.010;
 
 private:
     std::deque<double> m_errors;

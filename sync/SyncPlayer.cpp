@@ -4,7 +4,9 @@
 #include "sync/WallClock.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <utility>
 
 namespace lumenarc {
 namespace {
@@ -62,9 +64,14 @@ int64_t SyncPlayer::tick(int64_t now) {
     const int64_t leader = leaderTime(now);
     const SyncSegment& segment = m_timeline->segmentAt(leader);
     if (!(segment == m_segment)) {
-        m_segment = segment;
+        const SyncSegment previous = std::exchange(m_segment, segment);
         m_correction.clear();
         m_settleUntil = now + kSettle;
+        // A seek on the timeline: every machine jumps at once, rather than when it notices.
+        if (m_state == State::Following && m_playing && !segment.paused &&
+            jumps(previous, segment)) {
+            resync(now, segment.anchor + kJumpHold);
+        }
     }
     switch (m_state) {
     case State::Seeking:
@@ -107,10 +114,15 @@ void SyncPlayer::follow(int64_t now, const SyncSegment& segment) {
         holdPaused(segment);
         return;
     }
-    m_heldFor.reset();
     const double target = segment.positionAt(leaderTime(now), m_timeline->movie.duration);
+    const std::optional<SyncSegment> held = std::exchange(m_heldFor, std::nullopt);
     if (!m_playing) {
-        if (!nearTheEnd(segment, target)) {
+        // Held on the frame the timeline plays on from (a pause ends): start at once.
+        if (held &&
+            std::fabs(SyncTimeline::difference(held->position, target, m_timeline->movie.duration,
+                                               segment.looping)) < framePeriod()) {
+            play(segment, now);
+        } else if (!nearTheEnd(segment, target)) {
             resync(now);
         }
         return;
@@ -144,6 +156,7 @@ void SyncPlayer::holdPaused(const SyncSegment& segment) {
     // Every machine seeks to the same instant once, and so holds the same frame.
     if (!(m_heldFor && *m_heldFor == segment)) {
         m_heldFor = segment;
+        holdPictures(WallClock::now() + kFirstMargin);
         m_movie->setCurrentTime(movieTime(segment.position));
     }
 }
@@ -154,7 +167,13 @@ void SyncPlayer::setTrim(double trim, int64_t now) {
     m_movie->setSpeedTrim(trim);
 }
 
+void SyncPlayer::holdPictures(int64_t untilLocal) {
+    m_movie->holdPicturesUntil(std::chrono::steady_clock::now() +
+                               std::chrono::nanoseconds(untilLocal - WallClock::now()));
+}
+
 void SyncPlayer::play(const SyncSegment& segment, int64_t now) {
+    m_movie->holdPicturesUntil({});
     setTrim(1.0, now);
     m_movie->setRate(static_cast<float>(segment.rate));
     m_playing = true;
@@ -164,7 +183,13 @@ void SyncPlayer::play(const SyncSegment& segment, int64_t now) {
 }
 
 void SyncPlayer::resync(int64_t now) {
-    const int64_t startAt = leaderTime(now) + m_margin;
+    resync(now, leaderTime(now) + m_margin);
+}
+
+void SyncPlayer::resync(int64_t now, int64_t startAt) {
+    // The frame on show stays until the landed one plays on, on every machine alike. The hold
+    // comes first: the render thread may draw at any moment in between.
+    holdPictures(startAt - m_offset);
     const SyncSegment& segment = m_timeline->segmentAt(startAt);
     if (m_movie->status()->loops() != segment.looping) {
         m_movie->setLoops(segment.looping);
@@ -178,6 +203,14 @@ void SyncPlayer::resync(int64_t now) {
     m_state = State::Seeking;
     m_correction.clear();
     ++m_seeks;
+}
+
+bool SyncPlayer::jumps(const SyncSegment& from, const SyncSegment& to) const {
+    const double duration = m_timeline->movie.duration;
+    const double before = from.positionAt(to.anchor, duration);
+    // Smaller jumps than a seek is for are taken in by the speed, as any other error.
+    return std::fabs(SyncTimeline::difference(before, to.position, duration, to.looping)) >
+           SyncCorrection::kSeekFrames * framePeriod() * std::max(1.0, std::fabs(to.rate));
 }
 
 bool SyncPlayer::nearTheEnd(const SyncSegment& segment, double position) const {

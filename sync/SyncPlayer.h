@@ -40,6 +40,9 @@ public:
 
     // A seek lands this long ahead of the timeline at first; seeks that take longer raise it.
     static constexpr int64_t kFirstMargin = 250'000'000;
+    // A seek on the timeline holds the picture this long on every machine alike, from the
+    // instant it is due, so that all land before they play on together.
+    static constexpr int64_t kJumpHold = 300'000'000;
     static constexpr int64_t kMaxMargin = 2'000'000'000;
     // Reports right after a start or a change of rate are not yet steady.
     static constexpr int64_t kSettle = 200'000'000;
@@ -53,7 +56,14 @@ private:
     void holdPaused(const SyncSegment& segment);
     void play(const SyncSegment& segment, int64_t now);
     void setTrim(double trim, int64_t now);
+    // New pictures wait until this instant of our wall clock.
+    void holdPictures(int64_t untilLocal);
+    // Seeks to where the timeline will be at `startAt` (leader's clock), held until then; by
+    // default a margin from now that covers this machine's seeks.
     void resync(int64_t now);
+    void resync(int64_t now, int64_t startAt);
+    // Whether the timeline jumps from one segment to the next (a seek).
+    bool jumps(const SyncSegment& from, const SyncSegment& to) const;
     bool nearTheEnd(const SyncSegment& segment, double position) const;
     int64_t leaderTime(int64_t now) const { return now + m_offset; }
 

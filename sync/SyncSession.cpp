@@ -71,6 +71,7 @@ void SyncSession::movieOpened(const std::shared_ptr<SyncedMovie>& movie) {
         m_movie->setTaken(false);
     }
     m_player.reset();
+    m_opening.clear();
     m_movie = movie;
     if (!movie) {
         return;
@@ -82,9 +83,13 @@ void SyncSession::movieOpened(const std::shared_ptr<SyncedMovie>& movie) {
         SyncTimeline timeline;
         timeline.movie = identity;
         const auto status = movie->movie()->status();
+        // The show starts a lead time from now, so that the followers start with it; until
+        // then every machine holds the first frame.
         const int64_t now = WallClock::now();
-        timeline.reset({now, movie->movie()->currentTime().value / double(MpvMovie::kTimeScale),
-                        1.0, false, status->loops()});
+        const double position =
+            static_cast<double>(movie->movie()->currentTime().value) / MpvMovie::kTimeScale;
+        timeline.reset({now, position, 1.0, true, status->loops()});
+        timeline.after = {now + kLead, position, 1.0, false, status->loops()};
         m_timeline = timeline;
         m_player->setTimeline(timeline, 0);
         publish(now);
@@ -179,13 +184,15 @@ void SyncSession::receive(const SyncMessage& message, const SyncAddress& from, i
     const bool leader = m_settings.role == Role::Leader;
     switch (message.kind) {
     case SyncMessage::Kind::Ping:
-        if (leader) {
+        // Any number of followers, but not without bound: a flood of pings from made-up
+        // senders must not grow memory.
+        if (leader && (m_followers.size() < kMaxFollowers || m_followers.count(from.describe()))) {
             m_followers[from.describe()] = {from, arrived};
         }
         break;
     case SyncMessage::Kind::Command:
-        if (leader && m_commandHandler) {
-            m_commandHandler(message.verb, message.value);
+        if (leader) {
+            runCommand(message.verb, message.value);
         }
         break;
     case SyncMessage::Kind::Pong:
@@ -199,6 +206,19 @@ void SyncSession::receive(const SyncMessage& message, const SyncAddress& from, i
             receiveTimeline(message);
         }
         break;
+    }
+}
+
+void SyncSession::runCommand(const std::string& verb, double value) {
+    // A follower's command is the leader's own: the controls show it through the change hook.
+    if (verb == "rate") {
+        requestRate(static_cast<float>(value));
+    } else if (verb == "seek") {
+        requestSeek(value);
+    } else if (verb == "loop") {
+        requestLoop(value != 0);
+    } else if (verb == "step") {
+        requestStep(value < 0 ? -1 : 1);
     }
 }
 
@@ -244,8 +264,8 @@ bool SyncSession::followsMovie(const MovieIdentity& movie) {
     }
     // A leader that moves on to another movie takes its followers along; a follower started
     // on the wrong movie is told so instead.
-    if (m_followed && own.name != movie.name) {
-        openLeadersMovie(movie);
+    if (m_followed && own.name != movie.name && openLeadersMovie(movie)) {
+        return false; // on its way
     }
     const std::string key = movie.describe();
     if (m_refused != key) {
@@ -256,10 +276,13 @@ bool SyncSession::followsMovie(const MovieIdentity& movie) {
     return false;
 }
 
-void SyncSession::openLeadersMovie(const MovieIdentity& movie) {
+bool SyncSession::openLeadersMovie(const MovieIdentity& movie) {
+    if (m_opening == movie.name) {
+        return true;
+    }
     if (!m_opener || !m_triedOpen.insert(movie.name).second ||
         movie.name.find('/') != std::string::npos || movie.name == "." || movie.name == "..") {
-        return;
+        return false;
     }
     std::set<std::string> folders = m_folders;
     if (m_movie) {
@@ -271,10 +294,12 @@ void SyncSession::openLeadersMovie(const MovieIdentity& movie) {
         if (std::filesystem::is_regular_file(candidate, error)) {
             log("sync: the leader changed to " + movie.describe() + "; opening " +
                 candidate.string());
+            m_opening = movie.name;
             m_opener(candidate.string());
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 void SyncSession::turn() {

@@ -31,8 +31,6 @@ public:
         std::string leaderHost; // follower: where the leader listens
         uint16_t leaderPort = 0;
     };
-    // Leader: a transport command a follower passed on ("rate", "seek", "loop", "step").
-    using CommandHandler = std::function<void(const std::string& verb, double value)>;
     // Follower: opens the leader's movie from this file.
     using Opener = std::function<void(const std::string& path)>;
     // The requested rate or looping changed (the controls show it).
@@ -48,7 +46,6 @@ public:
     Role role() const { return m_settings.role; }
     uint16_t port() const { return m_socket.port(); }
 
-    void setCommandHandler(CommandHandler handler) { m_commandHandler = std::move(handler); }
     void setOpener(Opener opener) { m_opener = std::move(opener); }
     void setChangeHook(ChangeHook hook) { m_changeHook = std::move(hook); }
     // Follower: folders where a movie the leader changes to is looked for.
@@ -56,6 +53,8 @@ public:
 
     // A movie has opened and is on show: the session takes its transport.
     void movieOpened(const std::shared_ptr<SyncedMovie>& movie);
+    // An open failed; the movie on show stays.
+    void movieOpenFailed() { m_opening.clear(); }
 
     // The transport, from the movie on show.
     void requestRate(float rate);
@@ -70,11 +69,14 @@ public:
     static constexpr int64_t kPublishEvery = 100'000'000;
     // A follower not heard from for this long is no longer sent timelines.
     static constexpr int64_t kForgetFollower = 5'000'000'000;
+    static constexpr size_t kMaxFollowers = 256;
 
 private:
     void receive(const SyncMessage& message, const SyncAddress& from, int64_t arrived);
     void receiveTimeline(const SyncMessage& message);
     void receivePong(const SyncMessage& message, int64_t arrived);
+    // Leader: a transport command a follower passed on ("rate", "seek", "loop", "step").
+    void runCommand(const std::string& verb, double value);
     void turn();
     void ping(int64_t now);
     void publish(int64_t now);
@@ -82,14 +84,14 @@ private:
     void forward(const std::string& verb, double value);
     void changed();
     bool followsMovie(const MovieIdentity& movie);
-    void openLeadersMovie(const MovieIdentity& movie);
+    // Starts opening the leader's movie from a file of its name; true while one is opening.
+    bool openLeadersMovie(const MovieIdentity& movie);
     static void log(const std::string& text);
 
     Settings m_settings;
     SyncSocket m_socket;
     SyncAddress m_leader;
     QTimer m_timer;
-    CommandHandler m_commandHandler;
     Opener m_opener;
     ChangeHook m_changeHook;
     std::set<std::string> m_folders;
@@ -114,6 +116,7 @@ private:
     std::string m_refused;             // the leader's movie last refused, to say so once
     bool m_followed = false;           // this machine's movie has matched the leader's
     std::set<std::string> m_triedOpen; // the leader's movies looked for, each once
+    std::string m_opening;             // the leader's movie being opened here
 };
 
 } // namespace lumenarc

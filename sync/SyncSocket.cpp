@@ -1,5 +1,6 @@
 #include "sync/SyncSocket.h"
 
+#include "sync/UdpListener.h"
 #include "sync/WallClock.h"
 #include "view/MainThread.h"
 
@@ -13,7 +14,6 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <random>
-#include <sys/eventfd.h>
 #include <unistd.h>
 #include <vector>
 
@@ -56,17 +56,11 @@ struct Delayed {
     int64_t arrived = 0;
 };
 
-uint16_t portOf(const sockaddr_storage& address) {
-    if (address.ss_family == AF_INET6) {
-        return ntohs(reinterpret_cast<const sockaddr_in6*>(&address)->sin6_port);
-    }
-    return ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
-}
-
 } // namespace
 
 bool SyncAddress::operator==(const SyncAddress& other) const {
-    if (address.ss_family != other.address.ss_family || portOf(address) != portOf(other.address)) {
+    if (address.ss_family != other.address.ss_family ||
+        UdpListener::portOf(address) != UdpListener::portOf(other.address)) {
         return false;
     }
     if (address.ss_family == AF_INET6) {
@@ -85,7 +79,7 @@ std::string SyncAddress::describe() const {
             ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(&address)->sin6_addr)
             : &reinterpret_cast<const sockaddr_in*>(&address)->sin_addr;
     inet_ntop(address.ss_family, raw, host, sizeof host);
-    return std::string(host) + ":" + std::to_string(portOf(address));
+    return std::string(host) + ":" + std::to_string(UdpListener::portOf(address));
 }
 
 bool SyncAddress::resolve(const std::string& host, uint16_t port, SyncAddress& out,
@@ -116,77 +110,33 @@ SyncSocket::~SyncSocket() {
 
 bool SyncSocket::start(const std::string& address, uint16_t port, bool answerPings,
                        std::string& why) {
-    SyncAddress local;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM;
-    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
-    addrinfo* found = nullptr;
-    if (const int error =
-            getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &found);
-        error != 0) {
-        why = gai_strerror(error);
-        return false;
-    }
-    const int fd = socket(found->ai_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    const bool bound = fd >= 0 && bind(fd, found->ai_addr, found->ai_addrlen) == 0;
-    freeaddrinfo(found);
-    if (!bound) {
-        why = std::strerror(errno);
-        if (fd >= 0) {
-            close(fd);
-        }
-        return false;
-    }
-    m_wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_wake < 0) {
-        why = std::strerror(errno);
-        close(fd);
-        return false;
-    }
-    m_socket = fd;
     m_answerPings = answerPings;
-    m_thread = std::thread([this] { receive(); });
-    return true;
+    return m_listener.start(
+        address, port, [this](int socket, int wake) { receive(socket, wake); }, why);
 }
 
 uint16_t SyncSocket::port() const {
-    sockaddr_storage local{};
-    socklen_t length = sizeof local;
-    if (m_socket < 0 || getsockname(m_socket, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-        return 0;
-    }
-    return portOf(local);
+    return m_listener.port();
 }
 
 void SyncSocket::send(const SyncMessage& message, const SyncAddress& to) const {
     const std::vector<char> bytes = message.encode();
-    if (m_socket >= 0 && !bytes.empty()) {
-        sendto(m_socket, bytes.data(), bytes.size(), MSG_DONTWAIT,
+    if (m_listener.socket() >= 0 && !bytes.empty()) {
+        sendto(m_listener.socket(), bytes.data(), bytes.size(), MSG_DONTWAIT,
                reinterpret_cast<const sockaddr*>(&to.address), to.length);
     }
 }
 
 void SyncSocket::stop() {
-    if (m_thread.joinable()) {
-        const uint64_t one = 1;
-        [[maybe_unused]] const auto wrote = write(m_wake, &one, sizeof one);
-        m_thread.join();
-    }
+    m_listener.stop();
     m_shared->stopped = true;
-    for (int* fd : {&m_socket, &m_wake}) {
-        if (*fd >= 0) {
-            close(*fd);
-            *fd = -1;
-        }
-    }
 }
 
-void SyncSocket::receive() {
+void SyncSocket::receive(int socket, int wake) {
     Faults faults;
     std::multimap<int64_t, Delayed> delayed; // by the time each is due
     std::vector<char> buffer(65536);
-    pollfd waits[2] = {{m_socket, POLLIN, 0}, {m_wake, POLLIN, 0}};
+    pollfd waits[2] = {{socket, POLLIN, 0}, {wake, POLLIN, 0}};
     while (true) {
         int timeout = -1;
         if (!delayed.empty()) {
@@ -209,7 +159,7 @@ void SyncSocket::receive() {
         }
         SyncAddress from;
         from.length = sizeof from.address;
-        const ssize_t got = recvfrom(m_socket, buffer.data(), buffer.size(), MSG_DONTWAIT,
+        const ssize_t got = recvfrom(socket, buffer.data(), buffer.size(), MSG_DONTWAIT,
                                      reinterpret_cast<sockaddr*>(&from.address), &from.length);
         const int64_t arrived = WallClock::now();
         if (got <= 0 || faults.dropped()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sync/SyncMessage.h"
+#include "sync/UdpListener.h"
 
 #include <atomic>
 #include <cstdint>
@@ -55,14 +56,12 @@ public:
 private:
     struct Shared;
 
-    void receive();
+    void receive(int socket, int wake);
     void deliver(const char* data, size_t size, const SyncAddress& from, int64_t arrived);
 
     std::shared_ptr<Shared> m_shared;
-    int m_socket = -1;
-    int m_wake = -1;
+    UdpListener m_listener;
     bool m_answerPings = false;
-    std::thread m_thread;
 };
 
 } // namespace lumenarc

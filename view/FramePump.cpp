@@ -18,6 +18,10 @@ int32_t FramePump::MyRenderCallback(DisplayLink*, const DisplayLink::TimeStamp*,
 int32_t FramePump::getFrameForTime(const DisplayLink::TimeStamp& outputTime, uint64_t*) {
     LUMENARC_ASSERT_THREAD(m_view.renderThread().isRenderThread());
     TextureContext* context = m_view.textureContext();
+    const auto status = m_view.movieStatus();
+    if (status && held(*status, outputTime)) {
+        return 0; // the frame on show stays until the instant the pictures are held for
+    }
     if (context == nullptr || !context->isNewImageAvailable(outputTime)) {
         drawOnceAtTheEnd();
         return 0;
@@ -25,18 +29,25 @@ int32_t FramePump::getFrameForTime(const DisplayLink::TimeStamp& outputTime, uin
     // The old frame goes before the copy, so a failed copy leaves no frame. The swap takes the
     // view's lock: a frame is never released while a drawing uses it.
     m_view.setCurrentFrame(nullptr);
+    // The frame's time as published when it is taken: the main thread may seek meanwhile.
+    const MovieTime frameTime = status ? status->currentTime() : MovieTime{};
     FrameTextureRef frame = context->copyImageForTime(outputTime);
     m_view.setCurrentFrame(frame);
     if (frame) {
         drawRect();
         m_framesDrawn.fetch_add(1, std::memory_order_relaxed);
-        if (const auto& hook = m_view.presentedHook(); hook) {
-            if (const auto status = m_view.movieStatus()) {
-                hook(outputTime, status->currentTime());
-            }
+        if (const auto& hook = m_view.presentedHook(); hook && status) {
+            hook(outputTime, frameTime);
         }
     }
     return 0;
+}
+
+bool FramePump::held(const MovieStatus& status, const DisplayLink::TimeStamp& outputTime) {
+    const int64_t until = status.heldUntil();
+    return until != 0 &&
+           std::chrono::duration_cast<std::chrono::nanoseconds>(outputTime.time_since_epoch())
+                   .count() < until;
 }
 
 void FramePump::drawOnceAtTheEnd() {

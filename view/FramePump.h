@@ -32,6 +32,9 @@ public:
     // Frames delivered by the texture context and drawn, over the whole run.
     uint64_t framesDrawn() const { return m_framesDrawn.load(std::memory_order_relaxed); }
 
+    // Whether new pictures wait at the refresh of `outputTime`.
+    static bool held(const MovieStatus& status, const DisplayLink::TimeStamp& outputTime);
+
     static bool shouldTerminate(bool movieDone, bool looping, bool quitWhenMovieFinishes) {
         return movieDone && !looping && quitWhenMovieFinishes;
     }

@@ -43,6 +43,12 @@ public:
     void setPaused(bool paused) { m_paused = paused; }
     void setDecoderPaused(bool paused) { m_decoderPaused = paused; }
 
+    // While set, new pictures wait until the refresh at or after this instant (steady clock,
+    // nanoseconds since its epoch), so that machines that seek together show the result
+    // together. 0 shows them as they come.
+    int64_t heldUntil() const { return m_heldUntil.load(std::memory_order_relaxed); }
+    void setHeldUntil(int64_t steadyNanoseconds) { m_heldUntil = steadyNanoseconds; }
+
     // The size the pictures come in (0 x 0 while unknown).
     Size videoSize() const {
         const uint64_t packed = m_videoSize.load();
@@ -64,6 +70,7 @@ private:
     std::atomic<bool> m_paused{true};
     std::atomic<bool> m_decoderPaused{false};
     std::atomic<float> m_rate{1.0f};
+    std::atomic<int64_t> m_heldUntil{0};
     // Width and height as one word, so that no reader sees half of a change.
     std::atomic<uint64_t> m_videoSize{0};
 };

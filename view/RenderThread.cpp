@@ -146,11 +146,12 @@ void RenderThread::run(Task setup) {
         if (m_wake.wait_until(lock, nextTick, [this] { return !m_tasks.empty() || m_quitting; })) {
             continue;
         }
-        const auto outputTime = nextTick + m_period;
         nextTick += m_period;
-        if (nextTick < Clock::now()) {
-            nextTick = Clock::now() + m_period; // fell behind: skip missed refreshes
+        if (const auto now = Clock::now(); nextTick <= now) {
+            nextTick = now + m_period; // fell behind: skip missed refreshes
         }
+        // The frame prepared now goes on screen at the next refresh, never one already past.
+        const auto outputTime = nextTick;
         if (!m_ticking || !m_tick) {
             continue;
         }

@@ -19,6 +19,11 @@
 //   in a bounded queue (its own leaf lock), then posts one drain to the main thread, which carries
 //   them out. It never touches the player, the toolkit or the view. The main thread stops and
 //   joins it before the player ends; drains still queued find it stopped and do nothing.
+// - Sync receiver (SyncSocket, only with --sync-leader or --sync-follow): stamps each datagram
+//   with the wall clock, answers clock pings itself, and posts well-formed messages (at most 256
+//   waiting) to the main thread, where the session and its SyncPlayer act on them. It never
+//   touches the player. The render thread hands each frame it shows to the sync log (written on
+//   the render thread only) and honours MovieStatus::heldUntil, which the main thread sets.
 // - End of a movie: the render thread sees it in the movie's status and posts it to the main
 //   thread (MyOpenGLView::movieDidFinish), which decides between the play list's next movie and
 //   the orderly end; a status that is no longer the view's by then is ignored.

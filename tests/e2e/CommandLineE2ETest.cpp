@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 namespace lumenarc {
 namespace {
@@ -50,6 +54,8 @@ TEST_F(CommandLineE2E, BadOptionsExitWith2AndVersionAndHelpNeedNoDisplay) {
              {"--osc-port", "0"},
              {"--osc-port", "123456"},
              {"--osc-port", "9000", "--osc-bind", "not-an-address"},
+             {"--sync-leader", "9000", "--sync-follow", "127.0.0.1:9001"},
+             {"--sync-follow", "no-port"},
              {"--mesh"}}) {
         const auto r = runWithoutDisplay(args);
         EXPECT_EQ(r.exitCode, 2) << args[0] << ": " << r.err;
@@ -65,6 +71,33 @@ TEST_F(CommandLineE2E, BadOptionsExitWith2AndVersionAndHelpNeedNoDisplay) {
 }
 
 // All the options at once, and the preferences saved at the end are still the ones loaded.
+TEST_F(CommandLineE2E, AShowThatCannotBeJoinedEndsWithItsReason) {
+    ASSERT_TRUE(app.ok());
+    const uint16_t port = test::freeUdpPort();
+    const int taken = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const auto show = movie("show.mp4", 2);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"--sync-leader", std::to_string(port), "--sync-bind", "127.0.0.1", show},
+         "Address already in use"},
+        {{"--sync-follow", "no-such-leader.invalid:9000", show}, "cannot find the leader"},
+        {{"--sync-log", (app.home().path() / "missing" / "x.log").string(), show},
+         "cannot write the sync log"}};
+    for (const auto& [args, reason] : cases) {
+        app.start(args);
+        EXPECT_EQ(app.process().wait(20s), 1) << args[0];
+        EXPECT_NE(app.process().errors().find("lumenarc: cannot join the show: "),
+                  std::string::npos)
+            << app.process().errors();
+        EXPECT_NE(app.process().errors().find(reason), std::string::npos) << app.process().errors();
+    }
+    close(taken);
+}
+
 TEST_F(CommandLineE2E, OptionsHoldForThisRunOnly) {
     ASSERT_TRUE(app.ok());
     const auto defaults = prefs();
