@@ -1,0 +1,335 @@
+#include "AppSession.h"
+#include "RemoteSupport.h"
+#include "SyncPlayers.h"
+#include "support/RunProcess.h"
+#include "sync/FrameCode.h"
+#include "sync/MildMeshes.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+namespace lumenarc {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FrameCode;
+using test::OscClient;
+using test::SyncPlayers;
+using Status = OscClient::Status;
+
+constexpr int kFps = 30;
+constexpr double kMovieSeconds = 20;
+constexpr int kMovieFrames = static_cast<int>(kMovieSeconds * kFps);
+
+// Frame numbers a and b apart on a looping movie, the shorter way round.
+int framesApart(int a, int b) {
+    const int d = std::abs(a - b) % kMovieFrames;
+    return std::min(d, kMovieFrames - d);
+}
+
+// A leader and two followers, each with its own mesh, through one show of a minute: pauses,
+// seeks, rate changes and loops sent to the leader and to the followers, a follower joining
+// late, one that has another file, lost and late datagrams, and the leader killed and started
+// again with another movie. Their logs and screenshots of all three windows at once must
+// agree.
+class SyncShow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(players.ok());
+        const auto& home = players.home().path();
+        ASSERT_TRUE(FrameCode::makeMovie((home / "frames.mp4").string(), kMovieSeconds, kFps));
+        ASSERT_TRUE(FrameCode::makeMovie((home / "other.mp4").string(), kMovieSeconds, kFps));
+        ASSERT_TRUE(FrameCode::makeMovie((home / "shorter.mp4").string(), 15, kFps));
+        // Each player has its own copies, as each machine of a show has.
+        for (const std::string name : {"leader", "first", "second", "stranger"}) {
+            std::filesystem::create_directories(home / name);
+            const bool stranger = name == "stranger";
+            std::filesystem::copy_file(home / (stranger ? "shorter.mp4" : "frames.mp4"),
+                                       home / name / "frames.mp4");
+            std::filesystem::copy_file(home / "other.mp4", home / name / "other.mp4");
+        }
+        for (int v = 0; v < test::MildMeshes::kCount; ++v) {
+            meshes.push_back(players.home().write("mild" + std::to_string(v) + ".data",
+                                                  test::MildMeshes::text(v)));
+        }
+    }
+
+    // What a player said, and how it ended if it did, for a failure message.
+    std::string report(const std::string& name) {
+        auto& process = *players[name].process;
+        const int status = process.running() ? -2 : process.wait(0ms);
+        return name + (status == -2 ? " (running)" : " (ended: " + std::to_string(status) + ")") +
+               ":\n" + process.errors();
+    }
+    std::string movie(const std::string& player, const std::string& file = "frames.mp4") {
+        return (players.home().path() / player / file).string();
+    }
+    std::string log(const std::string& name) {
+        return (players.home().path() / (name + ".log")).string();
+    }
+    std::vector<std::string> common(const std::string& logName, int mesh, uint16_t osc) {
+        return {"--sync-bind", "127.0.0.1", "--sync-log", log(logName), "--mesh",
+                meshes[mesh],  "--volume",  "0",          "--osc-port", std::to_string(osc)};
+    }
+    std::vector<std::string> leaderArgs(const std::string& logName, const std::string& file) {
+        auto args = common(logName, 0, oscPort.at("leader"));
+
+        args.insert(args.begin(), {"--sync-leader", std::to_string(syncPort)});
+        args.insert(args.end(), {"--loop", movie("leader", file)});
+        return args;
+    }
+    std::vector<std::string> followerArgs(const std::string& name, int mesh) {
+        auto args = common(name, mesh, oscPort.at(name));
+
+        args.insert(args.begin(), {"--sync-follow", "127.0.0.1:" + std::to_string(syncPort)});
+        args.push_back(movie(name));
+        return args;
+    }
+
+    // A failed show leaves its logs in the build tree, for scripts/sync-offsets.
+    void TearDown() override {
+        if (!HasFailure()) {
+            return;
+        }
+        const auto kept = std::filesystem::path(LUMENARC_BIN_DIR) / ".." / "Testing" / "sync-show";
+        std::filesystem::remove_all(kept);
+        std::filesystem::create_directories(kept);
+        for (const auto& entry : std::filesystem::directory_iterator(players.home().path())) {
+            if (entry.path().extension() == ".log") {
+                std::filesystem::copy_file(entry.path(), kept / entry.path().filename());
+            }
+        }
+        std::cout << "sync logs kept in " << std::filesystem::weakly_canonical(kept).string()
+                  << "\n";
+    }
+
+    // Waits until `seconds` into the show, taking screenshots on the way.
+    void until(double seconds) {
+        while (test::SyncPlayers::wallClock() < showStart + seconds) {
+            if (test::SyncPlayers::wallClock() >= nextShot) {
+                shoot();
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+    }
+    void shoot() {
+        nextShot = test::SyncPlayers::wallClock() + kShotEvery;
+        std::vector<std::string> names;
+        for (const auto& [name, since] : comparedSince) {
+            if (test::SyncPlayers::wallClock() > since) {
+                names.push_back(name);
+            }
+        }
+        if (names.size() >= 2) {
+            shots.push_back(players.readFrames(names));
+        }
+    }
+    // `name` is compared from `settle` seconds after now on; -1: not at all.
+    void compare(const std::string& name, double settle) {
+        if (settle < 0) {
+            comparedSince.erase(name);
+        } else {
+            comparedSince[name] = test::SyncPlayers::wallClock() + settle;
+        }
+    }
+    // The next status of the leader that `wanted` holds for.
+    std::optional<Status> leaderStatus(const std::function<bool(const Status&)>& wanted) {
+        OscClient osc("127.0.0.1", oscPort.at("leader"));
+        return osc.waitForStatus(wanted, 3s);
+    }
+    void send(const std::string& player, const char* path) {
+        OscClient("127.0.0.1", oscPort.at(player)).send(path, "");
+    }
+    void send(const std::string& player, const char* path, float value) {
+        OscClient("127.0.0.1", oscPort.at(player)).send(path, "f", value);
+    }
+
+    static constexpr double kShotEvery = 1.5;
+    static constexpr double kSettle = 2.5; // after a start, join or restart
+    static constexpr int kWindowWidth = 820, kWindowHeight = 660;
+
+    SyncPlayers players{3 * kWindowWidth, 2 * kWindowHeight};
+    std::vector<std::string> meshes;
+    uint16_t syncPort = test::freeUdpPort();
+    std::map<std::string, uint16_t> oscPort{{"leader", test::freeUdpPort()},
+                                            {"first", test::freeUdpPort()},
+                                            {"second", test::freeUdpPort()},
+                                            {"stranger", test::freeUdpPort()}};
+    double showStart = 0, nextShot = 0;
+    std::map<std::string, double> comparedSince;
+    std::vector<SyncPlayers::Reading> shots;
+};
+
+TEST_F(SyncShow, ThreePlayersStayOnTheSameFrame) {
+    const std::map<std::string, std::string> lossy{{"LUMENARC_SYNC_TEST_DROP", "0.3"},
+                                                   {"LUMENARC_SYNC_TEST_DELAY_MS", "40"}};
+    ASSERT_TRUE(
+        players.start("leader", leaderArgs("leader-1", "frames.mp4"), {}, "frames.mp4", 0, 0))
+        << report("leader");
+    ASSERT_TRUE(
+        players.start("first", followerArgs("first", 1), lossy, "frames.mp4", kWindowWidth, 0))
+        << report("first");
+    const double leaderStart = test::SyncPlayers::wallClock();
+    showStart = leaderStart;
+    compare("leader", kSettle);
+    compare("first", kSettle);
+
+    // Transport on the leader, and on a follower (forwarded to the leader).
+    until(4);
+    send("leader", "/lumenarc/pause");
+    EXPECT_TRUE(leaderStatus([](const Status& s) { return s.rate == 0; }));
+    until(6);
+    send("leader", "/lumenarc/play");
+    until(8);
+    send("first", "/lumenarc/seek", 16.0f);
+    EXPECT_TRUE(leaderStatus([](const Status& s) {
+        return s.position >= 15.9f && s.position < 16.8f;
+    })) << "a seek on a follower did not reach the leader";
+
+    // A follower 10 s late.
+    until(10);
+    ASSERT_TRUE(
+        players.start("second", followerArgs("second", 2), {}, "frames.mp4", 2 * kWindowWidth, 0))
+        << report("second");
+    compare("second", kSettle);
+
+    // Rates, through the end of the movie and round its loop.
+    until(14);
+    send("leader", "/lumenarc/rate", 1.5f);
+    until(18);
+    send("first", "/lumenarc/rate", 0.8f);
+    EXPECT_TRUE(leaderStatus([](const Status& s) { return std::fabs(s.rate - 0.8f) < 0.01f; }))
+        << "a rate on a follower did not reach the leader";
+    until(22);
+    send("leader", "/lumenarc/rate", 1.0f);
+    until(24);
+    send("first", "/lumenarc/pause");
+    EXPECT_TRUE(leaderStatus([](const Status& s) { return s.rate == 0; }))
+        << "pause on a follower did not reach the leader";
+    until(26);
+    send("leader", "/lumenarc/seek", 5.0f);
+    until(28);
+    send("second", "/lumenarc/play");
+    EXPECT_TRUE(leaderStatus([](const Status& s) { return s.rate == 1; }))
+        << "play on a follower did not reach the leader";
+
+    // The leader dies; the followers play on together; it comes back with another movie.
+    until(31);
+    compare("leader", -1);
+    const double killed = test::SyncPlayers::wallClock();
+    players["leader"].process->signal(SIGKILL);
+    EXPECT_EQ(players["leader"].process->wait(5s), -1) << report("leader"); // killed, not exited
+    until(35);
+    ASSERT_TRUE(players.start("leader", leaderArgs("leader-2", "other.mp4"), {}, "other.mp4", 0, 0))
+        << report("leader");
+    const double restartedUp = test::SyncPlayers::wallClock();
+    compare("leader", kSettle);
+    compare("first", kSettle);
+    compare("second", kSettle);
+    for (const std::string name : {"first", "second"}) {
+        EXPECT_TRUE(players.showsWindow(name, "^other.mp4$", 5s))
+            << name << " did not open the leader's new movie";
+    }
+
+    // A follower with another file under the same name refuses, and the others play on.
+    until(40);
+    send("second", "/lumenarc/rate", 1.5f);
+    ASSERT_TRUE(
+        players.start("stranger", followerArgs("stranger", 1), {}, "frames.mp4", 0, kWindowHeight))
+        << report("stranger");
+    until(44);
+    send("leader", "/lumenarc/rate", 1.0f);
+    until(47);
+    send("leader", "/lumenarc/pause");
+    until(49);
+    send("second", "/lumenarc/play");
+    until(51);
+    send("first", "/lumenarc/seek", 18.5f);
+    until(58);
+    const std::string strangerErrors = players["stranger"].process->errors();
+    EXPECT_NE(strangerErrors.find("sync: not following"), std::string::npos) << strangerErrors;
+    for (const std::string name : {"leader", "first", "second"}) {
+        EXPECT_TRUE(players[name].process->running()) << report(name);
+    }
+    for (const std::string name : {"leader", "first", "second", "stranger"}) {
+        players[name].process->signal(SIGTERM);
+    }
+    for (const std::string name : {"leader", "first", "second"}) {
+        EXPECT_EQ(players[name].process->wait(20s), 0) << name << ":\n"
+                                                       << players[name].process->errors();
+    }
+
+    // The screenshots: every view read from the same shot, within a frame of each other.
+    int complete = 0, agreeing = 0;
+    for (const auto& shot : shots) {
+        std::vector<int> frames;
+        for (const auto& [name, frame] : shot.frames) {
+            if (frame) {
+                frames.push_back(*frame);
+            }
+        }
+        if (frames.size() != shot.frames.size()) {
+            continue;
+        }
+        ++complete;
+        bool close = true;
+        for (const int a : frames) {
+            for (const int b : frames) {
+                close = close && framesApart(a, b) <= 1;
+            }
+        }
+        agreeing += close ? 1 : 0;
+        if (!close) {
+            std::cout << "shot at " << std::fixed << shot.wallBefore - leaderStart << " s:";
+            for (const auto& [name, frame] : shot.frames) {
+                std::cout << " " << name << " " << *frame;
+            }
+            std::cout << "\n";
+        }
+    }
+    std::cout << complete << " of " << shots.size() << " screenshots read on every window, "
+              << agreeing << " within a frame\n";
+    EXPECT_GE(shots.size(), 20u);
+    EXPECT_GE(complete, static_cast<int>(shots.size() * 0.6));
+    EXPECT_GE(agreeing, static_cast<int>(std::ceil(complete * 0.95)));
+    // The logs: offsets across all pairs, leaving out starts, the join and the restart.
+    std::ostringstream exclude;
+    exclude << std::fixed << killed << ":" << restartedUp + kSettle;
+    const std::vector<std::string> logs{log("leader-1") + "+" + log("leader-2"), log("first"),
+                                        log("second")};
+    std::vector<std::string> argv{std::string(LUMENARC_SOURCE_DIR) + "/scripts/sync-offsets",
+                                  "--skip",
+                                  "2",
+                                  "--duration",
+                                  std::to_string(kMovieSeconds),
+                                  "--exclude",
+                                  exclude.str()};
+    argv.insert(argv.end(), logs.begin(), logs.end());
+    auto listing = argv;
+    listing.insert(listing.begin() + 1, {"--over", "100"}); // and where they were 3 frames apart
+    const auto table = test::runProcess(listing);
+    std::cout << table.out << table.err;
+    argv.push_back("--json");
+    const auto json = test::runProcess(argv);
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    const auto all = QJsonDocument::fromJson(QByteArray::fromStdString(json.out))
+                         .object()["all"]
+                         .toObject()["shown"]
+                         .toObject();
+    EXPECT_GT(all["samples"].toInt(), 40000); // three pairs over most of a minute
+    EXPECT_LE(all["p99_ms"].toDouble(), 1000.0 / kFps + 0.5) << table.out;
+    EXPECT_LE(all["p50_ms"].toDouble(), 8.0) << table.out;
+}
+
+} // namespace
+} // namespace lumenarc
