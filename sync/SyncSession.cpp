@@ -242,8 +242,10 @@ void SyncSession::receiveTimeline(const SyncMessage& message) {
         return; // late or repeated: a newer one was heard already
     }
     if (message.session != m_leaderSession) {
-        m_leaderSession = message.session; // a leader (re)started
+        m_leaderSession = message.session; // a leader (re)started, perhaps on another machine
         m_triedOpen.clear();
+        m_offset.clear();
+        m_pongs = 0; // measure its clock again, quickly
     }
     m_leaderSequence = message.sequence;
     m_timeline = message.timeline;

@@ -1,5 +1,6 @@
 #include "sync/SyncSession.h"
 
+#include "playback/MainQueue.h"
 #include "playback/MpvMovie.h"
 #include "playback/TestMovies.h"
 #include "render/DeveloperLog.h"
@@ -50,10 +51,9 @@ protected:
     }
 
     void SetUp() override {
-        MainThread::setPoster([](MainThread::Task task) {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task),
-                                      Qt::QueuedConnection);
-        });
+        // Work from other threads waits in a queue of the test's (the sanitizer sees its
+        // locks), and the toolkit's loop runs the sessions' timers.
+        m_main = std::make_unique<test::MainQueue>();
         DeveloperLog::setSink([this](std::string_view line) {
             std::lock_guard lock(m_logMutex);
             m_log += std::string(line) + "\n";
@@ -63,7 +63,7 @@ protected:
         m_sessions.clear();
         pump(50ms);
         DeveloperLog::setSink(nullptr);
-        MainThread::setPoster(nullptr);
+        m_main.reset();
     }
 
     SyncSession& session(SyncSession::Settings settings) {
@@ -98,7 +98,8 @@ protected:
     void pump(std::chrono::milliseconds span) {
         const auto end = std::chrono::steady_clock::now() + span;
         while (std::chrono::steady_clock::now() < end) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            m_main->run();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
         }
     }
     std::string log() {
@@ -106,6 +107,7 @@ protected:
         return m_log;
     }
 
+    std::unique_ptr<test::MainQueue> m_main;
     std::vector<std::unique_ptr<SyncSession>> m_sessions;
     std::mutex m_logMutex;
     std::string m_log;
