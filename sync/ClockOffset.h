@@ -24,7 +24,13 @@ public:
     std::optional<Sample> best() const;
     void clear() { m_samples.clear(); }
 
-    static constexpr size_t kKept = 16;
+    // True when the offset is beyond `limit` whatever the exchange's delays were: the true
+    // offset lies within half the round trip of the measured one.
+    static bool surelyBeyond(const Sample& sample, int64_t limit) {
+        return (sample.offset < 0 ? -sample.offset : sample.offset) - sample.roundTrip / 2 > limit;
+    }
+
+    static constexpr size_t kKept = 64;
     // Beyond this the machines' clocks are not in step, and the log says so.
     static constexpr int64_t kWarnAbove = 2'000'000;
 

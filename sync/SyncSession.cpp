@@ -13,7 +13,7 @@ namespace lumenarc {
 namespace {
 
 constexpr int64_t kFastPing = 100'000'000; // until the offset is known well
-constexpr int64_t kPing = 1'000'000'000;
+constexpr int64_t kPing = 250'000'000;
 constexpr int kFastPings = 8;
 constexpr int64_t kWarnEvery = 10'000'000'000;
 
@@ -228,7 +228,8 @@ void SyncSession::receivePong(const SyncMessage& message, int64_t arrived) {
     }
     ++m_pongs;
     const auto best = m_offset.best();
-    if (best && m_pongs >= kFastPings && std::llabs(best->offset) > ClockOffset::kWarnAbove &&
+    if (best && m_pongs >= kFastPings &&
+        ClockOffset::surelyBeyond(*best, ClockOffset::kWarnAbove) &&
         arrived - m_lastOffsetWarning > kWarnEvery) {
         m_lastOffsetWarning = arrived;
         log("sync: this machine's clock is " + std::to_string(best->offset / 1000) +
@@ -311,7 +312,9 @@ void SyncSession::turn() {
         next = m_player->tick(now);
     }
     if (m_settings.role == Role::Leader) {
-        if (now - m_lastPublished >= kPublishEvery) {
+        // A change on its way goes out often, so that a lossy network still brings it in time.
+        const bool pending = m_timeline && m_timeline->after.anchor > now;
+        if (now - m_lastPublished >= (pending ? kPublishPending : kPublishEvery)) {
             publish(now);
         }
     } else {

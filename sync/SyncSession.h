@@ -67,6 +67,7 @@ public:
     // Changes are scheduled this far ahead: every follower hears of them before they are due.
     static constexpr int64_t kLead = 200'000'000;
     static constexpr int64_t kPublishEvery = 100'000'000;
+    static constexpr int64_t kPublishPending = 20'000'000;
     // A follower not heard from for this long is no longer sent timelines.
     static constexpr int64_t kForgetFollower = 5'000'000'000;
     static constexpr size_t kMaxFollowers = 256;

@@ -93,6 +93,10 @@ TEST(ClockOffset, TheExchangeWithTheShortestRoundTripGivesTheOffset) {
         ASSERT_TRUE(offset.add(t1, t1 + 4 * kMs, t1 + 4 * kMs, t1 + 6 * kMs));
     }
     EXPECT_EQ(offset.best()->offset, 1 * kMs);
+    // An offset is only known to be too large when half the round trip cannot explain it.
+    EXPECT_FALSE(ClockOffset::surelyBeyond({3 * kMs, 4 * kMs}, 2 * kMs));
+    EXPECT_TRUE(ClockOffset::surelyBeyond({-5 * kMs, 4 * kMs}, 2 * kMs));
+    EXPECT_FALSE(ClockOffset::surelyBeyond({-1 * kMs, 0}, 2 * kMs));
 }
 
 TEST(SyncCorrection, SmallErrorsTrimTheSpeedAndLargeOnesSeek) {
