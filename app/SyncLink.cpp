@@ -4,7 +4,9 @@
 #include "sync/FrameLog.h"
 #include "sync/SyncSession.h"
 #include "sync/SyncedMovie.h"
+#include "sync/WallClock.h"
 #include "ui/MenuItem.h"
+#include "view/MainThread.h"
 #include "view/MyOpenGLView.h"
 
 #include <filesystem>
@@ -19,39 +21,65 @@ SyncLink::~SyncLink() {
 }
 
 bool SyncLink::start(const LaunchOptions& options, std::string& why) {
+    std::shared_ptr<FrameLog> log;
     if (!options.syncLog.empty()) {
         const std::string role = options.syncLeadPort              ? "leader"
                                  : !options.syncLeaderHost.empty() ? "follower"
                                                                    : "alone";
-        std::shared_ptr<FrameLog> log =
-            FrameLog::create(options.syncLog, "lumenarc sync log 1 role=" + role, why);
+        log = FrameLog::create(options.syncLog, "lumenarc sync log 1 role=" + role, why);
         if (!log) {
             why = "cannot write the sync log " + options.syncLog + ": " + why;
             return false;
         }
-        m_view.setPresentedHook(
-            [log](auto presented, const MovieTime& time) { log->presented(presented, time); });
     }
-    if (!options.syncLeadPort && options.syncLeaderHost.empty()) {
-        return true;
+    if ((options.syncLeadPort || !options.syncLeaderHost.empty()) && !startSession(options, why)) {
+        return false;
     }
+    if (log || m_session) {
+        watchFrames(log);
+    }
+    return true;
+}
+
+bool SyncLink::startSession(const LaunchOptions& options, std::string& why) {
     SyncSession::Settings settings;
     settings.role = options.syncLeadPort ? SyncSession::Role::Leader : SyncSession::Role::Follower;
     settings.bind = options.syncBind;
     settings.port = options.syncLeadPort.value_or(0);
     settings.leaderHost = options.syncLeaderHost;
     settings.leaderPort = options.syncLeaderPort;
-    m_session = std::make_unique<SyncSession>(settings);
-    m_session->setOpener([this](const std::string& path) { m_playback.openMovie(path); });
-    m_session->setChangeHook([this](bool looping) { showChange(looping); });
+    auto session = std::make_shared<SyncSession>(settings);
+    session->setOpener([this](const std::string& path) { m_playback.openMovie(path); });
+    session->setChangeHook([this](bool looping) { showChange(looping); });
+    session->setRefreshPeriod(m_view.renderThread().period().count());
     for (const std::string& file : options.files) {
-        m_session->addMovieFolder(std::filesystem::absolute(file).parent_path().string());
+        session->addMovieFolder(std::filesystem::absolute(file).parent_path().string());
     }
-    if (!m_session->start(why)) {
-        m_session.reset();
+    if (!session->start(why)) {
         return false;
     }
+    m_session = std::move(session);
     return true;
+}
+
+void SyncLink::watchFrames(const std::shared_ptr<FrameLog>& log) {
+    // Render thread: each frame shown goes into the log, and to the session on the main thread.
+    m_view.setPresentedHook([log, session = std::weak_ptr<SyncSession>(m_session)](
+                                RenderThread::Clock::time_point presented, const MovieTime& time) {
+        if (log) {
+            log->presented(presented, time);
+        }
+        if (session.expired()) {
+            return;
+        }
+        const int64_t wall = WallClock::fromSteady(presented);
+        const double seconds = time.scale > 0 ? static_cast<double>(time.value) / time.scale : 0.0;
+        MainThread::post([session, wall, seconds] {
+            if (const auto alive = session.lock()) {
+                alive->framePresented(wall, seconds);
+            }
+        });
+    });
 }
 
 std::shared_ptr<Movie> SyncLink::open(const PlaybackControl::MovieOpener& inner,

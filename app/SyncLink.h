@@ -9,6 +9,7 @@
 namespace lumenarc {
 
 class MyOpenGLView;
+class FrameLog;
 class SyncSession;
 
 // Joins the player to a show of several machines, when the command line asks for one: movies
@@ -34,11 +35,14 @@ public:
     SyncSession* session() const { return m_session.get(); }
 
 private:
+    bool startSession(const LaunchOptions& options, std::string& why);
+    void watchFrames(const std::shared_ptr<FrameLog>& log);
     void showChange(bool looping);
 
     MyOpenGLView& m_view;
     PlaybackControl& m_playback;
-    std::unique_ptr<SyncSession> m_session;
+    // Shared only so that frames reported from the render thread can find it gone.
+    std::shared_ptr<SyncSession> m_session;
 };
 
 } // namespace lumenarc

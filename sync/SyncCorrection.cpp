@@ -25,7 +25,8 @@ double SyncCorrection::median() const {
     return sorted[sorted.size() / 2];
 }
 
-SyncCorrection::Decision SyncCorrection::decide(double framePeriod, double rate) const {
+SyncCorrection::Decision SyncCorrection::decide(double framePeriod, double rate,
+                                                double deadband) const {
     if (m_errors.size() < kEnough) {
         return {};
     }
@@ -33,11 +34,11 @@ SyncCorrection::Decision SyncCorrection::decide(double framePeriod, double rate)
     if (std::fabs(error) > kSeekFrames * framePeriod * std::max(1.0, std::fabs(rate))) {
         return {true, 1.0};
     }
-    return {false, trimFor(error, rate)};
+    return {false, trimFor(error, rate, deadband)};
 }
 
-double SyncCorrection::trimFor(double error, double rate) {
-    if (rate == 0 || !std::isfinite(error) || std::fabs(error) < kDeadband) {
+double SyncCorrection::trimFor(double error, double rate, double deadband) {
+    if (rate == 0 || !std::isfinite(error) || std::fabs(error) < deadband) {
         return 1.0;
     }
     // Ahead of the timeline (positive error, forward) means slower; backward the other way.

@@ -22,12 +22,12 @@ public:
     size_t size() const { return m_errors.size(); }
     double median() const;
     // What to do about the errors kept, for a movie of this frame period played at `rate`.
-    Decision decide(double framePeriod, double rate) const;
+    Decision decide(double framePeriod, double rate, double deadband = kDeadband) const;
 
     // The speed factor for an error: the error goes in about kSettle seconds, within ±kMaxTrim,
     // in whole steps of kTrimStep. Each change of speed costs the decoder a little smoothness,
     // so errors within kDeadband are left alone and small changes are not made.
-    static double trimFor(double error, double rate);
+    static double trimFor(double error, double rate, double deadband = kDeadband);
 
     static constexpr size_t kKept = 9;
     static constexpr size_t kEnough = 3;     // errors needed before any decision

@@ -44,17 +44,47 @@ void SyncPlayer::onPosition(double seconds, bool landed) {
         m_landed = true;
         return;
     }
+    // Without a display (or before its first frame), the decoder's position is the measure.
     const int64_t now = WallClock::now();
-    if (!m_timeline || m_state != State::Following || !m_playing || now < m_settleUntil) {
+    const SyncSegment* segment = m_framesReported ? nullptr : measurable(now);
+    if (segment != nullptr) {
+        const double target = segment->positionAt(leaderTime(now), m_timeline->movie.duration);
+        m_correction.add(SyncTimeline::difference(seconds, target, m_timeline->movie.duration,
+                                                  segment->looping));
+    }
+}
+
+void SyncPlayer::onPresented(int64_t presented, double seconds) {
+    m_framesReported = true;
+    const SyncSegment* segment = measurable(presented);
+    if (segment == nullptr) {
         return;
+    }
+    // A frame is on time when the timeline reaches it within the refresh it went on screen
+    // in: its error then lies within one refresh of movie time, whose middle is the aim.
+    const double target = segment->positionAt(leaderTime(presented), m_timeline->movie.duration);
+    const double halfRefresh =
+        segment->rate * static_cast<double>(m_refresh) / 2 / WallClock::kSecond;
+    m_correction.add(
+        SyncTimeline::difference(seconds, target, m_timeline->movie.duration, segment->looping) +
+        halfRefresh);
+}
+
+const SyncSegment* SyncPlayer::measurable(int64_t now) const {
+    if (!m_timeline || m_state != State::Following || !m_playing || now < m_settleUntil) {
+        return nullptr;
     }
     const SyncSegment& segment = m_timeline->segmentAt(leaderTime(now));
     const double target = segment.positionAt(leaderTime(now), m_timeline->movie.duration);
-    if (segment.paused || nearTheEnd(segment, target)) {
-        return;
-    }
-    m_correction.add(
-        SyncTimeline::difference(seconds, target, m_timeline->movie.duration, segment.looping));
+    return segment.paused || nearTheEnd(segment, target) ? nullptr : &segment;
+}
+
+double SyncPlayer::deadband(double rate) const {
+    // Frames are shown at refreshes: within half a refresh of the aim is as close as it gets.
+    const double halfRefresh =
+        std::fabs(rate) * static_cast<double>(m_refresh) / 2 / WallClock::kSecond;
+    return m_framesReported ? std::max(SyncCorrection::kDeadband, halfRefresh)
+                            : SyncCorrection::kDeadband;
 }
 
 int64_t SyncPlayer::tick(int64_t now) {
@@ -136,7 +166,8 @@ void SyncPlayer::follow(int64_t now, const SyncSegment& segment) {
         m_settleUntil = now + kSettle;
         return;
     }
-    const SyncCorrection::Decision decision = m_correction.decide(framePeriod(), segment.rate);
+    const SyncCorrection::Decision decision =
+        m_correction.decide(framePeriod(), segment.rate, deadband(segment.rate));
     if (decision.seek) {
         resync(now);
     } else if (decision.trim != m_trim && now - m_trimmedAt >= kTrimEvery) {
@@ -187,22 +218,39 @@ void SyncPlayer::resync(int64_t now) {
 }
 
 void SyncPlayer::resync(int64_t now, int64_t startAt) {
+    const SyncSegment& segment = m_timeline->segmentAt(startAt);
+    double position = m_timeline->positionAt(startAt);
+    alignToFrame(segment, position, startAt);
     // The frame on show stays until the landed one plays on, on every machine alike. The hold
     // comes first: the render thread may draw at any moment in between.
     holdPictures(startAt - m_offset);
-    const SyncSegment& segment = m_timeline->segmentAt(startAt);
     if (m_movie->status()->loops() != segment.looping) {
         m_movie->setLoops(segment.looping);
     }
     m_movie->setRate(0.0f);
     m_playing = false;
-    m_movie->setCurrentTime(movieTime(m_timeline->positionAt(startAt)));
+    m_movie->setCurrentTime(movieTime(position));
     m_startAt = startAt;
     m_seekStarted = now;
     m_landed = false;
     m_state = State::Seeking;
     m_correction.clear();
     ++m_seeks;
+}
+
+void SyncPlayer::alignToFrame(const SyncSegment& segment, double& position,
+                              int64_t& startAt) const {
+    // A seek shows the first frame at or after the time asked for, and playing on starts the
+    // clock from that frame: so land on a frame's own time, and start when the timeline gets
+    // there, or the picture runs up to a frame ahead.
+    const double period = framePeriod();
+    const double duration = m_timeline->movie.duration;
+    const double frame = std::ceil(position / period - 1e-6) * period;
+    if (segment.paused || segment.rate <= 0 || (duration > 0 && frame > duration - period)) {
+        return;
+    }
+    startAt += std::llround((frame - position) / segment.rate * WallClock::kSecond);
+    position = frame;
 }
 
 bool SyncPlayer::jumps(const SyncSegment& from, const SyncSegment& to) const {

@@ -29,6 +29,11 @@ public:
     void setTimeline(const SyncTimeline& timeline, int64_t clockOffset);
     bool hasTimeline() const { return m_timeline.has_value(); }
     const std::shared_ptr<MpvMovie>& movie() const { return m_movie; }
+    // Main thread: a frame went on screen at `presented` (our wall clock). Once frames are
+    // reported, what is on screen is what the player keeps on the timeline.
+    void onPresented(int64_t presented, double seconds);
+    // The display's refresh period, nanoseconds.
+    void setRefreshPeriod(int64_t period) { m_refresh = period; }
     // One turn at `now` (our wall clock); returns when the next turn is due at the latest.
     int64_t tick(int64_t now);
 
@@ -52,6 +57,9 @@ public:
 
 private:
     void onPosition(double seconds, bool landed);
+    // Whether errors are measured now, for the segment in effect at `now`.
+    const SyncSegment* measurable(int64_t now) const;
+    double deadband(double rate) const;
     void follow(int64_t now, const SyncSegment& segment);
     void holdPaused(const SyncSegment& segment);
     void play(const SyncSegment& segment, int64_t now);
@@ -62,6 +70,8 @@ private:
     // default a margin from now that covers this machine's seeks.
     void resync(int64_t now);
     void resync(int64_t now, int64_t startAt);
+    // Moves a seek's landing onto the next frame's time, and its start to match.
+    void alignToFrame(const SyncSegment& segment, double& position, int64_t& startAt) const;
     // Whether the timeline jumps from one segment to the next (a seek).
     bool jumps(const SyncSegment& from, const SyncSegment& to) const;
     bool nearTheEnd(const SyncSegment& segment, double position) const;
@@ -83,6 +93,8 @@ private:
     int64_t m_trimmedAt = 0;   // our clock
     double m_trim = 1.0;
     int m_seeks = 0;
+    bool m_framesReported = false;
+    int64_t m_refresh = 16'666'667;
 };
 
 } // namespace lumenarc

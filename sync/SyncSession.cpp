@@ -77,6 +77,7 @@ void SyncSession::movieOpened(const std::shared_ptr<SyncedMovie>& movie) {
         return;
     }
     m_player = std::make_unique<SyncPlayer>(movie->movie());
+    m_player->setRefreshPeriod(m_refresh);
     movie->setTaken(true);
     const MovieIdentity identity = identityOf(*movie);
     if (m_settings.role == Role::Leader) {

@@ -56,6 +56,15 @@ public:
     // An open failed; the movie on show stays.
     void movieOpenFailed() { m_opening.clear(); }
 
+    // A frame of the movie on show went on screen at `wall` (our wall clock).
+    void framePresented(int64_t wall, double seconds) {
+        if (m_player) {
+            m_player->onPresented(wall, seconds);
+        }
+    }
+    // The display's refresh period, nanoseconds.
+    void setRefreshPeriod(int64_t period) { m_refresh = period; }
+
     // The transport, from the movie on show.
     void requestRate(float rate);
     void requestSeek(double seconds);
@@ -96,6 +105,7 @@ private:
     Opener m_opener;
     ChangeHook m_changeHook;
     std::set<std::string> m_folders;
+    int64_t m_refresh = 16'666'667;
 
     std::shared_ptr<SyncedMovie> m_movie;
     std::unique_ptr<SyncPlayer> m_player;

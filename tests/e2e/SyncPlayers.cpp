@@ -68,6 +68,10 @@ bool SyncPlayers::start(const std::string& name, const std::vector<std::string>&
         return false;
     }
     settledGeometry(player.window);
+    // Small windows: three players share this machine's processors, where a show gives each
+    // its own machine.
+    this->x().run({"/usr/bin/xdotool", "windowsize", "--sync", player.window,
+                   std::to_string(kWindowWidth), std::to_string(kWindowHeight)});
     this->x().run({"/usr/bin/xdotool", "windowmove", "--sync", player.window, std::to_string(x),
                    std::to_string(y)});
     const auto view = windowOf(*player.process, "^Lumenarc View$", std::chrono::seconds(10));

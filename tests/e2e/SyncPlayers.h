@@ -29,8 +29,12 @@ public:
         AppSession::Rect view;
     };
 
+    // The size each player's window is given.
+    static constexpr int kWindowWidth = 600, kWindowHeight = 440;
+
     // Starts a player with the arguments and extra environment; when `title` is given, waits
-    // for its window of that title, moves it to x, y and measures its view. Returns false when
+    // for its window of that title, gives it the size above, moves it to x, y and measures its
+    // view. Returns false when
     // the window did not show, or its view was not found.
     bool start(const std::string& name, const std::vector<std::string>& args,
                const std::map<std::string, std::string>& env = {}, const std::string& title = "",
