@@ -178,6 +178,25 @@ class SyncOffsetsTest(unittest.TestCase):
         self.assertIn("frames", done.stdout)
         self.assertIn(" 1.00 ", done.stdout)
 
+    def test_refresh_phases_and_the_same_frame_shown_apart(self):
+        # Both show each frame at two refreshes of 60 Hz; b's refreshes come 5 ms after a's.
+        a = self.log("a.log", frames(T0, 0.0, 10, repeat=2))
+        b = self.log("b.log", frames(T0 + 0.005, 0.0, 10, repeat=2))
+        c = self.log("c.log", frames(T0 + 0.015, 0.0, 10))
+        done = self.run_script("--refresh", "60", a, b, c)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        lines = [line for line in done.stdout.splitlines() if "apart in phase" in line]
+        self.assertEqual(len(lines), 3, done.stdout)
+        self.assertIn(f"{a} / {b}: refreshes 5.0 ms apart in phase", lines[0])
+        # Frames shown twice tell nothing of when each went on screen first.
+        self.assertIn("no frame shown once by both", lines[0])
+        self.assertIn(f"{a} / {c}: refreshes 1.7 ms apart in phase", lines[1])
+        self.assertIn(f"{b} / {c}: refreshes 6.7 ms apart in phase", lines[2])
+        single = self.log("d.log", frames(T0 + 0.012, 0.0, 10))
+        done = self.run_script("--refresh", "60", c, single)
+        self.assertIn("the same frame shown 3.0 ms apart (median of", done.stdout)
+        self.assertNotIn("apart in phase", self.run_script(a, b).stdout)
+
     def test_bad_input_is_named_and_refused(self):
         good = self.log("good.log", frames(T0, 0.0, 3))
         bad = self.log("bad.log", [(T0, 0.0)])
