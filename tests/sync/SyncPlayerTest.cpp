@@ -4,6 +4,7 @@
 #include "playback/MpvMovie.h"
 #include "playback/TestMovies.h"
 #include "support/TempDir.h"
+#include "sync/QuietCores.h"
 #include "sync/WallClock.h"
 
 #include <gtest/gtest.h>
@@ -20,9 +21,7 @@ using namespace std::chrono_literals;
 
 constexpr double kFrame = 1.0 / 30;
 
-double seconds(const MovieTime& time) {
-    return static_cast<double>(time.value) / time.scale;
-}
+using test::seconds;
 
 // Real libmpv cores (no pictures, no sound) played on timelines, the main thread's turns run
 // by the test as the application's event loop would.
@@ -36,19 +35,7 @@ protected:
     }
     static void TearDownTestSuite() { delete s_dir; }
 
-    std::shared_ptr<MpvMovie> open() {
-        MpvMovie::Options options;
-        options.videoOutput = "null";
-        options.audio = false;
-        // One decoding thread keeps ThreadSanitizer to the threads it can see.
-        options.beforeLoad = [](MpvMovie& movie) {
-            mpv_set_property_string(movie.handle(), "vd-lavc-threads", "1");
-        };
-        std::string error;
-        auto movie = MpvMovie::open(s_movie, options, &error);
-        EXPECT_NE(movie, nullptr) << error;
-        return movie;
-    }
+    std::shared_ptr<MpvMovie> open() { return test::openQuietCore(s_movie); }
 
     SyncTimeline timeline(const SyncSegment& segment) {
         SyncTimeline out;

@@ -5,6 +5,7 @@
 #include "playback/TestMovies.h"
 #include "render/DeveloperLog.h"
 #include "support/TempDir.h"
+#include "sync/QuietCores.h"
 #include "sync/SyncedMovie.h"
 #include "sync/WallClock.h"
 #include "view/MainThread.h"
@@ -25,9 +26,7 @@ using namespace std::chrono_literals;
 
 constexpr double kFrame = 1.0 / 30;
 
-double seconds(const MovieTime& time) {
-    return static_cast<double>(time.value) / time.scale;
-}
+using test::seconds;
 
 // A leader and followers on the loopback address, each with a real libmpv core (no pictures,
 // no sound), driven by a real event loop as in the player.
@@ -79,16 +78,8 @@ protected:
 
     // Opens a movie of the test folder into the session, as the player does once it is shown.
     std::shared_ptr<SyncedMovie> show(SyncSession& into, const std::string& file) {
-        MpvMovie::Options options;
-        options.videoOutput = "null";
-        options.audio = false;
-        options.beforeLoad = [](MpvMovie& movie) {
-            mpv_set_property_string(movie.handle(), "vd-lavc-threads", "1");
-        };
         const std::string path = (s_dir->path() / file).string();
-        std::string error;
-        auto movie = MpvMovie::open(path, options, &error);
-        EXPECT_NE(movie, nullptr) << error;
+        auto movie = test::openQuietCore(path);
         movie->setRate(1.0f); // as playback control starts every movie
         auto synced = std::make_shared<SyncedMovie>(movie, path, into);
         into.movieOpened(synced);
