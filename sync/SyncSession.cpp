@@ -64,6 +64,11 @@ void SyncSession::stop() {
     m_timer.stop();
     m_socket.stop();
     m_player.reset();
+    // The movie may outlive the session: from now on it is the decoder's own again.
+    if (m_movie) {
+        m_movie->setTaken(false);
+        m_movie.reset();
+    }
 }
 
 void SyncSession::movieOpened(const std::shared_ptr<SyncedMovie>& movie) {
