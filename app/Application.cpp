@@ -74,8 +74,10 @@ Application::Application(QApplication& application)
         [this](const std::vector<std::string>& paths) { m_playList.openFiles(paths); });
     m_view.setEndHook([this] { return m_playList.movieDidEnd(); });
     m_playList.setOpenedHook([this] {
+        // Paused on its first frame: a frame or two may have played before the pause, so it
+        // goes back to the start too.
         if (std::exchange(m_pauseFirstMovie, false)) {
-            m_commands.pause();
+            m_commands.stop();
         }
     });
     m_drops.addTarget(&m_window);
