@@ -29,7 +29,7 @@ public:
     // so errors within kDeadband are left alone and small changes are not made.
     static double trimFor(double error, double rate, double deadband = kDeadband);
 
-    static constexpr size_t kKept = 9;
+    static constexpr size_t kKept = 15;
     static constexpr size_t kEnough = 3;     // errors needed before any decision
     static constexpr double kSeekFrames = 4; // beyond this many frames a seek is quicker
     static constexpr double kMaxTrim = 0.05;

@@ -80,10 +80,9 @@ const SyncSegment* SyncPlayer::measurable(int64_t now) const {
 }
 
 double SyncPlayer::deadband(double rate) const {
-    // Frames are shown at refreshes: within half a refresh of the aim is as close as it gets.
-    const double halfRefresh =
-        std::fabs(rate) * static_cast<double>(m_refresh) / 2 / WallClock::kSecond;
-    return m_framesReported ? std::max(SyncCorrection::kDeadband, halfRefresh)
+    // Shown frames measure the error without the decoder's jitter, so a narrower band holds;
+    // it must stay wider than what one step of speed moves, or the corrections would hunt.
+    return m_framesReported ? kShownDeadband * std::max(1.0, std::fabs(rate))
                             : SyncCorrection::kDeadband;
 }
 

@@ -54,6 +54,8 @@ public:
     static constexpr int64_t kTurn = 10'000'000;
     // The speed changes at most this often.
     static constexpr int64_t kTrimEvery = 300'000'000;
+    // Errors measured on shown frames within this (seconds of movie time at rate 1) are left.
+    static constexpr double kShownDeadband = 0.005;
 
 private:
     void onPosition(double seconds, bool landed);
