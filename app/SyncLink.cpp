@@ -66,13 +66,13 @@ void SyncLink::watchFrames(const std::shared_ptr<FrameLog>& log) {
     // Render thread: each frame shown goes into the log, and to the session on the main thread.
     m_view.setPresentedHook([log, session = std::weak_ptr<SyncSession>(m_session)](
                                 RenderThread::Clock::time_point presented, const MovieTime& time) {
+        const int64_t wall = WallClock::fromSteady(presented);
         if (log) {
-            log->presented(presented, time);
+            log->presented(wall, time);
         }
         if (session.expired()) {
             return;
         }
-        const int64_t wall = WallClock::fromSteady(presented);
         const double seconds = time.scale > 0 ? static_cast<double>(time.value) / time.scale : 0.0;
         MainThread::post([session, wall, seconds] {
             if (const auto alive = session.lock()) {

@@ -33,8 +33,8 @@ std::string FrameLog::line(int64_t wallNanoseconds, const MovieTime& time) {
     return text;
 }
 
-void FrameLog::presented(std::chrono::steady_clock::time_point presented, const MovieTime& time) {
-    const std::string text = line(WallClock::fromSteady(presented), time);
+void FrameLog::presented(int64_t wall, const MovieTime& time) {
+    const std::string text = line(wall, time);
     std::fputs(text.c_str(), m_file);
     if (++m_unflushed >= kFlushEvery) {
         std::fflush(m_file);

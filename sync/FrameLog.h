@@ -21,8 +21,8 @@ public:
     FrameLog(const FrameLog&) = delete;
     FrameLog& operator=(const FrameLog&) = delete;
 
-    // Render thread: a frame of movie time `time` goes on screen at `presented`.
-    void presented(std::chrono::steady_clock::time_point presented, const MovieTime& time);
+    // Render thread: a frame of movie time `time` goes on screen at `wall` (CLOCK_REALTIME, ns).
+    void presented(int64_t wall, const MovieTime& time);
     // The line for a frame, as written.
     static std::string line(int64_t wallNanoseconds, const MovieTime& time);
 

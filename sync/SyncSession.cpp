@@ -255,8 +255,12 @@ void SyncSession::receiveTimeline(const SyncMessage& message) {
         m_pongs = 0; // measure its clock again, quickly
     }
     m_leaderSequence = message.sequence;
+    // Timelines come up to 50 times a second: the controls change only when the show does.
+    const bool showChanged = !m_timeline || !(m_timeline->after == message.timeline.after);
     m_timeline = message.timeline;
-    changed();
+    if (showChanged) {
+        changed();
+    }
     if (!m_player || !followsMovie(message.timeline.movie)) {
         return;
     }
