@@ -649,6 +649,15 @@ void MpvMovie::setRate(float rate) {
     setPaused(false);
 }
 
+void MpvMovie::setPausedRate(float rate) {
+    if (rate != 0.0f && !std::isnan(rate)) {
+        m_status->setRate(rate);
+        applySpeed();
+        setBackward(rate < 0);
+    }
+    setPaused(true);
+}
+
 void MpvMovie::setSpeedTrim(double trim) {
     if (!std::isfinite(trim) || trim <= 0 || trim == m_speedTrim) {
         return;

@@ -99,6 +99,11 @@ public:
     // Main thread: plays at the rate times `trim` without changing the rate the movie reports,
     // so that a follower can pull its picture in without the controls showing it.
     void setSpeedTrim(double trim);
+    // Main thread: pauses with `rate` as the rate that playing on resumes. The core's sound is
+    // made at that speed from the next seek on, so that starting needs no change of speed: a
+    // change while playing moves the picture by the sound already buffered (a 1.25 to 0.8 change
+    // jumps about 0.2 s ahead).
+    void setPausedRate(float rate);
     // Main thread: replaces the observer of reported positions (none when empty).
     void setPositionObserver(PositionObserver observer) {
         m_positionObserver = std::move(observer);

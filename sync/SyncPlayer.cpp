@@ -96,9 +96,11 @@ int64_t SyncPlayer::tick(int64_t now) {
         const SyncSegment previous = std::exchange(m_segment, segment);
         m_correction.clear();
         m_settleUntil = now + kSettle;
-        // A seek on the timeline: every machine jumps at once, rather than when it notices.
-        if (m_state == State::Following && m_playing && !segment.paused &&
-            jumps(previous, segment)) {
+        // A seek or a change of rate on the timeline: every machine makes it at once, rather
+        // than when it notices. A new rate is taken by a seek too, as the decoder would move
+        // the picture by the sound it has buffered.
+        if (movesInto(segment) && !segment.paused &&
+            (jumps(previous, segment) || previous.rate != segment.rate)) {
             resync(now, segment.anchor + kJumpHold);
         }
     }
@@ -150,7 +152,11 @@ void SyncPlayer::follow(int64_t now, const SyncSegment& segment) {
         if (held &&
             std::fabs(SyncTimeline::difference(held->position, target, m_timeline->movie.duration,
                                                segment.looping)) < framePeriod()) {
-            play(segment, now);
+            if (held->rate == segment.rate) {
+                play(segment, now);
+            } else {
+                resync(now, segment.anchor + kJumpHold);
+            }
         } else if (!nearTheEnd(segment, target)) {
             resync(now);
         }
@@ -160,9 +166,7 @@ void SyncPlayer::follow(int64_t now, const SyncSegment& segment) {
         m_movie->setLoops(segment.looping);
     }
     if (m_movie->status()->nominalRate() != static_cast<float>(segment.rate)) {
-        m_movie->setRate(static_cast<float>(segment.rate)); // from the current frame on
-        m_correction.clear();
-        m_settleUntil = now + kSettle;
+        resync(now); // a rate not taken at its change
         return;
     }
     const SyncCorrection::Decision decision =
@@ -186,9 +190,25 @@ void SyncPlayer::holdPaused(const SyncSegment& segment) {
     // Every machine seeks to the same instant once, and so holds the same frame.
     if (!(m_heldFor && *m_heldFor == segment)) {
         m_heldFor = segment;
-        holdPictures(WallClock::now() + kFirstMargin);
+        const int64_t now = WallClock::now();
+        holdPictures(now + kFirstMargin);
+        pauseAtRate(segment.rate, now);
         m_movie->setCurrentTime(movieTime(segment.position));
     }
+}
+
+bool SyncPlayer::movesInto(const SyncSegment& segment) const {
+    if (m_state == State::Following) {
+        return m_playing;
+    }
+    // A seek under way that plays on in the segment was made for it already.
+    return (m_state == State::Seeking || m_state == State::Waiting) && !(m_seekFor == segment);
+}
+
+void SyncPlayer::pauseAtRate(double rate, int64_t now) {
+    setTrim(1.0, now);
+    m_movie->setPausedRate(static_cast<float>(rate));
+    m_playing = false;
 }
 
 void SyncPlayer::setTrim(double trim, int64_t now) {
@@ -218,6 +238,7 @@ void SyncPlayer::resync(int64_t now) {
 
 void SyncPlayer::resync(int64_t now, int64_t startAt) {
     const SyncSegment& segment = m_timeline->segmentAt(startAt);
+    m_seekFor = segment;
     double position = m_timeline->positionAt(startAt);
     alignToFrame(segment, position, startAt);
     // The frame on show stays until the landed one plays on, on every machine alike. The hold
@@ -226,8 +247,7 @@ void SyncPlayer::resync(int64_t now, int64_t startAt) {
     if (m_movie->status()->loops() != segment.looping) {
         m_movie->setLoops(segment.looping);
     }
-    m_movie->setRate(0.0f);
-    m_playing = false;
+    pauseAtRate(segment.rate, now);
     m_movie->setCurrentTime(movieTime(position));
     m_startAt = startAt;
     m_seekStarted = now;

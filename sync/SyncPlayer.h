@@ -65,6 +65,11 @@ private:
     void follow(int64_t now, const SyncSegment& segment);
     void holdPaused(const SyncSegment& segment);
     void play(const SyncSegment& segment, int64_t now);
+    // Whether the movie plays, or is seeking to play, but not yet into `segment`.
+    bool movesInto(const SyncSegment& segment) const;
+    // Pauses with no trim at the rate playing on will take: the sound after the seek that
+    // follows is then made at that speed, and starting changes no speed.
+    void pauseAtRate(double rate, int64_t now);
     void setTrim(double trim, int64_t now);
     // New pictures wait until this instant of our wall clock.
     void holdPictures(int64_t untilLocal);
@@ -86,6 +91,7 @@ private:
     SyncCorrection m_correction;
     SyncSegment m_segment;                // the one in effect at the last turn
     std::optional<SyncSegment> m_heldFor; // the paused segment the movie was last sought for
+    SyncSegment m_seekFor;                // the segment the last seek plays on in
     bool m_playing = false;               // the movie plays as far as this player knows
     bool m_landed = false;
     int64_t m_seekStarted = 0; // our clock

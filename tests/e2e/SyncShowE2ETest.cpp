@@ -341,7 +341,7 @@ TEST_F(SyncShow, ThreePlayersStayOnTheSameFrame) {
     EXPECT_GE(agreeing, static_cast<int>(std::ceil(complete * 0.95)));
     // The logs: offsets across all pairs, leaving out starts, the join and the restart; at rate
     // 1 through pauses, seeks, a loss-prone follower and the restart, and then with the spans at
-    // other rates too, where frames meet the refreshes unevenly and the offsets are larger.
+    // other rates and their changes too.
     std::ostringstream restart;
     restart << std::fixed << killed << ":" << restartedUp + kSettle;
     const auto atRateOne = offsets({restart.str()}, offRate);
@@ -350,7 +350,7 @@ TEST_F(SyncShow, ThreePlayersStayOnTheSameFrame) {
     EXPECT_LE(atRateOne["p50_ms"].toDouble(), 8.0);
     const auto throughout = offsets({restart.str()}, {});
     EXPECT_GT(throughout["samples"].toInt(), 40000); // three pairs over most of a minute
-    EXPECT_LE(throughout["p99_ms"].toDouble(), 3 * 1000.0 / kFps + 0.5);
+    EXPECT_LE(throughout["p99_ms"].toDouble(), 1000.0 / kFps + 0.5);
     EXPECT_LE(throughout["p50_ms"].toDouble(), 8.0);
 }
 

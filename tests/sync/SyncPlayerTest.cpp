@@ -32,6 +32,9 @@ protected:
         s_movie = (s_dir->path() / "show.mp4").string();
         ASSERT_TRUE(test::TestMovies::make(
             s_movie, {.seconds = 12, .width = 160, .height = 90, .fps = 30, .audio = false}));
+        s_sounding = (s_dir->path() / "sounding.mp4").string();
+        ASSERT_TRUE(test::TestMovies::make(
+            s_sounding, {.seconds = 12, .width = 160, .height = 90, .fps = 30, .audio = true}));
     }
     static void TearDownTestSuite() { delete s_dir; }
 
@@ -62,6 +65,7 @@ protected:
     test::MainQueue m_main;
     static inline test::TempDir* s_dir = nullptr;
     static inline std::string s_movie;
+    static inline std::string s_sounding; // with a sound track, played to no device
 };
 
 TEST_F(SyncPlayerTest, TwoPlayersStartedApartMeetOnTheTimelineAndHoldTheSameFrameWhenPaused) {
@@ -128,6 +132,38 @@ TEST_F(SyncPlayerTest, ASmallErrorIsTakenInBySpeedAloneAndTheRateShownStays) {
     EXPECT_EQ(player.seeks(), seeks);
     EXPECT_NEAR(player.error(), 0.0, 0.015);
     EXPECT_NEAR(shownAt(*movie), show.positionAt(WallClock::now()), 2 * kFrame);
+}
+
+TEST_F(SyncPlayerTest, ChangesOfRateKeepThePictureOnTheTimelineWithSoundPlaying) {
+    auto movie = test::openQuietCore(s_sounding);
+    ASSERT_NE(movie, nullptr);
+    SyncTimeline show = timeline({WallClock::now(), 1.0, 1.25, false, false});
+    SyncPlayer player(movie);
+    player.setTimeline(show, 0);
+    play({&player}, 1500ms);
+    ASSERT_EQ(player.state(), SyncPlayer::State::Following);
+    // Slower, then faster: the decoder alone would jump ahead, then fall behind, by the sound
+    // it has buffered at the old speed.
+    for (const double rate : {0.8, 1.25}) {
+        SyncSegment& change = show.change(WallClock::now(), 200'000'000);
+        change.rate = rate;
+        player.setTimeline(show, 0);
+        // Until every machine has played on from the change's common hold.
+        play({&player}, std::chrono::milliseconds((change.anchor - WallClock::now() +
+                                                   SyncPlayer::kJumpHold + 60'000'000) /
+                                                  1'000'000));
+        double worst = 0;
+        m_main.waitFor(
+            [&] {
+                const int64_t now = WallClock::now();
+                player.tick(now);
+                worst = std::max(worst, std::fabs(shownAt(*movie) - show.positionAt(now)));
+                return false;
+            },
+            1000ms);
+        EXPECT_LT(worst, 2 * kFrame * rate) << "after the change to " << rate;
+        EXPECT_FLOAT_EQ(movie->rate(), static_cast<float>(rate));
+    }
 }
 
 TEST_F(SyncPlayerTest, AFollowerWhoseClockDiffersPlaysOnTheLeadersTime) {
