@@ -142,14 +142,13 @@ TEST_F(SyncPlayerTest, ChangesOfRateKeepThePictureOnTheTimelineWithSoundPlaying)
     player.setTimeline(show, 0);
     play({&player}, 1500ms);
     ASSERT_EQ(player.state(), SyncPlayer::State::Following);
-    // Slower, then faster: the decoder alone would jump ahead, then fall behind, by the sound
-    // it has buffered at the old speed.
-    for (const double rate : {0.8, 1.25}) {
-        SyncSegment& change = show.change(WallClock::now(), 200'000'000);
-        change.rate = rate;
+    // Schedules a change, waits until every machine has played on from its common hold, and
+    // gives the largest distance from the timeline over the second after.
+    const auto worstAfter = [&](auto&& change) {
+        SyncSegment& segment = show.change(WallClock::now(), 200'000'000);
+        change(segment);
         player.setTimeline(show, 0);
-        // Until every machine has played on from the change's common hold.
-        play({&player}, std::chrono::milliseconds((change.anchor - WallClock::now() +
+        play({&player}, std::chrono::milliseconds((segment.anchor - WallClock::now() +
                                                    SyncPlayer::kJumpHold + 60'000'000) /
                                                   1'000'000));
         double worst = 0;
@@ -161,9 +160,24 @@ TEST_F(SyncPlayerTest, ChangesOfRateKeepThePictureOnTheTimelineWithSoundPlaying)
                 return false;
             },
             1000ms);
-        EXPECT_LT(worst, 2 * kFrame * rate) << "after the change to " << rate;
+        return worst;
+    };
+    // Slower, then faster: the decoder alone would jump ahead, then fall behind, by the sound
+    // it has buffered at the old speed.
+    for (const double rate : {0.8, 1.25}) {
+        EXPECT_LT(worstAfter([&](SyncSegment& s) { s.rate = rate; }), 2 * kFrame * rate)
+            << "after the change to " << rate;
         EXPECT_FLOAT_EQ(movie->rate(), static_cast<float>(rate));
     }
+    // Paused, then played on at another rate in one change.
+    worstAfter([](SyncSegment& s) { s.paused = true; });
+    EXPECT_EQ(movie->rate(), 0.0f);
+    EXPECT_LT(worstAfter([](SyncSegment& s) {
+                  s.paused = false;
+                  s.rate = 0.8;
+              }),
+              2 * kFrame);
+    EXPECT_FLOAT_EQ(movie->rate(), 0.8f);
 }
 
 TEST_F(SyncPlayerTest, AFollowerWhoseClockDiffersPlaysOnTheLeadersTime) {
