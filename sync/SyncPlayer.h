@@ -14,7 +14,8 @@ class MpvMovie;
 // Plays one movie on a show's timeline: at each turn it compares the movie time the decoder
 // last reported with the timeline's at that instant, and trims the speed or seeks. Seeks land
 // paused, a little ahead of the timeline, and play on at the wall-clock instant the timeline
-// reaches them, so a seek costs every machine the same short hold and no offset. The leader
+// reaches them, so a seek costs every machine the same short hold and no offset. Changes of
+// rate are taken by such a seek too, since the decoder cannot change speed exactly. The leader
 // plays its own timeline this way too. Main thread only.
 class SyncPlayer {
 public:
@@ -45,8 +46,8 @@ public:
 
     // A seek lands this long ahead of the timeline at first; seeks that take longer raise it.
     static constexpr int64_t kFirstMargin = 250'000'000;
-    // A seek on the timeline holds the picture this long on every machine alike, from the
-    // instant it is due, so that all land before they play on together.
+    // A seek or a change of rate on the timeline holds the picture this long on every machine
+    // alike, from the instant it is due, so that all land before they play on together.
     static constexpr int64_t kJumpHold = 300'000'000;
     static constexpr int64_t kMaxMargin = 2'000'000'000;
     // Reports right after a start or a change of rate are not yet steady.
