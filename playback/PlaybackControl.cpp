@@ -11,6 +11,7 @@
 #include "view/MainThread.h"
 #include "view/ThreadContract.h"
 
+#include <cmath>
 #include <filesystem>
 
 namespace lumenarc {
@@ -202,6 +203,13 @@ void PlaybackControl::setPrefsManager(PrefsManager* prefs) {
     if (MenuItem* item = m_view.loopingMenuItem()) {
         item->setState(m_view.looping() ? 1 : 0);
     }
+}
+
+// Counted in tenths in double precision: a float tenth is not exact, and adding it again and
+// again would leave 1.0 minus ten steps at -7.3e-8 instead of 0, which plays backward.
+float PlaybackControl::steppedRate(float rate, int tenths) {
+    const double steps = std::round(static_cast<double>(rate) * 10.0) + tenths;
+    return static_cast<float>(steps / 10.0);
 }
 
 } // namespace lumenarc

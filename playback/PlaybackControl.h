@@ -53,10 +53,11 @@ public:
     // moves the volume slider. It is no preference: it is never saved.
     void setRunVolume(float volume) { m_runVolume = volume; }
 
-    // The speed keys: a tenth more or less, in double precision from the float rate, rounded
-    // back to the nearest float.
-    static float faster(float rate) { return static_cast<float>(static_cast<double>(rate) + 0.1); }
-    static float slower(float rate) { return static_cast<float>(static_cast<double>(rate) - 0.1); }
+    // The speed keys: a tenth more or less, landing on the nearest multiple of a tenth (as a
+    // float), so that any number of steps neither drifts nor misses 0 on the way through.
+    static float faster(float rate) { return steppedRate(rate, 1); }
+    static float slower(float rate) { return steppedRate(rate, -1); }
+    static float steppedRate(float rate, int tenths);
     // The time value a slider position seeks to: single-precision product, truncated.
     static int64_t seekValue(int64_t durationValue, float sliderValue) {
         return static_cast<int64_t>(static_cast<float>(durationValue) * sliderValue);

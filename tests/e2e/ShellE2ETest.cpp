@@ -298,6 +298,22 @@ TEST_F(ShellE2E, QuittingByCommandOrSignalSavesThePreferences) {
     }
 }
 
+// The preferences tool provisions a machine while the player runs; the player's save at quit
+// keeps what the tool set, since the player itself changed none of it.
+TEST_F(ShellE2E, PreferencesSetWhileThePlayerRunsSurviveItsQuit) {
+    ASSERT_TRUE(app.ok());
+    const auto window = startPlaying();
+    ASSERT_FALSE(window.empty()) << app.process().errors();
+    ASSERT_TRUE(
+        setPrefs({"hscreens", "2", "StartupInFulLScreen", "YES", "DefaultMap", "/maps/dome.data"}));
+    app.key(window, "ctrl+q");
+    EXPECT_EQ(app.process().wait(20s), 0) << app.process().errors();
+    const std::string shown = prefs();
+    EXPECT_NE(shown.find("hscreens=2\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("StartupInFulLScreen=YES\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("DefaultMap=/maps/dome.data\n"), std::string::npos) << shown;
+}
+
 // SIGTERM or SIGINT while an alert or a sheet is up, also one shown before the event loop
 // runs, ends the player in its orderly way: the preferences are written.
 TEST_F(ShellE2E, AQuitSignalDuringAnAlertOrASheetEndsInOrder) {
