@@ -245,6 +245,12 @@ class SyncOffsetsTest(unittest.TestCase):
         self.assertEqual(self.run_script(good).returncode, 2)
         self.assertEqual(self.run_script("--fps", "0", good, good).returncode, 2)
         self.assertEqual(self.run_script("--skip", "-1", good, good).returncode, 2)
+        # A span far too long for the step (a log with a stray time years on) is refused at
+        # once, not sampled.
+        stray = self.log("stray.log", frames(T0, 0.0, 3) + [(T0 + 1e8, 3.0)])
+        done = self.run_script(stray, stray)
+        self.assertEqual(done.returncode, 2)
+        self.assertIn("give a larger --step", done.stderr)
 
 
 if __name__ == "__main__":
