@@ -3,7 +3,7 @@
 #include "mesh/DistortionMatrix.h"
 #include "mesh/NumberConversion.h"
 #include "mesh/ProjectionType.h"
-#include "tools/ToolArguments.h"
+#include "toolsupport/ToolArguments.h"
 
 #include <algorithm>
 #include <clocale>

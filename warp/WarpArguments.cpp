@@ -1,6 +1,6 @@
 #include "warp/WarpArguments.h"
 
-#include "tools/ToolArguments.h"
+#include "toolsupport/ToolArguments.h"
 
 #include <string_view>
 

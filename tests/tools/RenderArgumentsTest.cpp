@@ -1,6 +1,6 @@
 #include "tools/rendertool/RenderArguments.h"
-#include "tools/ToolArguments.h"
 #include "tools/rendertool/CodecTable.h"
+#include "toolsupport/ToolArguments.h"
 #include "warp/WarpArguments.h"
 
 #include <gtest/gtest.h>

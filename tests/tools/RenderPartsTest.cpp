@@ -6,7 +6,7 @@
 #include "tools/rendertool/OutputConverter.h"
 #include "tools/rendertool/ReadbackRing.h"
 #include "tools/rendertool/RgbaConverter.h"
-#include "tools/rendertool/TempOutput.h"
+#include "toolsupport/TempOutput.h"
 
 extern "C" {
 #include <libavutil/frame.h>

@@ -10,8 +10,8 @@
 #include "tools/rendertool/RenderPipeline.h"
 #include "tools/rendertool/RgbaConverter.h"
 #include "tools/rendertool/StopSignal.h"
-#include "tools/rendertool/TempOutput.h"
 #include "tools/rendertool/TimeWindow.h"
+#include "toolsupport/TempOutput.h"
 #include "warp/MeshWarper.h"
 
 extern "C" {

@@ -1,6 +1,6 @@
 #include "tools/rendertool/RenderArguments.h"
 
-#include "tools/ToolArguments.h"
+#include "toolsupport/ToolArguments.h"
 #include "warp/WarpArguments.h"
 
 #include <string_view>

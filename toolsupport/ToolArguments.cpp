@@ -1,4 +1,4 @@
-#include "tools/ToolArguments.h"
+#include "toolsupport/ToolArguments.h"
 
 #include <cerrno>
 #include <clocale>

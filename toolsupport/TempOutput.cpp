@@ -1,4 +1,4 @@
-#include "tools/rendertool/TempOutput.h"
+#include "toolsupport/TempOutput.h"
 
 #include <cerrno>
 #include <cstdio>
