@@ -10,6 +10,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -159,6 +160,38 @@ TEST(WarpTool, ErrorsAreClearAndExitCodesDistinct) {
         EXPECT_EQ(result.exitCode, 2);
         EXPECT_NE(result.err.find("Usage"), std::string::npos);
     }
+}
+
+// Values that are not numbers, or far out of any use, are named with the range they may take.
+TEST(WarpTool, NonFiniteAndOutOfRangeValuesAreRefused) {
+    TempDir dir;
+    const auto out = (dir.path() / "o.png").string();
+    const auto image = writeHalves(dir);
+    const std::string rotate = "lumenarc-warp: --rotate takes a number of radians from -100 to 100";
+    const std::string offset = "lumenarc-warp: --offset takes two numbers DU,DV, each from -100 "
+                               "to 100";
+    const std::string type = "lumenarc-warp: --type takes a projection code: 1 to 5, or 11 to 15";
+    for (const auto& [option, value, message] :
+         std::vector<std::tuple<const char*, const char*, std::string>>{
+             {"--rotate", "nan", rotate},
+             {"--rotate", "-inf", rotate},
+             {"--rotate", "1e39", rotate},
+             {"--rotate", "100.5", rotate},
+             {"--offset", "1e39,0", offset},
+             {"--offset", "0,nan", offset},
+             {"--offset", "-101,0", offset},
+             {"--type", "99", type},
+             {"--type", "-1", type},
+             {"--type", "0", type},
+             {"--type", "6", type}}) {
+        const auto result = runProcess({binPath("lumenarc-warp"), "--mesh", kRect, "--image", image,
+                                        "--out", out, option, value});
+        EXPECT_EQ(result.exitCode, 2) << option << " " << value;
+        EXPECT_EQ(result.err.rfind(message, 0), 0u) << option << " " << value << ": " << result.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+    // The ends of the ranges are taken.
+    warp(dir, {"--rotate", "-100", "--offset", "100,-100", "--type", "15"}, kRect);
 }
 
 // A write that fails leaves an earlier OUT as it was, and nothing beside it.
