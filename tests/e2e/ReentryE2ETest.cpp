@@ -68,14 +68,17 @@ protected:
     uint16_t port = test::freeUdpPort();
 };
 
-TEST_F(ReentryE2E, FullScreenAskedSixTimesOverOscGoesFullScreenOnce) {
+TEST_F(ReentryE2E, FullScreenAskedAgainAndAgainOverOscGoesFullScreenOnce) {
     ASSERT_TRUE(app.ok());
     app.start({"--osc-port", std::to_string(port), movie()});
     ASSERT_FALSE(app.waitForMainWindow("show.mp4").empty()) << app.process().errors();
     OscClient osc("127.0.0.1", port);
     ASSERT_TRUE(osc.waitForStatus([](const Status& s) { return s.rate == 1; }));
-    for (int k = 0; k < 6; ++k) {
+    // Requests a few milliseconds apart: some come while the window moves, as a controller's
+    // repeated button does.
+    for (int k = 0; k < 300; ++k) {
         osc.send("/lumenarc/fullscreen", "");
+        std::this_thread::sleep_for(1ms);
     }
     expectOneFullScreenWindowPlaying(osc);
 }
@@ -89,8 +92,9 @@ TEST_F(ReentryE2E, FullScreenKeyHeldDownGoesFullScreenOnce) {
     ASSERT_TRUE(osc.waitForStatus([](const Status& s) { return s.rate == 1; }));
     // Auto-repeat: presses that come faster than the window moves.
     app.x().run({"/usr/bin/xdotool", "windowfocus", "--sync", window});
-    app.x().run(
-        {"/usr/bin/xdotool", "key", "--delay", "5", "F11", "F11", "F11", "F11", "F11", "F11"});
+    std::vector<std::string> keys{"/usr/bin/xdotool", "key", "--delay", "0"};
+    keys.insert(keys.end(), 6, "F11");
+    app.x().run(keys);
     expectOneFullScreenWindowPlaying(osc);
 }
 
