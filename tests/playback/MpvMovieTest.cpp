@@ -447,6 +447,7 @@ TEST_F(MpvMovieTest, ALoadsEndIsToldOutsideTheReadingOfEvents) {
         std::string error;
         auto movie = MpvMovie::create(m_options, &error);
         ASSERT_NE(movie, nullptr) << error;
+        m_options.beforeLoad(*movie);
         bool reading = false;
         bool toldWhileReading = false;
         std::optional<std::string> outcome;
