@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/MyController.h"
 #include "app/PlayListControl.h"
+#include "app/VideoWindow.h"
 #include "playback/PlaybackControl.h"
 #include "ui/Slider.h"
 #include "view/Movie.h"
@@ -125,20 +126,31 @@ bool PlayerCommands::setProjection(int code) {
     return false;
 }
 
-void PlayerCommands::openFiles(const std::vector<std::string>& paths) {
-    m_parts.playList.openFiles(paths);
+void PlayerCommands::openFiles(const std::vector<std::string>& paths, Report report) {
+    m_parts.playList.openFiles(paths, std::move(report));
 }
 
-void PlayerCommands::openMesh(const std::string& path) {
-    m_parts.view.loadDistortionMatrix(path); // as the open sheet does
+void PlayerCommands::openMesh(const std::string& path, Report report) {
+    if (!report) {
+        m_parts.view.loadDistortionMatrix(path); // as the open sheet does
+        return;
+    }
+    VideoWindow& surface = m_parts.window.videoWindow();
+    auto before =
+        surface.divertAlerts([&report](const std::string& title, const std::string& message,
+                                       const std::string& informative) {
+            report(title + ": " + message + (informative.empty() ? "" : " (" + informative + ")"));
+        });
+    m_parts.view.loadDistortionMatrix(path);
+    surface.divertAlerts(std::move(before));
 }
 
-void PlayerCommands::next() {
-    trigger("actionNext");
+void PlayerCommands::next(Report report) {
+    m_parts.playList.next(std::move(report)); // as Movie › Next
 }
 
-void PlayerCommands::previous() {
-    trigger("actionPrevious");
+void PlayerCommands::previous(Report report) {
+    m_parts.playList.previous(std::move(report)); // as Movie › Previous
 }
 
 void PlayerCommands::fullScreen() {
@@ -169,7 +181,7 @@ PlayerCommands::Status PlayerCommands::status() const {
         return status;
     }
     status.hasMovie = true;
-    status.path = m_parts.playList.currentPath();
+    status.path = m_parts.playback.moviePath(); // also when the show's leader opened it
     status.title = movie->displayName();
     status.position = seconds(movie->currentTime());
     status.duration = seconds(movie->duration());

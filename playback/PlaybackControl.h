@@ -31,13 +31,18 @@ public:
         std::function<std::shared_ptr<Movie>(const std::string& path, OpenDone done)>;
     // Told of every open that ends: whether a movie was opened.
     using OpenHook = std::function<void(bool opened)>;
+    // Told why a movie did not open, instead of the alert (for opens a remote asked for).
+    using FailureReport = std::function<void(const std::string& why)>;
 
     PlaybackControl(MyOpenGLView& view, MovieOpener opener);
 
     // Starts opening; the movie that plays now plays on until the new one is ready, and stays
-    // when it fails. A later open supersedes one still loading.
-    void openMovie(const std::string& path);
+    // when it fails, with an alert saying why, or told to `report` when given. A later open
+    // supersedes one still loading.
+    void openMovie(const std::string& path, FailureReport report = {});
     bool isOpening() const { return m_pending != nullptr; }
+    // The file of the movie on show, as it was opened ("" before the first).
+    const std::string& moviePath() const { return m_moviePath; }
     // Abandons a load in progress (at the end of the run).
     void cancelOpen();
     void setOpenHook(OpenHook hook) { m_openHook = std::move(hook); }
@@ -76,6 +81,8 @@ private:
     std::shared_ptr<Movie> m_pending; // the movie being loaded
     uint64_t m_openTicket = 0;        // the newest open; older ones are ignored when they end
     bool m_openEnded = true;          // the newest open has ended
+    FailureReport m_openReport;       // where the newest open's failure goes, if not an alert
+    std::string m_moviePath;
     std::optional<float> m_runVolume;
 };
 

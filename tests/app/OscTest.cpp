@@ -2,6 +2,7 @@
 #include "app/OscParser.h"
 #include "app/OscQueue.h"
 #include "app/OscServer.h"
+#include "app/ReplyBudget.h"
 #include "render/DeveloperLog.h"
 #include "view/MainThread.h"
 
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <lo/lo.h>
 #include <mutex>
 #include <netinet/in.h>
@@ -93,6 +95,39 @@ TEST(OscParser, ReadsEveryMessage) {
     EXPECT_EQ(open->verb, Verb::Open);
     EXPECT_EQ(open->text, "/shows/dome.mp4");
     EXPECT_EQ(parse(encode("/lumenarc/mesh", "s", "/shows/dome.data"))->verb, Verb::Mesh);
+}
+
+// Each range taken to its very edge, and refused just past it: a seek to 0 (the start, the
+// most common cue), volume 0 and 1, rates of ±100 and 0, the first and last projection codes
+// of each group, a path of the longest length.
+TEST(OscParser, TakesEachRangeToItsEdgeAndNoFurther) {
+    const auto takes = [](const Datagram& d, double number) {
+        const auto command = parse(d);
+        return command && command->number == number;
+    };
+    EXPECT_TRUE(takes(encode("/lumenarc/seek", "f", 0.0f), 0.0));
+    EXPECT_TRUE(takes(encode("/lumenarc/seek", "i", 0), 0.0));
+    EXPECT_TRUE(takes(encode("/lumenarc/seek", "d", -0.0), 0.0));
+    EXPECT_FALSE(parse(encode("/lumenarc/seek", "d", -1e-9)));
+    EXPECT_TRUE(takes(encode("/lumenarc/volume", "f", 0.0f), 0.0));
+    EXPECT_TRUE(takes(encode("/lumenarc/volume", "f", 1.0f), 1.0));
+    EXPECT_FALSE(parse(encode("/lumenarc/volume", "d", -1e-9)));
+    EXPECT_FALSE(parse(encode("/lumenarc/volume", "d", 1.0 + 1e-9)));
+    EXPECT_TRUE(takes(encode("/lumenarc/rate", "f", 100.0f), 100.0));
+    EXPECT_TRUE(takes(encode("/lumenarc/rate", "f", -100.0f), -100.0));
+    EXPECT_TRUE(takes(encode("/lumenarc/rate", "i", 0), 0.0));
+    EXPECT_FALSE(parse(encode("/lumenarc/rate", "d", 100.0 + 1e-9)));
+    EXPECT_FALSE(parse(encode("/lumenarc/rate", "d", -100.0 - 1e-9)));
+    for (int code : {1, 5, 11, 15}) {
+        EXPECT_TRUE(takes(encode("/lumenarc/projection", "i", code), code)) << code;
+    }
+    for (int code : {0, 6, 10, 16, -1}) {
+        EXPECT_FALSE(parse(encode("/lumenarc/projection", "i", code))) << code;
+    }
+    const std::string longest(OscParser::kMaxPathLength, 'x');
+    EXPECT_EQ(parse(encode("/lumenarc/open", "s", longest.c_str()))->text, longest);
+    EXPECT_FALSE(parse(encode("/lumenarc/open", "s", (longest + "x").c_str())));
+    EXPECT_EQ(parse(encode("/lumenarc/mesh", "s", "m"))->text, "m"); // one character is a path
 }
 
 TEST(OscParser, RefusesWrongArgumentsUnknownAddressesAndNoise) {
@@ -222,7 +257,13 @@ protected:
     }
 
     std::vector<OscCommand> received;
-    OscServer server{[this](const OscCommand& c) { received.push_back(c); }};
+    std::function<void(const OscCommand&)> onCommand; // runs after each command is recorded
+    OscServer server{[this](const OscCommand& c) {
+        received.push_back(c);
+        if (onCommand) {
+            onCommand(c);
+        }
+    }};
     size_t maxPending = 0;
 
 private:
@@ -332,6 +373,80 @@ TEST_F(OscServerTest, AFloodStaysBoundedAndTheLastValueWins) {
     ASSERT_TRUE(runMainUntil([&] { return received.back().verb == Verb::Seek; }));
     EXPECT_EQ(received.back().number, 7.0);
     lo_address_free(to);
+}
+
+// A command that runs an event loop of its own (a modal window, the move into full screen)
+// while more than a batch waits: the rest still come through that loop, each once, in order.
+TEST_F(OscServerTest, ACommandThatRunsAnEventLoopLetsTheRestThroughInOrder) {
+    std::string why;
+    ASSERT_TRUE(server.start("127.0.0.1", 0, why)) << why;
+    constexpr size_t kCount = 2 * OscServer::kBatch + 8;
+    bool allThrough = false;
+    onCommand = [&](const OscCommand& c) {
+        if (received.size() == 1 && c.verb == Verb::Toggle) {
+            allThrough = runMainUntil([&] { return received.size() == kCount; });
+        }
+    };
+    lo_address to = target();
+    lo_send(to, "/lumenarc/toggle", "");
+    for (size_t k = 1; k < kCount; ++k) {
+        lo_send(to, k % 2 == 0 ? "/lumenarc/play" : "/lumenarc/pause", "");
+    }
+    // All are waiting before the main thread takes the first.
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (server.pending() < kCount && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_EQ(server.pending(), kCount);
+    ASSERT_TRUE(runMainUntil([&] { return received.size() == kCount; }));
+    EXPECT_TRUE(allThrough) << received.size() << " of " << kCount;
+    for (size_t k = 1; k < received.size(); ++k) {
+        EXPECT_EQ(received[k].verb, k % 2 == 0 ? Verb::Play : Verb::Pause) << k;
+    }
+    lo_address_free(to);
+}
+
+TEST(ReplyBudget, SpendsItsBurstThenRefillsAtItsRate) {
+    ReplyBudget budget(1000, 2000); // 1000 bytes a second, 2000 at once
+    const auto t0 = ReplyBudget::Clock::time_point{} + 100s;
+    EXPECT_TRUE(budget.take(1500, t0));
+    EXPECT_TRUE(budget.take(500, t0));
+    EXPECT_FALSE(budget.take(1, t0));
+    EXPECT_FALSE(budget.take(200, t0 + 100ms)); // 100 back
+    EXPECT_TRUE(budget.take(100, t0 + 100ms));
+    EXPECT_TRUE(budget.take(2000, t0 + 10s)); // never more than the burst
+    EXPECT_FALSE(budget.take(1, t0 + 10s));
+    EXPECT_FALSE(budget.take(2001, t0 + 60s));
+}
+
+// Status requests from a forged source make the player send to someone who never asked: with
+// the longest path the reply is over a hundred times the request, so the replies keep to a
+// budget.
+TEST_F(OscServerTest, RepliesKeepToABudgetWhateverIsAsked) {
+    std::string why;
+    ASSERT_TRUE(server.start("127.0.0.1", 0, why)) << why;
+    lo_server client = lo_server_new(nullptr, nullptr);
+    ASSERT_NE(client, nullptr);
+    lo_address to = target();
+    lo_send_from(to, client, LO_TT_IMMEDIATE, "/lumenarc/status", "");
+    ASSERT_TRUE(runMainUntil([&] { return received.size() == 1; }));
+    const std::string path(4096, 'p');
+    const auto start = std::chrono::steady_clock::now();
+    for (int k = 0; k < 1000; ++k) {
+        server.replyStatus(received[0], path, 1, 2, 1, false);
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    int replies = 0;
+    while (lo_server_recv_noblock(client, 200) > 0) {
+        ++replies;
+    }
+    EXPECT_GT(replies, 0);
+    const double allowed = (32.0 * 1024 * (1 + seconds)) / 4096;
+    EXPECT_LE(replies, allowed + 1) << seconds << " s";
+    EXPECT_FALSE(log().empty()); // what was held back is said
+    lo_address_free(to);
+    lo_server_free(client);
 }
 
 TEST_F(OscServerTest, RefusesAnAddressItCannotBind) {
