@@ -148,6 +148,9 @@ std::vector<uint8_t> AppSession::waitForStill(const Rect& area, std::chrono::mil
 
 bool AppSession::staysAs(const Rect& area, const std::vector<uint8_t>& pixels,
                          std::chrono::milliseconds span) {
+    if (pixels.empty()) {
+        return false;
+    }
     const auto until = std::chrono::steady_clock::now() + span;
     do {
         if (viewPixels(area) != pixels) {

@@ -55,7 +55,7 @@ public:
     std::vector<uint8_t> waitForStill(const Rect& area,
                                       std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Whether every screenshot taken over `span` shows `pixels`: that nothing moves. False at
-    // the first that differs.
+    // the first that differs, and for no pixels.
     bool staysAs(const Rect& area, const std::vector<uint8_t>& pixels,
                  std::chrono::milliseconds span);
     // A real key press (XTEST) with `window` focused, e.g. "space", "ctrl+g".
