@@ -482,7 +482,11 @@ TEST_F(MpvMovieTest, EventsForADestroyedMovieAreDropped) {
     auto movie = open(makeMovie("gone.mp4", {.seconds = 1, .width = 160, .height = 120}));
     ASSERT_NE(movie, nullptr);
     movie->setRate(1.0f);
-    std::this_thread::sleep_for(200ms); // events pile up, undrained
+    // Events pile up, undrained.
+    for (const auto deadline = std::chrono::steady_clock::now() + kWait;
+         posted() == 0 && std::chrono::steady_clock::now() < deadline;) {
+        std::this_thread::sleep_for(10ms);
+    }
     const size_t before = posted();
     EXPECT_GT(before, 0u);
     std::weak_ptr<MpvMovie> watch = movie;
@@ -496,9 +500,16 @@ TEST_F(MpvMovieTest, WithoutAMainThreadQueueTheOwnerDrainsEvents) {
     auto movie = open(makeMovie("plain.mp4", {.seconds = 2, .width = 160, .height = 120}));
     ASSERT_NE(movie, nullptr);
     movie->setRate(1.0f);
-    std::this_thread::sleep_for(400ms);
+    std::this_thread::sleep_for(400ms); // time to play, in which nothing may drain
     EXPECT_EQ(movie->currentTime().value, 0) << "nothing drains by itself";
+    // What the owner drains: positions, as far as the core has played (which on a busy machine
+    // may take a while).
     movie->processEvents();
+    for (const auto deadline = std::chrono::steady_clock::now() + kWait;
+         seconds(movie->currentTime()) <= 0.2 && std::chrono::steady_clock::now() < deadline;) {
+        std::this_thread::sleep_for(10ms);
+        movie->processEvents();
+    }
     EXPECT_GT(seconds(movie->currentTime()), 0.2);
 }
 
