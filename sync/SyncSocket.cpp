@@ -6,14 +6,12 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <random>
 #include <unistd.h>
 #include <vector>
 
@@ -27,28 +25,10 @@ struct SyncSocket::Shared {
 
 namespace {
 
-double environmentNumber(const char* name) {
-    const char* text = std::getenv(name);
-    if (text == nullptr) {
-        return 0;
-    }
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    return end != text && value > 0 && value < 1e6 ? value : 0;
+SyncSocket::FaultMaker& faultMaker() {
+    static SyncSocket::FaultMaker make;
+    return make;
 }
-
-// The test-only faults: a drop fraction and a largest delay.
-struct Faults {
-    double drop = environmentNumber("LUMENARC_SYNC_TEST_DROP");
-    int64_t delay =
-        static_cast<int64_t>(environmentNumber("LUMENARC_SYNC_TEST_DELAY_MS") * 1'000'000);
-    std::mt19937_64 random{std::random_device{}()};
-
-    bool dropped() { return drop > 0 && std::uniform_real_distribution<>(0, 1)(random) < drop; }
-    int64_t delayFor() {
-        return delay > 0 ? std::uniform_int_distribution<int64_t>(0, delay)(random) : 0;
-    }
-};
 
 struct Delayed {
     std::vector<char> data;
@@ -132,8 +112,12 @@ void SyncSocket::stop() {
     m_shared->stopped = true;
 }
 
+void SyncSocket::installFaults(FaultMaker make) {
+    faultMaker() = std::move(make);
+}
+
 void SyncSocket::receive(int socket, int wake) {
-    Faults faults;
+    const std::unique_ptr<SyncReceiveFaults> faults = faultMaker() ? faultMaker()() : nullptr;
     std::multimap<int64_t, Delayed> delayed; // by the time each is due
     std::vector<char> buffer(65536);
     pollfd waits[2] = {{socket, POLLIN, 0}, {wake, POLLIN, 0}};
@@ -162,10 +146,13 @@ void SyncSocket::receive(int socket, int wake) {
         const ssize_t got = recvfrom(socket, buffer.data(), buffer.size(), MSG_DONTWAIT,
                                      reinterpret_cast<sockaddr*>(&from.address), &from.length);
         const int64_t arrived = WallClock::now();
-        if (got <= 0 || faults.dropped()) {
+        if (got <= 0) {
             continue;
         }
-        if (const int64_t delay = faults.delayFor(); delay > 0) {
+        if (const int64_t delay = faults ? faults->delayFor() : 0; delay != 0) {
+            if (delay < 0) {
+                continue;
+            }
             delayed.emplace(arrived + delay,
                             Delayed{{buffer.data(), buffer.data() + got}, from, arrived});
             continue;

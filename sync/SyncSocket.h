@@ -25,12 +25,18 @@ struct SyncAddress {
                         int family = AF_UNSPEC);
 };
 
+// A stand-in for a poor network, which only tests install: the fate of each datagram received.
+class SyncReceiveFaults {
+public:
+    virtual ~SyncReceiveFaults() = default;
+    // Receiving thread: -1 drops the datagram, 0 hands it on at once, more delays it by that
+    // many nanoseconds (which also reorders).
+    virtual int64_t delayFor() = 0;
+};
+
 // The sync messages' socket: a thread of its own receives, stamps each datagram with the wall
 // clock as it arrives and hands well-formed messages to the main thread. Pings are answered on
 // the receiving thread itself, so that the answer's time stamps hold no main-thread delay.
-//
-// For tests only, LUMENARC_SYNC_TEST_DROP (a fraction) and LUMENARC_SYNC_TEST_DELAY_MS (a
-// largest delay) drop and delay received datagrams at random, which also reorders them.
 class SyncSocket {
 public:
     // Main thread: a message, who sent it, and when it arrived (CLOCK_REALTIME, ns).
@@ -53,6 +59,11 @@ public:
 
     // Messages waiting for the main thread at most; more are dropped until it catches up.
     static constexpr int kMaxWaiting = 256;
+
+    // Tests only, before any socket starts: every socket started afterwards receives through
+    // faults made by `make`. The player itself never installs any.
+    using FaultMaker = std::function<std::unique_ptr<SyncReceiveFaults>()>;
+    static void installFaults(FaultMaker make);
 
 private:
     struct Shared;

@@ -1,6 +1,7 @@
 #include "sync/SyncSocket.h"
 
 #include "playback/MainQueue.h"
+#include "sync/LossyNetwork.h"
 #include "sync/WallClock.h"
 
 #include <gtest/gtest.h>
@@ -24,10 +25,7 @@ struct Received {
 // Two real sockets on the loopback address, as a leader and a follower.
 class SyncSocketTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        unsetenv("LUMENARC_SYNC_TEST_DROP");
-        unsetenv("LUMENARC_SYNC_TEST_DELAY_MS");
-    }
+    void TearDown() override { test::LossyNetwork::uninstall(); }
 
     void startBoth() {
         std::string why;
@@ -102,6 +100,8 @@ TEST_F(SyncSocketTest, StrayDatagramsAreIgnoredAndNothingRunsAfterStop) {
 
 TEST_F(SyncSocketTest, TheTestFaultsDropAndReorderWhatArrives) {
     setenv("LUMENARC_SYNC_TEST_DELAY_MS", "40", 1);
+    test::LossyNetwork::installFromEnvironment();
+    unsetenv("LUMENARC_SYNC_TEST_DELAY_MS");
     startBoth();
     for (int k = 0; k < 60; ++k) {
         m_follower.send(command(k), m_leaderAddress);
@@ -116,8 +116,7 @@ TEST_F(SyncSocketTest, TheTestFaultsDropAndReorderWhatArrives) {
 
     m_leader.stop();
     m_atLeader.clear();
-    setenv("LUMENARC_SYNC_TEST_DROP", "0.5", 1);
-    unsetenv("LUMENARC_SYNC_TEST_DELAY_MS");
+    test::LossyNetwork::install(0.5, 0);
     SyncSocket lossy([this](const SyncMessage& message, const SyncAddress& from, int64_t arrived) {
         m_atLeader.push_back({message, from, arrived});
     });
