@@ -5,6 +5,7 @@
 #include <cstring>
 #include <lo/lo_lowlevel.h>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace lumenarc {
@@ -44,7 +45,7 @@ bool readSegment(lo_arg** argv, int first, SyncSegment& segment) {
     segment.paused = valueOf<int32_t>(argv[first + 3]) != 0;
     segment.looping = valueOf<int32_t>(argv[first + 4]) != 0;
     return std::isfinite(segment.position) && std::isfinite(segment.rate) &&
-           std::fabs(segment.rate) <= 100.0;
+           std::fabs(segment.rate) <= SyncMessage::kMaxRate;
 }
 
 bool readTimeline(lo_arg** argv, SyncMessage& out) {
@@ -56,10 +57,23 @@ bool readTimeline(lo_arg** argv, SyncMessage& out) {
     movie.height = valueOf<int32_t>(argv[4]);
     movie.duration = valueOf<double>(argv[5]);
     if (movie.name.size() > SyncMessage::kMaxNameLength || !std::isfinite(movie.duration) ||
-        movie.duration < 0) {
+        movie.duration < 0 || movie.width < 0 || movie.height < 0) {
         return false;
     }
     return readSegment(argv, 6, out.timeline.before) && readSegment(argv, 11, out.timeline.after);
+}
+
+bool validCommand(const std::string& verb, double value) {
+    if (!std::isfinite(value)) {
+        return false;
+    }
+    if (verb == "rate") {
+        return std::fabs(value) <= SyncMessage::kMaxRate;
+    }
+    if (verb == "seek") {
+        return value >= 0;
+    }
+    return verb == "loop" || verb == "step";
 }
 
 } // namespace
@@ -140,10 +154,7 @@ std::optional<SyncMessage> SyncMessage::decode(const char* data, size_t size) {
         out.kind = Kind::Command;
         out.verb = reinterpret_cast<const char*>(argv[0]);
         out.value = valueOf<double>(argv[1]);
-        if (out.verb.size() > 16 || !std::isfinite(out.value)) {
-            return std::nullopt;
-        }
-        return out;
+        return validCommand(out.verb, out.value) ? std::optional(out) : std::nullopt;
     }
     return std::nullopt;
 }

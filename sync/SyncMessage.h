@@ -25,7 +25,8 @@ struct SyncMessage {
     SyncTimeline timeline;
     // Ping and pong, nanoseconds of CLOCK_REALTIME.
     int64_t t1 = 0, t2 = 0, t3 = 0;
-    // Command: "rate" (0 pauses), "seek" (seconds), "loop" (0 or 1), "step" (frames).
+    // Command: "rate" (0 pauses, within ±kMaxRate), "seek" (seconds from the start), "loop" (0 or
+    // 1), "step" (frames: the sign counts).
     std::string verb;
     double value = 0;
 
@@ -34,6 +35,8 @@ struct SyncMessage {
     static std::optional<SyncMessage> decode(const char* data, size_t size);
 
     static constexpr size_t kMaxNameLength = 1024;
+    // The player's own range of rates, either way.
+    static constexpr double kMaxRate = 100.0;
 };
 
 } // namespace lumenarc

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -188,6 +190,108 @@ TEST(SyncMessage, EveryKindSurvivesTheWireAndDamagedOnesAreRefused) {
     EXPECT_FALSE(SyncMessage::decode(absurdBytes.data(), absurdBytes.size()));
     const char osc[] = "/lumenarc/play\0\0,\0\0\0";
     EXPECT_FALSE(SyncMessage::decode(osc, sizeof osc - 1));
+}
+
+TEST(SyncCorrection, BackwardPlayIsTheMirrorOfForwardAndTheSeekBoundaryIsExclusive) {
+    const auto decide = [](double error, double rate) {
+        SyncCorrection correction;
+        for (int k = 0; k < 5; ++k) {
+            correction.add(error);
+        }
+        return correction.decide(kFrame, rate);
+    };
+    for (const double rate : {2.0, -2.0}) {
+        // At twice the speed either way, 5 frames of movie are 2.5 shown: a trim takes them.
+        EXPECT_FALSE(decide(5 * kFrame, rate).seek) << rate;
+        EXPECT_FALSE(decide(-5 * kFrame, rate).seek) << rate;
+        EXPECT_TRUE(decide(9 * kFrame, rate).seek) << rate;
+        EXPECT_TRUE(decide(-9 * kFrame, rate).seek) << rate;
+    }
+    EXPECT_EQ(decide(0.02, -1).trim, decide(-0.02, 1).trim); // mirrored errors, mirrored trims
+    EXPECT_NEAR(decide(-0.02, -1).trim, 0.98, 1e-9);
+    // Exactly the seek threshold still trims; just past it seeks.
+    const double threshold = SyncCorrection::kSeekFrames * kFrame;
+    EXPECT_FALSE(decide(threshold, 1).seek);
+    EXPECT_FALSE(decide(-threshold, -1).seek);
+    EXPECT_TRUE(decide(std::nextafter(threshold, 1.0), 1).seek);
+    EXPECT_TRUE(decide(-std::nextafter(threshold, 1.0), -1).seek);
+}
+
+TEST(SyncMessage, EveryNumberMustBeFiniteAndWithinItsRangeToTheLastValue) {
+    SyncMessage good;
+    good.session = 5;
+    good.sequence = 9;
+    good.timeline = timeline(30, {7 * kS, 3.25, 1.5, false, true});
+    good.timeline.after = {8 * kS, 9.0, -0.8, true, false};
+    const auto decodes = [](const SyncMessage& message) {
+        const auto bytes = message.encode();
+        return SyncMessage::decode(bytes.data(), bytes.size()).has_value();
+    };
+    ASSERT_TRUE(decodes(good));
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<std::function<double&(SyncMessage&)>> fields{
+        [](SyncMessage& m) -> double& { return m.timeline.movie.duration; },
+        [](SyncMessage& m) -> double& { return m.timeline.before.position; },
+        [](SyncMessage& m) -> double& { return m.timeline.before.rate; },
+        [](SyncMessage& m) -> double& { return m.timeline.after.position; },
+        [](SyncMessage& m) -> double& { return m.timeline.after.rate; },
+    };
+    for (size_t k = 0; k < fields.size(); ++k) {
+        for (const double bad : {std::nan(""), inf, -inf}) {
+            SyncMessage damaged = good;
+            fields[k](damaged) = bad;
+            EXPECT_FALSE(decodes(damaged)) << "field " << k << " = " << bad;
+        }
+    }
+    // Rates up to the player's own limit either way, and not a hair beyond.
+    for (const double rate : {SyncMessage::kMaxRate, -SyncMessage::kMaxRate}) {
+        SyncMessage edge = good;
+        edge.timeline.before.rate = rate;
+        edge.timeline.after.rate = rate;
+        EXPECT_TRUE(decodes(edge)) << rate;
+        edge.timeline.after.rate = std::nextafter(rate, 2 * rate);
+        EXPECT_FALSE(decodes(edge)) << rate;
+        edge.timeline.after.rate = rate;
+        edge.timeline.before.rate = std::nextafter(rate, 2 * rate);
+        EXPECT_FALSE(decodes(edge)) << rate;
+    }
+    SyncMessage named = good;
+    named.timeline.movie.name.assign(SyncMessage::kMaxNameLength, 'x');
+    EXPECT_TRUE(decodes(named));
+    named.timeline.movie.name += 'x';
+    EXPECT_FALSE(decodes(named));
+    SyncMessage negative = good;
+    negative.timeline.movie.duration = -std::numeric_limits<double>::denorm_min();
+    EXPECT_FALSE(decodes(negative));
+    negative.timeline.movie.duration = 0; // unknown length
+    EXPECT_TRUE(decodes(negative));
+
+    SyncMessage command;
+    command.kind = SyncMessage::Kind::Command;
+    for (const char* verb : {"rate", "seek", "loop", "step"}) {
+        command.verb = verb;
+        for (const double bad : {std::nan(""), inf, -inf}) {
+            command.value = bad;
+            EXPECT_FALSE(decodes(command)) << verb << " " << bad;
+        }
+    }
+    command.verb = "rate";
+    command.value = SyncMessage::kMaxRate;
+    EXPECT_TRUE(decodes(command));
+    command.value = -SyncMessage::kMaxRate;
+    EXPECT_TRUE(decodes(command));
+    command.value = std::nextafter(SyncMessage::kMaxRate, 1e300);
+    EXPECT_FALSE(decodes(command));
+    command.value = 1e300;
+    EXPECT_FALSE(decodes(command));
+    command.verb = "seek";
+    command.value = 0;
+    EXPECT_TRUE(decodes(command));
+    command.value = -1;
+    EXPECT_FALSE(decodes(command));
+    command.verb = "jump";
+    command.value = 1;
+    EXPECT_FALSE(decodes(command)); // not a verb of ours
 }
 
 TEST(MovieIdentity, CopiesOfOneMasterAgreeAndOtherMoviesDoNot) {
