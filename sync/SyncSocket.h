@@ -1,5 +1,8 @@
 #pragma once
 
+#include "sync/DatagramSeal.h"
+#include "sync/SyncAddress.h"
+#include "sync/SyncCookies.h"
 #include "sync/SyncMessage.h"
 #include "sync/UdpListener.h"
 
@@ -7,23 +10,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
 
 namespace lumenarc {
-
-// A UDP address as the sockets API holds it.
-struct SyncAddress {
-    sockaddr_storage address{};
-    socklen_t length = 0;
-
-    bool operator==(const SyncAddress& other) const;
-    std::string describe() const;
-    // Resolves "host" and a port (names allowed); false with the reason.
-    static bool resolve(const std::string& host, uint16_t port, SyncAddress& out, std::string& why,
-                        int family = AF_UNSPEC);
-};
 
 // A stand-in for a poor network, which only tests install: the fate of each datagram received.
 class SyncReceiveFaults {
@@ -35,8 +27,11 @@ public:
 };
 
 // The sync messages' socket: a thread of its own receives, stamps each datagram with the wall
-// clock as it arrives and hands well-formed messages to the main thread. Pings are answered on
-// the receiving thread itself, so that the answer's time stamps hold no main-thread delay.
+// clock as it arrives and hands well-formed messages to the main thread. A leader's socket
+// answers joins with cookies and pings with pongs on the receiving thread itself, so that the
+// answer's time stamps hold no main-thread delay; pings and commands without a true cookie go
+// no further. Answers leave from the address the request arrived at. With a secret, every
+// datagram sent is sealed and every one received must be.
 class SyncSocket {
 public:
     // Main thread: a message, who sent it, and when it arrived (CLOCK_REALTIME, ns).
@@ -48,8 +43,10 @@ public:
     SyncSocket(const SyncSocket&) = delete;
     SyncSocket& operator=(const SyncSocket&) = delete;
 
+    // Main thread, before start: seal and check every datagram with this secret.
+    void setSecret(DatagramSeal seal) { m_seal = std::move(seal); }
     // Main thread, once: binds the numeric address and port (0: any free port) and starts
-    // receiving; false with the reason.
+    // receiving, as a leader's socket when `answerPings`; false with the reason.
     bool start(const std::string& address, uint16_t port, bool answerPings, std::string& why);
     uint16_t port() const;
     // Any thread.
@@ -70,10 +67,15 @@ private:
 
     void receive(int socket, int wake);
     void deliver(const char* data, size_t size, const SyncAddress& from, int64_t arrived);
+    // Leader, receiving thread: answers what is answered at once; false for what goes no
+    // further.
+    bool answer(const SyncMessage& message, const SyncAddress& from, int64_t arrived);
 
     std::shared_ptr<Shared> m_shared;
     UdpListener m_listener;
     bool m_answerPings = false;
+    std::optional<DatagramSeal> m_seal; // opened on the receiving thread only
+    SyncCookies m_cookies;
 };
 
 } // namespace lumenarc
