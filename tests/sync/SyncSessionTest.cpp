@@ -323,10 +323,11 @@ TEST_F(SyncSessionTest, TimelinesWithAnchorsFarAwayAreRefusedAndFreezeNothing) {
         scripted.send(playing);
         pump(100ms);
     }
-    // A start three years away, and the ends of the anchor's range.
-    for (const int64_t anchor : {start + 100'000'000'000'000'000, INT64_MAX, INT64_MIN}) {
+    // The ends of the anchor's range, and a start three years away.
+    for (const int64_t anchor : {INT64_MIN, INT64_MAX, start + 100'000'000'000'000'000}) {
         scripted.send(showTimeline({anchor, 0.0, 1.0, false, false}));
         scripted.send(showTimeline({anchor, 0.0, 1.0, false, false}));
+        pump(200ms);
     }
     int64_t sent = 0;
     EXPECT_TRUE(waitFor(
