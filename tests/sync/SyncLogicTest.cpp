@@ -1,7 +1,9 @@
 #include "sync/ClockOffset.h"
+#include "sync/DatagramSeal.h"
 #include "sync/FrameLog.h"
 #include "sync/SyncCorrection.h"
 #include "sync/SyncMessage.h"
+#include "sync/SyncSequence.h"
 #include "sync/SyncTimeline.h"
 #include "sync/WallClock.h"
 
@@ -292,6 +294,82 @@ TEST(SyncMessage, EveryNumberMustBeFiniteAndWithinItsRangeToTheLastValue) {
     command.verb = "jump";
     command.value = 1;
     EXPECT_FALSE(decodes(command)); // not a verb of ours
+}
+
+TEST(SyncMessage, NoAnswerIsLargerThanWhatItAnswers) {
+    SyncMessage join, cookie, ping, pong;
+    join.kind = SyncMessage::Kind::Join;
+    cookie.kind = SyncMessage::Kind::Cookie;
+    ping.kind = SyncMessage::Kind::Ping;
+    pong.kind = SyncMessage::Kind::Pong;
+    EXPECT_LE(cookie.encode().size(), join.encode().size());
+    EXPECT_LE(pong.encode().size(), ping.encode().size());
+}
+
+TEST(SyncTimeline, TimeStampsAtTheEndsOfTheirRangeNeitherOverflowNorCount) {
+    // Movie time a whole range away from its anchor: the end of the movie, not a wrap.
+    const SyncSegment ancient{INT64_MIN, 0.0, 1.0, false, false};
+    EXPECT_DOUBLE_EQ(ancient.positionAt(INT64_MAX, 20), 20.0);
+    const int64_t now = 1'800'000'000 * kS;
+    SyncTimeline show = timeline(20, {now - 3600 * kS, 1.0, 1.0, false, false});
+    EXPECT_TRUE(show.plausibleAt(now)); // the last change an hour ago
+    show.change(now, 200 * kMs);
+    EXPECT_TRUE(show.plausibleAt(now));
+    for (const int64_t anchor : {INT64_MAX, INT64_MIN, now + 6 * kS, now - 400 * 86400 * kS}) {
+        EXPECT_FALSE(timeline(20, {anchor, 1.0, 1.0, false, false}).plausibleAt(now)) << anchor;
+    }
+    ClockOffset offset;
+    EXPECT_FALSE(offset.add(0, INT64_MAX, INT64_MAX, 1));
+    EXPECT_FALSE(offset.add(INT64_MIN, 0, 0, 1));
+    EXPECT_FALSE(offset.add(now, now + 2 * 86400 * kS, now + 2 * 86400 * kS, now + kMs));
+    EXPECT_FALSE(offset.best());
+}
+
+TEST(SyncSequence, OneStrayTimelineCannotTakeOverButTwoThatAgreeDo) {
+    using Verdict = SyncSequence::Verdict;
+    SyncSequence order;
+    EXPECT_EQ(order.admit(7, 1), Verdict::Candidate);
+    EXPECT_EQ(order.admit(7, 2), Verdict::TakeOver);
+    EXPECT_EQ(order.admit(7, 3), Verdict::Next);
+    EXPECT_EQ(order.admit(7, 3), Verdict::Stale);
+    EXPECT_EQ(order.admit(7, INT64_MAX), Verdict::Candidate); // one stray, however late
+    EXPECT_EQ(order.admit(7, 4), Verdict::Next);
+    EXPECT_EQ(order.admit(9, 1), Verdict::Candidate); // another leader's run
+    EXPECT_EQ(order.admit(7, 4 + SyncSequence::kMaxStep), Verdict::Next);
+    // After a long gap the same leader is taken back at its second timeline.
+    const int64_t later = 5 + 2 * SyncSequence::kMaxStep;
+    EXPECT_EQ(order.admit(7, later), Verdict::Candidate);
+    EXPECT_EQ(order.admit(7, later + 5), Verdict::TakeOver);
+    EXPECT_EQ(order.admit(7, 0), Verdict::Stale);
+    EXPECT_EQ(order.admit(7, -1), Verdict::Stale);
+    EXPECT_EQ(order.session(), 7u);
+}
+
+TEST(DatagramSeal, OnlyATrueSealOfTheRecentPastOpensAndOnlyOnce) {
+    const std::vector<unsigned char> key(32, 0x5a);
+    DatagramSeal seal(key);
+    const int64_t now = 1'800'000'000 * kS;
+    const std::string text = "/lumenarc/sync/ping";
+    const auto sealed = seal.seal(text.data(), text.size(), now);
+    ASSERT_EQ(sealed.size(), text.size() + DatagramSeal::kOverhead);
+    DatagramSeal other(std::vector<unsigned char>(32, 0x5b));
+    EXPECT_FALSE(other.open(sealed.data(), sealed.size(), now));
+    for (size_t k = 0; k < sealed.size(); k += 7) {
+        auto damaged = sealed;
+        damaged[k] ^= 1;
+        EXPECT_FALSE(seal.open(damaged.data(), damaged.size(), now)) << k;
+    }
+    EXPECT_FALSE(seal.open(sealed.data(), sealed.size(), now + DatagramSeal::kWindow + 1));
+    EXPECT_FALSE(seal.open(sealed.data(), DatagramSeal::kOverhead - 1, now));
+    EXPECT_EQ(seal.open(sealed.data(), sealed.size(), now + kS), text.size());
+    EXPECT_FALSE(seal.open(sealed.data(), sealed.size(), now + kS)); // a replay
+
+    const std::string path = testing::TempDir() + "/short.secret";
+    std::ofstream(path) << "fifteen bytes!!";
+    std::string why;
+    EXPECT_FALSE(DatagramSeal::fromFile(path, why));
+    EXPECT_NE(why.find("16 to 4096 bytes"), std::string::npos) << why;
+    EXPECT_FALSE(DatagramSeal::fromFile(path + ".missing", why));
 }
 
 TEST(MovieIdentity, CopiesOfOneMasterAgreeAndOtherMoviesDoNot) {
