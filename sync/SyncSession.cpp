@@ -326,8 +326,8 @@ void SyncSession::receivePong(const SyncMessage& message, int64_t arrived) {
 void SyncSession::receiveTimeline(const SyncMessage& message, int64_t arrived) {
     const auto best = m_offset.best();
     if (!message.timeline.plausibleAt(arrived + (best ? best->offset : 0))) {
-        log("timeline", "sync: ignoring a timeline from the leader whose next change is more "
-                        "than a few seconds away");
+        log("timeline", "sync: ignoring a timeline from the leader whose changes are out of "
+                        "reach (the next more than 5 s ahead, or the last more than a year back)");
         return;
     }
     const auto following = m_order.session();
