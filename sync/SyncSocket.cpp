@@ -68,6 +68,7 @@ SyncSocket::~SyncSocket() {
 bool SyncSocket::start(const std::string& address, uint16_t port, bool answerPings,
                        std::string& why) {
     m_answerPings = answerPings;
+    m_faults = faultMaker() ? faultMaker()() : nullptr; // the receiving thread's from now on
     if (!m_listener.start(
             address, port, [this](int socket, int wake) { receive(socket, wake); }, why)) {
         return false;
@@ -137,7 +138,7 @@ void SyncSocket::installFaults(FaultMaker make) {
 }
 
 void SyncSocket::receive(int socket, int wake) {
-    const std::unique_ptr<SyncReceiveFaults> faults = faultMaker() ? faultMaker()() : nullptr;
+    SyncReceiveFaults* faults = m_faults.get();
     std::multimap<int64_t, Delayed> delayed; // by the time each is due
     std::vector<char> buffer(65536);
     pollfd waits[2] = {{socket, POLLIN, 0}, {wake, POLLIN, 0}};

@@ -57,8 +57,8 @@ public:
     // Messages waiting for the main thread at most; more are dropped until it catches up.
     static constexpr int kMaxWaiting = 256;
 
-    // Tests only, before any socket starts: every socket started afterwards receives through
-    // faults made by `make`. The player itself never installs any.
+    // Tests only, on the main thread: every socket started afterwards receives through faults
+    // made by `make`. The player itself never installs any.
     using FaultMaker = std::function<std::unique_ptr<SyncReceiveFaults>()>;
     static void installFaults(FaultMaker make);
 
@@ -74,7 +74,8 @@ private:
     std::shared_ptr<Shared> m_shared;
     UdpListener m_listener;
     bool m_answerPings = false;
-    std::optional<DatagramSeal> m_seal; // opened on the receiving thread only
+    std::unique_ptr<SyncReceiveFaults> m_faults; // tests only
+    std::optional<DatagramSeal> m_seal;          // opened on the receiving thread only
     SyncCookies m_cookies;
 };
 
