@@ -122,15 +122,73 @@ struct Leader {
                 next.position = message.value;
             }
         }
+        checkSegment(timeline.after, timeline.movie.duration, now);
+    }
+
+    void checkTable() const {
         check(followers.size() <= SyncFollowers::kMaxTotal, "the table grew past its bound");
         std::map<std::string, size_t> perHost;
         followers.forEach([&](const SyncAddress& address) {
             check(++perHost[address.host()] <= SyncFollowers::kMaxPerHost,
                   "one host took more than its share");
         });
-        checkSegment(timeline.after, timeline.movie.duration, now);
     }
 };
+
+// A time stamp anywhere in the range now and then, mostly within 10 s of `at`: the sum wraps as
+// the wire would carry it.
+int64_t near(FuzzedDataProvider& input, int64_t at) {
+    const int64_t delta =
+        input.ConsumeIntegralInRange(0, 7) == 0
+            ? input.ConsumeIntegral<int64_t>()
+            : input.ConsumeIntegralInRange<int64_t>(-10'000'000'000, 10'000'000'000);
+    return static_cast<int64_t>(static_cast<uint64_t>(at) + static_cast<uint64_t>(delta));
+}
+
+// A number of any value now and then, mostly one within `span` of 0.
+double number(FuzzedDataProvider& input, double span) {
+    return input.ConsumeIntegralInRange(0, 7) == 0 ? input.ConsumeFloatingPoint<double>()
+                                                   : input.ConsumeFloatingPointInRange(-span, span);
+}
+
+// A message of the given kind made of fuzzed fields, through the wire and back: what a sender
+// who knows the format could send, reached quicker than through raw bytes.
+std::optional<SyncMessage> madeUp(FuzzedDataProvider& input, int64_t now) {
+    SyncMessage message;
+    const auto segment = [&](int64_t around) {
+        return SyncSegment{near(input, around), number(input, 100), number(input, 120),
+                           input.ConsumeBool(), input.ConsumeBool()};
+    };
+    switch (input.ConsumeIntegralInRange<int>(0, 3)) {
+    case 0:
+        message.kind = SyncMessage::Kind::Timeline;
+        message.session = input.ConsumeIntegralInRange<uint64_t>(1, 3);
+        message.sequence = input.ConsumeIntegralInRange(0, 7) == 0
+                               ? input.ConsumeIntegral<int64_t>()
+                               : input.ConsumeIntegralInRange<int64_t>(-5, 3000);
+        message.timeline.movie = {"show.mp4", 160, 90, std::fabs(number(input, 100))};
+        message.timeline.after = segment(now);
+        message.timeline.before = segment(message.timeline.after.anchor - 10'000'000'000);
+        break;
+    case 1:
+        message.kind = SyncMessage::Kind::Ping;
+        message.t1 = near(input, now);
+        break;
+    case 2:
+        message.kind = SyncMessage::Kind::Pong;
+        message.nonce = input.ConsumeIntegralInRange<uint64_t>(0, 40);
+        message.t2 = near(input, now);
+        message.t3 = near(input, message.t2);
+        break;
+    default:
+        message.kind = SyncMessage::Kind::Command;
+        message.verb = input.PickValueInArray({"rate", "seek", "loop", "step"});
+        message.value = number(input, 120);
+        break;
+    }
+    const auto bytes = message.encode();
+    return SyncMessage::decode(bytes.data(), bytes.size());
+}
 
 } // namespace
 
@@ -142,8 +200,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     leader.timeline.movie = {"show.mp4", 160, 90, 12};
     leader.timeline.reset({now, 0, 1, false, false});
     uint64_t nonce = 0;
+    bool crowded = false;
     while (input.remaining_bytes() > 0) {
-        switch (input.ConsumeIntegralInRange<int>(0, 3)) {
+        switch (input.ConsumeIntegralInRange<int>(0, 6)) {
         case 0: { // a datagram for the follower
             const std::string bytes = input.ConsumeRandomLengthString(512);
             if (const auto message = SyncMessage::decode(bytes.data(), bytes.size())) {
@@ -158,6 +217,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (const auto message = SyncMessage::decode(bytes.data(), bytes.size())) {
                 leader.receive(*message, from, echo, now);
             }
+            leader.checkTable();
             break;
         }
         case 2: // time passes
@@ -166,10 +226,43 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         case 3: // the follower pings
             follower.pings.emplace_back(++nonce, now);
-            if (follower.pings.size() > 16) {
+            if (follower.pings.size() > 16 /* as the session keeps */) {
                 follower.pings.pop_front();
             }
             break;
+        case 4: // a message of fuzzed fields for the follower
+            if (const auto message = madeUp(input, now)) {
+                follower.receive(*message, now);
+            }
+            break;
+        case 5: { // a message of fuzzed fields for the leader
+            const SyncAddress from = addressOf(input);
+            const bool echo = input.ConsumeBool();
+            if (const auto message = madeUp(input, now)) {
+                leader.receive(*message, from, echo, now);
+            }
+            leader.checkTable();
+            break;
+        }
+        case 6: { // once, a crowd of proven senders, from few hosts or many
+            if (crowded) {
+                break;
+            }
+            crowded = true;
+            const int count = input.ConsumeIntegralInRange<int>(1, 300);
+            const uint32_t hosts = input.ConsumeIntegralInRange<uint32_t>(1, 64);
+            for (int k = 0; k < count; ++k) {
+                SyncAddress from;
+                auto* in = reinterpret_cast<sockaddr_in*>(&from.address);
+                in->sin_family = AF_INET;
+                in->sin_addr.s_addr = htonl(0x7f000001u + static_cast<uint32_t>(k) % hosts);
+                in->sin_port = htons(static_cast<uint16_t>(2000 + k));
+                from.length = sizeof(sockaddr_in);
+                leader.followers.heard(from, now); // their cookies are true
+            }
+            leader.checkTable();
+            break;
+        }
         }
         follower.checkTimeline(now);
     }
