@@ -2,6 +2,7 @@
 #include "sync/DatagramSeal.h"
 #include "sync/FrameLog.h"
 #include "sync/SyncCorrection.h"
+#include "sync/SyncFollowers.h"
 #include "sync/SyncMessage.h"
 #include "sync/SyncSequence.h"
 #include "sync/SyncTimeline.h"
@@ -343,6 +344,36 @@ TEST(SyncSequence, OneStrayTimelineCannotTakeOverButTwoThatAgreeDo) {
     EXPECT_EQ(order.admit(7, 0), Verdict::Stale);
     EXPECT_EQ(order.admit(7, -1), Verdict::Stale);
     EXPECT_EQ(order.session(), 7u);
+}
+
+TEST(SyncFollowers, TheTableIsBoundedPerHostAndInAllAndForgetsTheSilent) {
+    using Heard = SyncFollowers::Heard;
+    const auto address = [](int host, int port) {
+        SyncAddress out;
+        std::string why;
+        SyncAddress::resolve("127.0." + std::to_string(host / 256) + "." +
+                                 std::to_string(host % 256),
+                             static_cast<uint16_t>(port), out, why);
+        return out;
+    };
+    SyncFollowers followers;
+    const int64_t now = 1'800'000'000 * kS;
+    for (int port = 0; port < static_cast<int>(SyncFollowers::kMaxPerHost); ++port) {
+        EXPECT_EQ(followers.heard(address(1, 9000 + port), now), Heard::Added);
+    }
+    EXPECT_EQ(followers.heard(address(1, 8999), now), Heard::HostFull);
+    EXPECT_EQ(followers.heard(address(1, 9000), now + kS), Heard::Renewed);
+    for (int host = 2; followers.size() < SyncFollowers::kMaxTotal; ++host) {
+        ASSERT_EQ(followers.heard(address(host, 9000), now + kS), Heard::Added);
+    }
+    EXPECT_EQ(followers.heard(address(999, 9000), now + kS), Heard::TableFull);
+    // Those not heard from for kForget are forgotten, and make room.
+    followers.expire(now + SyncFollowers::kForget + kS / 2);
+    EXPECT_EQ(followers.size(), SyncFollowers::kMaxTotal - SyncFollowers::kMaxPerHost + 1);
+    EXPECT_EQ(followers.heard(address(1, 8999), now + SyncFollowers::kForget + kS / 2),
+              Heard::Added);
+    followers.expire(now + 2 * SyncFollowers::kForget + kS);
+    EXPECT_EQ(followers.size(), 0u);
 }
 
 TEST(DatagramSeal, OnlyATrueSealOfTheRecentPastOpensAndOnlyOnce) {
