@@ -4,6 +4,8 @@
 #include "render/DeveloperLog.h"
 #include "sync/SyncedMovie.h"
 #include "sync/WallClock.h"
+#include "view/MainThread.h"
+#include "view/ThreadContract.h"
 
 #include <cmath>
 #include <filesystem>
@@ -42,6 +44,7 @@ SyncSession::~SyncSession() {
 }
 
 bool SyncSession::start(std::string& why) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const bool leader = m_settings.role == Role::Leader;
     if (!leader &&
         !SyncAddress::resolve(m_settings.leaderHost, m_settings.leaderPort, m_leader, why)) {
@@ -61,6 +64,7 @@ bool SyncSession::start(std::string& why) {
 }
 
 void SyncSession::stop() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_timer.stop();
     m_socket.stop();
     m_player.reset();
@@ -72,6 +76,7 @@ void SyncSession::stop() {
 }
 
 void SyncSession::movieOpened(const std::shared_ptr<SyncedMovie>& movie) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_movie) {
         m_movie->setTaken(false);
     }
@@ -111,6 +116,7 @@ void SyncSession::movieOpened(const std::shared_ptr<SyncedMovie>& movie) {
 }
 
 void SyncSession::requestRate(float rate) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_settings.role == Role::Follower) {
         forward("rate", rate);
         return;
@@ -124,6 +130,7 @@ void SyncSession::requestRate(float rate) {
 }
 
 void SyncSession::requestSeek(double seconds) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_settings.role == Role::Follower) {
         forward("seek", seconds);
         return;
@@ -132,6 +139,7 @@ void SyncSession::requestSeek(double seconds) {
 }
 
 void SyncSession::requestLoop(bool looping) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_settings.role == Role::Follower) {
         forward("loop", looping ? 1 : 0);
         return;
@@ -140,6 +148,7 @@ void SyncSession::requestLoop(bool looping) {
 }
 
 void SyncSession::requestStep(int frames) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_settings.role == Role::Follower) {
         forward("step", frames);
         return;
@@ -153,6 +162,7 @@ void SyncSession::requestStep(int frames) {
 }
 
 float SyncSession::requestedRate() const {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (!m_timeline) {
         return 0.0f;
     }
@@ -187,6 +197,7 @@ void SyncSession::changed() {
 }
 
 void SyncSession::receive(const SyncMessage& message, const SyncAddress& from, int64_t arrived) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const bool leader = m_settings.role == Role::Leader;
     switch (message.kind) {
     case SyncMessage::Kind::Ping:
@@ -316,6 +327,7 @@ bool SyncSession::openLeadersMovie(const MovieIdentity& movie) {
 }
 
 void SyncSession::turn() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const int64_t now = WallClock::now();
     int64_t next = now + SyncPlayer::kTurn;
     if (m_player) {
