@@ -1,5 +1,6 @@
 #include "app/MprisPlayer.h"
 
+#include "app/LogThrottle.h"
 #include "render/DeveloperLog.h"
 
 #include <QFileInfo>
@@ -7,6 +8,16 @@
 #include <cmath>
 
 namespace lumenarc {
+namespace {
+
+// A movie the desktop asked for that does not open is logged, not put up as an alert: a
+// remote's error must not hold the player in a modal loop.
+void report(const std::string& why) {
+    static LogThrottle log;
+    log.write("MPRIS: " + why);
+}
+
+} // namespace
 
 MprisPlayer::MprisPlayer(QObject* object, PlayerCommands& commands)
     : QDBusAbstractAdaptor(object), m_commands(commands) {}
@@ -102,11 +113,11 @@ void MprisPlayer::setVolume(double volume) {
 }
 
 void MprisPlayer::Next() {
-    m_commands.next();
+    m_commands.next(report);
 }
 
 void MprisPlayer::Previous() {
-    m_commands.previous();
+    m_commands.previous(report);
 }
 
 void MprisPlayer::Pause() {
@@ -139,7 +150,7 @@ void MprisPlayer::Seek(qlonglong offset) {
     const double target = status.position + static_cast<double>(offset) / 1e6;
     if (target > status.duration) {
         if (status.hasNext) {
-            m_commands.next(); // past the end, as the interface asks
+            m_commands.next(report); // past the end, as the interface asks
         }
         return;
     }
@@ -164,7 +175,7 @@ void MprisPlayer::OpenUri(const QString& uri) {
         DeveloperLog::write("MPRIS: OpenUri takes file:// addresses of existing files only");
         return;
     }
-    m_commands.openFiles({file.absoluteFilePath().toStdString()});
+    m_commands.openFiles({file.absoluteFilePath().toStdString()}, report);
 }
 
 } // namespace lumenarc

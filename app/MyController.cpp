@@ -9,6 +9,7 @@
 #include "playback/PlaybackControl.h"
 #include "prefs/PrefsManager.h"
 #include "prefs/PrefsStore.h"
+#include "render/DeveloperLog.h"
 #include "view/MainThread.h"
 #include "view/Movie.h"
 #include "view/MyOpenGLView.h"
@@ -203,11 +204,10 @@ void MyController::goFullScreen() {
     if (fullScreen) {
         return;
     }
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    const auto rect = FullScreenGeometry::contentRect(
-        {static_cast<float>(screen.x()), static_cast<float>(screen.y()),
-         static_cast<float>(screen.width()), static_cast<float>(screen.height())},
-        m_prefsManager->hscreens(), m_prefsManager->vscreens());
+    // Marked before anything runs the event loop: a request that comes meanwhile (the key
+    // repeating, OSC, MPRIS) finds the player on its way and leaves the window being built be.
+    fullScreen = true;
+    const auto rect = fullScreenRect();
     mainWindow = std::make_unique<NSFullScreenWindow>();
     mainWindow->setGeometry(static_cast<int>(rect.x), static_cast<int>(rect.y),
                             static_cast<int>(rect.width), static_cast<int>(rect.height));
@@ -220,13 +220,38 @@ void MyController::goFullScreen() {
     mainWindow->raise();
     mainWindow->activateWindow();
     m_mainWindow.focusVideo();
-    fullScreen = true;
     if (m_fullScreenHook) {
         m_fullScreenHook(mainWindow.get());
     }
     if (hideMouse) {
         startMouseHideTimer();
     }
+}
+
+FullScreenGeometry::Rect MyController::fullScreenRect() const {
+    const auto toRect = [](const QRect& r) {
+        return FullScreenGeometry::Rect{static_cast<float>(r.x()), static_cast<float>(r.y()),
+                                        static_cast<float>(r.width()),
+                                        static_cast<float>(r.height())};
+    };
+    std::vector<FullScreenGeometry::Rect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        screens.push_back(toRect(screen->geometry()));
+    }
+    const int vscreens = m_prefsManager->vscreens();
+    const auto placement =
+        FullScreenGeometry::place(toRect(QGuiApplication::primaryScreen()->geometry()), screens,
+                                  m_prefsManager->hscreens(), vscreens);
+    const auto& rect = placement.rect;
+    if (placement.cut) {
+        DeveloperLog::write("lumenarc: full screen: vscreens " + std::to_string(vscreens) +
+                            " reaches where there is no screen; the window covers " +
+                            std::to_string(static_cast<int>(rect.width)) + "x" +
+                            std::to_string(static_cast<int>(rect.height)) + " at " +
+                            std::to_string(static_cast<int>(rect.x)) + "," +
+                            std::to_string(static_cast<int>(rect.y)));
+    }
+    return rect;
 }
 
 void MyController::startMouseHideTimer() {

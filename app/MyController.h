@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/FullScreenGeometry.h"
 #include "app/ModalWatcher.h"
 #include "app/PointerHider.h"
 
@@ -76,6 +77,9 @@ public:
 
 private:
     bool startupInFullScreen() const;
+    // Where the full-screen window goes on the screens there are (a line on standard error when
+    // the preferences reach where there is none).
+    FullScreenGeometry::Rect fullScreenRect() const;
     void openMovies(const std::vector<std::string>& paths);
     // A modal alert, sheet or dialog came up, or the last one went away.
     void modalChanged(bool modalUp);

@@ -18,12 +18,21 @@
 
 namespace lumenarc {
 
+namespace {
+
+// The longest reason sent back: a reply stays about the size of a status reply.
+constexpr size_t kMaxReason = 512;
+
+} // namespace
+
 OscServer::OscServer(Handler handler) : m_shared(std::make_shared<Shared>()) {
     m_shared->handler = std::move(handler);
+    m_shared->owner = this;
 }
 
 OscServer::~OscServer() {
     stop();
+    m_shared->owner = nullptr;
 }
 
 bool OscServer::start(const std::string& address, uint16_t port, std::string& why) {
@@ -89,20 +98,17 @@ void OscServer::handleDatagram(const char* data, size_t size, const sockaddr_sto
     }
     command->sender = from;
     command->senderLength = fromLength;
-    switch (m_shared->queue.push(std::move(*command))) {
-    case OscQueue::Pushed::First:
-        postDrain(m_shared);
-        break;
-    case OscQueue::Pushed::Dropped:
+    if (m_shared->queue.push(std::move(*command)) == OscQueue::Pushed::Dropped) {
         m_shared->log.write("OSC: ignored: too many messages at once");
-        break;
-    default:
-        break;
+        return;
     }
+    postDrain(m_shared);
 }
 
 void OscServer::postDrain(const std::shared_ptr<Shared>& shared) {
-    MainThread::post([weak = std::weak_ptr<Shared>(shared)] { drain(weak); });
+    if (!shared->drainPosted.exchange(true)) {
+        MainThread::post([weak = std::weak_ptr<Shared>(shared)] { drain(weak); });
+    }
 }
 
 void OscServer::drain(const std::weak_ptr<Shared>& weak) {
@@ -110,11 +116,18 @@ void OscServer::drain(const std::weak_ptr<Shared>& weak) {
     if (!shared || shared->stopped) {
         return;
     }
-    for (const OscCommand& command : shared->queue.take(kBatch)) {
-        if (shared->stopped) {
-            return; // a command (quit) ended the show control
+    shared->drainPosted = false; // what comes from now on asks for another
+    // One command taken at a time, each just before it runs, and the next drain posted before
+    // it runs: a command that runs an event loop of its own lets the rest through, in order.
+    for (size_t done = 0; done < kBatch; ++done) {
+        auto taken = shared->queue.take(1);
+        if (taken.empty() || shared->stopped) {
+            return; // all done, or a command (quit) ended the show control
         }
-        shared->handler(command);
+        if (shared->queue.size() > 0) {
+            postDrain(shared);
+        }
+        shared->handler(taken.front());
     }
     // What came meanwhile waits for the next turn, so that the window answers between batches.
     if (shared->queue.size() > 0) {
@@ -124,23 +137,49 @@ void OscServer::drain(const std::weak_ptr<Shared>& weak) {
 
 void OscServer::replyStatus(const OscCommand& request, const std::string& path, float position,
                             float duration, float rate, bool looping) {
-    if (m_listener.socket() < 0 || request.senderLength == 0) {
-        return;
-    }
     lo_message message = lo_message_new();
     lo_message_add_string(message, path.c_str());
     lo_message_add_float(message, position);
     lo_message_add_float(message, duration);
     lo_message_add_float(message, rate);
     lo_message_add_int32(message, looping ? 1 : 0);
+    reply(request, "/lumenarc/status", message);
+    lo_message_free(message);
+}
+
+void OscServer::replyError(const OscCommand& request, const std::string& reason) {
+    m_shared->log.write("OSC: not done: " + reason);
+    lo_message message = lo_message_new();
+    lo_message_add_string(message, reason.substr(0, kMaxReason).c_str());
+    reply(request, "/lumenarc/error", message);
+    lo_message_free(message);
+}
+
+std::function<void(const std::string&)> OscServer::errorReplier(const OscCommand& request) {
+    return [weak = std::weak_ptr<Shared>(m_shared), request](const std::string& reason) {
+        const auto shared = weak.lock();
+        if (shared && shared->owner != nullptr) {
+            shared->owner->replyError(request, reason);
+        }
+    };
+}
+
+void OscServer::reply(const OscCommand& request, const char* address, lo_message message) {
+    if (m_listener.socket() < 0 || request.senderLength == 0) {
+        return;
+    }
     size_t length = 0;
-    void* bytes = lo_message_serialise(message, "/lumenarc/status", nullptr, &length);
-    if (bytes != nullptr) {
+    void* bytes = lo_message_serialise(message, address, nullptr, &length);
+    if (bytes == nullptr) {
+        return;
+    }
+    if (m_budget.take(length, ReplyBudget::Clock::now())) {
         sendto(m_listener.socket(), bytes, length, MSG_DONTWAIT,
                reinterpret_cast<const sockaddr*>(&request.sender), request.senderLength);
-        std::free(bytes);
+    } else {
+        m_budgetLog.write("OSC: replies held back: more asked for than a show controller asks");
     }
-    lo_message_free(message);
+    std::free(bytes);
 }
 
 } // namespace lumenarc

@@ -6,29 +6,36 @@
 
 namespace lumenarc {
 
-void PlayListControl::openFiles(std::vector<std::string> paths) {
+void PlayListControl::openFiles(std::vector<std::string> paths, Report report) {
     if (paths.empty()) {
         return;
     }
+    m_report = std::move(report);
     m_list.replace(std::move(paths));
     openCurrent();
 }
 
-void PlayListControl::next() {
-    if (m_list.next()) {
+void PlayListControl::next(Report report) {
+    m_report = std::move(report);
+    moveOn();
+}
+
+void PlayListControl::previous(Report report) {
+    m_report = std::move(report);
+    if (m_list.previous()) {
         openCurrent();
     }
 }
 
-void PlayListControl::previous() {
-    if (m_list.previous()) {
+void PlayListControl::moveOn() {
+    if (m_list.next()) {
         openCurrent();
     }
 }
 
 void PlayListControl::openCurrent() {
     m_opening = true;
-    m_playback.openMovie(m_list.current());
+    m_playback.openMovie(m_list.current(), m_report);
 }
 
 void PlayListControl::openDidEnd(bool opened) {
@@ -37,7 +44,6 @@ void PlayListControl::openDidEnd(bool opened) {
     }
     m_opening = false;
     if (opened) {
-        m_currentPath = m_list.current();
         ++m_openCount;
         if (const auto movie = m_view.currentMovie()) {
             m_view.host().setWindowTitle(m_list.title(movie->displayName()));
@@ -47,9 +53,9 @@ void PlayListControl::openDidEnd(bool opened) {
         }
         return;
     }
-    // The alert has been shown and dismissed by now.
+    // The alert has been shown and dismissed by now (or the failure reported).
     if (m_list.hasNext()) {
-        next();
+        moveOn();
     } else {
         endOfList();
     }
@@ -62,7 +68,7 @@ bool PlayListControl::movieDidEnd() {
     if (!m_list.hasNext()) {
         return false;
     }
-    next();
+    moveOn();
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/PlayList.h"
+#include "playback/PlaybackControl.h"
 
 #include <cstdint>
 #include <functional>
@@ -24,23 +25,26 @@ public:
     // Told after each movie of the list has opened (the title is set by then).
     void setOpenedHook(std::function<void()> hook) { m_openedHook = std::move(hook); }
 
-    // Replaces the list and opens its first movie.
-    void openFiles(std::vector<std::string> paths);
-    void next();
-    void previous();
+    using Report = PlaybackControl::FailureReport;
+
+    // Replaces the list and opens its first movie. With a report, a movie of the list that does
+    // not open is told there instead of in an alert, until another list or move asks otherwise.
+    void openFiles(std::vector<std::string> paths, Report report = {});
+    void next(Report report = {});
+    void previous(Report report = {});
     // Every open that ends, before anyone else hears of it.
     void openDidEnd(bool opened);
     // The view's end hook: true when the next movie opens, so the run goes on.
     bool movieDidEnd();
 
     const PlayList& list() const { return m_list; }
-    // The file of the movie on show ("" when none came from here).
-    const std::string& currentPath() const { return m_currentPath; }
     // How many movies have opened: a new number for each.
     uint64_t openCount() const { return m_openCount; }
 
 private:
     void openCurrent();
+    // The next movie, as the list goes on by itself: its failures go where the last ones went.
+    void moveOn();
     // The list has run out while its last movie stands at its end.
     void endOfList();
 
@@ -48,9 +52,9 @@ private:
     PlaybackControl& m_playback;
     PlayList m_list;
     std::function<void()> m_openedHook;
-    std::string m_currentPath;
     uint64_t m_openCount = 0;
     bool m_opening = false; // an open of the list's is under way
+    Report m_report;        // where the list's failed opens go (an alert when empty)
 };
 
 } // namespace lumenarc

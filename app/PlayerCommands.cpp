@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/MyController.h"
 #include "app/PlayListControl.h"
+#include "app/VideoWindow.h"
 #include "playback/PlaybackControl.h"
 #include "ui/Slider.h"
 #include "view/MainThread.h"
@@ -139,24 +140,35 @@ bool PlayerCommands::setProjection(int code) {
     return false;
 }
 
-void PlayerCommands::openFiles(const std::vector<std::string>& paths) {
+void PlayerCommands::openFiles(const std::vector<std::string>& paths, Report report) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    m_parts.playList.openFiles(paths);
+    m_parts.playList.openFiles(paths, std::move(report));
 }
 
-void PlayerCommands::openMesh(const std::string& path) {
+void PlayerCommands::openMesh(const std::string& path, Report report) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    m_parts.view.loadDistortionMatrix(path); // as the open sheet does
+    if (!report) {
+        m_parts.view.loadDistortionMatrix(path); // as the open sheet does
+        return;
+    }
+    VideoWindow& surface = m_parts.window.videoWindow();
+    auto before =
+        surface.divertAlerts([&report](const std::string& title, const std::string& message,
+                                       const std::string& informative) {
+            report(title + ": " + message + (informative.empty() ? "" : " (" + informative + ")"));
+        });
+    m_parts.view.loadDistortionMatrix(path);
+    surface.divertAlerts(std::move(before));
 }
 
-void PlayerCommands::next() {
+void PlayerCommands::next(Report report) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    trigger("actionNext");
+    m_parts.playList.next(std::move(report)); // as Movie › Next
 }
 
-void PlayerCommands::previous() {
+void PlayerCommands::previous(Report report) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    trigger("actionPrevious");
+    m_parts.playList.previous(std::move(report)); // as Movie › Previous
 }
 
 void PlayerCommands::fullScreen() {
@@ -191,7 +203,7 @@ PlayerCommands::Status PlayerCommands::status() const {
         return status;
     }
     status.hasMovie = true;
-    status.path = m_parts.playList.currentPath();
+    status.path = m_parts.playback.moviePath(); // also when the show's leader opened it
     status.title = movie->displayName();
     status.position = seconds(movie->currentTime());
     status.duration = seconds(movie->duration());

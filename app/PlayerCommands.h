@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ public:
         bool fullScreen = false;
     };
 
+    // Told why a remote's command could not be carried out, instead of an alert.
+    using Report = std::function<void(const std::string& reason)>;
+
     explicit PlayerCommands(const Parts& parts) : m_parts(parts) {}
 
     void play();
@@ -60,10 +64,12 @@ public:
     void setReadout(bool on);
     // A projection type code as the Projection menu's; false for a code the menu lacks.
     bool setProjection(int code);
-    void openFiles(const std::vector<std::string>& paths);
-    void openMesh(const std::string& path);
-    void next();
-    void previous();
+    // With a report, a movie that does not open (now or as the list moves on) or a file that is
+    // not a mesh is reported there instead of in an alert.
+    void openFiles(const std::vector<std::string>& paths, Report report = {});
+    void openMesh(const std::string& path, Report report = {});
+    void next(Report report = {});
+    void previous(Report report = {});
     void fullScreen();
     void raise();
     void quit();

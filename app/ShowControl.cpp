@@ -33,7 +33,9 @@ void ShowControl::carryOut(const OscCommand& command) {
         m_commands.setRate(number);
         break;
     case Verb::Seek:
-        m_commands.seekTo(command.number);
+        if (!m_commands.seekTo(command.number)) {
+            m_server.replyError(command, "/lumenarc/seek: no movie of known length");
+        }
         break;
     case Verb::Volume:
         m_commands.setVolume(number);
@@ -41,17 +43,19 @@ void ShowControl::carryOut(const OscCommand& command) {
     case Verb::Loop:
         m_commands.setLooping(command.on);
         break;
+    // What goes wrong with these is answered, never put up as an alert: nobody may be at the
+    // screen, and an alert would hold the show control up until somebody came.
     case Verb::Open:
-        m_commands.openFiles({command.text});
+        m_commands.openFiles({command.text}, m_server.errorReplier(command));
         break;
     case Verb::Mesh:
-        m_commands.openMesh(command.text);
+        m_commands.openMesh(command.text, m_server.errorReplier(command));
         break;
     case Verb::Next:
-        m_commands.next();
+        m_commands.next(m_server.errorReplier(command));
         break;
     case Verb::Previous:
-        m_commands.previous();
+        m_commands.previous(m_server.errorReplier(command));
         break;
     case Verb::Grid:
         m_commands.setGrid(command.on);

@@ -1,6 +1,7 @@
 #include "app/SyncLink.h"
 
 #include "playback/MpvMovie.h"
+#include "render/DeveloperLog.h"
 #include "sync/FrameLog.h"
 #include "sync/SyncSession.h"
 #include "sync/SyncedMovie.h"
@@ -49,7 +50,12 @@ bool SyncLink::startSession(const LaunchOptions& options, std::string& why) {
     settings.leaderHost = options.syncLeaderHost;
     settings.leaderPort = options.syncLeaderPort;
     auto session = std::make_shared<SyncSession>(settings);
-    session->setOpener([this](const std::string& path) { m_playback.openMovie(path); });
+    // The leader moves the show on: a movie that does not open here is said on standard error,
+    // as nobody at this machine asked for it.
+    session->setOpener([this](const std::string& path) {
+        m_playback.openMovie(path,
+                             [](const std::string& why) { DeveloperLog::write("sync: " + why); });
+    });
     session->setChangeHook([this](bool looping) { showChange(looping); });
     session->setRefreshPeriod(m_view.renderThread().period().count());
     for (const std::string& file : options.files) {

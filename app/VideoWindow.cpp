@@ -139,6 +139,10 @@ void VideoWindow::runAlert(const std::string& title, const std::string& message,
     if (m_quit != nullptr && m_quit->requested()) {
         return; // the program is ending: nobody would read it, and it would hold the end up
     }
+    if (m_divert) {
+        m_divert(title, message, informative);
+        return;
+    }
     // An alert at start comes before the main window shows; it is shown first, in its place,
     // so that the alert sits on it rather than alone in a corner of the screen.
     if (!m_topLevel->isVisible()) {

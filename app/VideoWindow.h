@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class QOffscreenSurface;
 class QOpenGLContext;
@@ -29,6 +30,13 @@ public:
     enum class MouseAction { Down, Dragged, Up };
     void setMouseHandler(std::function<void(MouseAction, float x, float y)> handler) {
         m_mouseHandler = std::move(handler);
+    }
+    // Where alerts go instead of on the screen, while set (for what a remote asked for, which
+    // nobody may be at the screen to dismiss); returns the one set before, to put back.
+    using AlertDivert = std::function<void(const std::string& title, const std::string& message,
+                                           const std::string& informative)>;
+    AlertDivert divertAlerts(AlertDivert divert) {
+        return std::exchange(m_divert, std::move(divert));
     }
     // The widget that embeds this window; its top-level is the window that holds the view.
     void setContainer(QWidget* container) { m_container = container; }
@@ -70,6 +78,7 @@ private:
     std::function<void(MouseAction, float, float)> m_mouseHandler;
     MyOpenGLView* m_view = nullptr;
     QuitRequest* m_quit = nullptr;
+    AlertDivert m_divert;
     std::atomic<float> m_width{1};
     std::atomic<float> m_height{1};
     std::atomic<int> m_pixelWidth{1};

@@ -4,10 +4,10 @@
 // muxer, which keep nothing. Run by bench/render-tool-bench:
 //   render_throughput MOVIE MESH [WxH]
 
-#include "tools/ToolArguments.h"
 #include "tools/rendertool/MovieRender.h"
 #include "tools/rendertool/RenderOptions.h"
 #include "tools/rendertool/StopSignal.h"
+#include "toolsupport/ToolArguments.h"
 
 extern "C" {
 #include <libavutil/log.h>

@@ -2,6 +2,8 @@
 
 #include <png.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -25,10 +27,37 @@ std::vector<uint8_t> withoutAlpha(std::span<const uint8_t> rgba, size_t pixelCou
     return rgb;
 }
 
+// Through a stream of our own: libpng's own file writer removes the file when a write fails,
+// whatever the file was.
+bool writeFile(const std::string& path, png_image& png, const uint8_t* data, png_int_32 rowStride,
+               std::string* error, const std::string& name) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return fail(error, "cannot write " + name + ": " + std::strerror(errno));
+    }
+    errno = 0;
+    const bool encoded = png_image_write_to_stdio(&png, file, 0, data, rowStride, nullptr) != 0;
+    int failure = encoded ? 0 : errno;
+    if (encoded && std::fflush(file) != 0) {
+        failure = errno;
+    }
+    const std::string message = encoded ? "" : png.message;
+    if (std::fclose(file) != 0 && encoded && failure == 0) {
+        failure = errno;
+    }
+    if (encoded && failure == 0) {
+        return true;
+    }
+    // A failed write leaves errno; a refusal of libpng's own only its message.
+    return fail(error,
+                "cannot write " + name + ": " + (failure != 0 ? std::strerror(failure) : message));
+}
+
 } // namespace
 
 bool PngWriter::write(const std::string& path, uint32_t width, uint32_t height, int channels,
-                      std::span<const uint8_t> pixels, RowOrder order, std::string* error) {
+                      std::span<const uint8_t> pixels, RowOrder order, std::string* error,
+                      const std::string& shownAs) {
     if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) {
         return fail(error, "cannot write a " + std::to_string(width) + "x" +
                                std::to_string(height) + " picture");
@@ -56,10 +85,7 @@ bool PngWriter::write(const std::string& path, uint32_t width, uint32_t height, 
     // A negative stride makes libpng take the last row in memory first.
     const auto stride = static_cast<png_int_32>(width * 3);
     const png_int_32 rowStride = order == RowOrder::BottomFirst ? -stride : stride;
-    if (!png_image_write_to_file(&png, path.c_str(), 0, data, rowStride, nullptr)) {
-        return fail(error, "cannot write " + path + ": " + png.message);
-    }
-    return true;
+    return writeFile(path, png, data, rowStride, error, shownAs.empty() ? path : shownAs);
 }
 
 } // namespace lumenarc

@@ -387,13 +387,11 @@ void MpvMovie::beginLoad(const std::string& path, LoadDone done) {
 bool MpvMovie::waitUntilLoaded(std::string* error) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + m_options.openTimeout;
-    std::string reason;
-    m_loadDone = [&reason](const std::string& why) { reason = why; };
+    m_loadDone = {};
     while (m_load == LoadState::Loading || m_load == LoadState::WaitingForPictures) {
         const std::chrono::duration<double> left = deadline - Clock::now();
         if (left.count() <= 0) {
             *error = "the file took too long to open";
-            m_loadDone = {};
             return false;
         }
         const mpv_event* event =
@@ -405,7 +403,7 @@ bool MpvMovie::waitUntilLoaded(std::string* error) {
         }
     }
     if (m_load != LoadState::Loaded) {
-        *error = reason;
+        *error = m_loadFailure;
         return false;
     }
     return true;
@@ -416,11 +414,19 @@ void MpvMovie::finishLoad(const std::string& reason) {
         return;
     }
     m_load = reason.empty() ? LoadState::Loaded : LoadState::Failed;
+    m_loadFailure = reason;
     if (!reason.empty()) {
         m_status->setStopped();
     }
+    // The owner hears of it in a turn of its own: what it does then (an alert, the move into
+    // the full-screen window) may run the event loop, which must never run while an event of
+    // the core is being read, as the next read of the core's events ends that one's life.
     if (auto done = std::exchange(m_loadDone, {})) {
-        done(reason);
+        MainThread::post([movie = m_self, done = std::move(done), reason] {
+            if (movie.lock()) {
+                done(reason);
+            }
+        });
     }
 }
 
@@ -492,16 +498,31 @@ void MpvMovie::postProcessEvents() {
 
 void MpvMovie::processEvents() {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    // An event loop run from inside the handling of an event (by an observer) would come back
+    // here, and the next read would end the life of the event still being handled: the drain
+    // under way takes the events that come meanwhile.
+    if (m_draining) {
+        m_drainAgain = true; // this drain's task is spent: the one under way posts another
+        return;
+    }
+    m_draining = true;
     m_drainQueued = false; // events from now on need another drain
-    for (int handled = 0; handled < kEventsPerPass; ++handled) {
+    int handled = 0;
+    for (; handled < kEventsPerPass; ++handled) {
         const mpv_event* event = mpv_wait_event(m_handle, 0);
         if (event->event_id == MPV_EVENT_NONE) {
-            settleFailedLoad();
-            return;
+            break;
         }
         handleEvent(*event);
     }
-    postProcessEvents(); // more are waiting: finish them in a later turn
+    m_draining = false;
+    if (handled < kEventsPerPass) {
+        settleFailedLoad();
+    }
+    // More are waiting, or came while an observer ran the event loop: a later turn takes them.
+    if (std::exchange(m_drainAgain, false) || handled == kEventsPerPass) {
+        postProcessEvents();
+    }
 }
 
 void MpvMovie::handleEvent(const mpv_event& event) {

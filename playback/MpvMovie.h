@@ -56,9 +56,11 @@ public:
 
     // Main thread: a started core with nothing loaded, or nullptr with the reason in *error.
     static std::shared_ptr<MpvMovie> create(const Options& options, std::string* error);
-    // Main thread: starts loading the file and returns at once. `done` runs from processEvents
-    // once the pictures can be decoded (or the file has none), or with the reason the load
-    // failed, for example "file not found", "unrecognized file format" or a decoder's refusal.
+    // Main thread: starts loading the file and returns at once. `done` runs from the main
+    // thread's queue, in a turn of its own after the event that ended the load (so it may run
+    // the event loop), once the pictures can be decoded (or the file has none), or with the
+    // reason the load failed, for example "file not found", "unrecognized file format" or a
+    // decoder's refusal. It does not run once the movie is gone.
     void beginLoad(const std::string& path, LoadDone done);
     // The movie, loaded and paused at its start, or nullptr with the reason in *error: create,
     // beforeLoad, beginLoad, then the events drained here for at most openTimeout.
@@ -154,6 +156,9 @@ private:
     // Main thread only.
     LoadState m_load = LoadState::Idle;
     LoadDone m_loadDone;
+    std::string m_loadFailure;  // why the load failed, once it has
+    bool m_draining = false;    // processEvents is reading the core's events
+    bool m_drainAgain = false;  // a drain came while one was under way
     std::string m_decoderError; // the video decoder's last error, for a failed load
     // The core's reason for a failed load, held until the log messages are read: the core
     // hands out queued events before log messages, so the decoder's complaint comes after.

@@ -11,17 +11,20 @@
 #include "view/MainThread.h"
 #include "view/ThreadContract.h"
 
+#include <cmath>
 #include <filesystem>
+#include <utility>
 
 namespace lumenarc {
 
 PlaybackControl::PlaybackControl(MyOpenGLView& view, MovieOpener opener)
     : m_view(view), m_opener(std::move(opener)) {}
 
-void PlaybackControl::openMovie(const std::string& path) {
+void PlaybackControl::openMovie(const std::string& path, FailureReport report) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const uint64_t ticket = ++m_openTicket;
     m_openEnded = false;
+    m_openReport = std::move(report);
     m_pending.reset(); // a load still in progress is abandoned
     if (!m_opener) {
         openDidEnd(ticket, path, nullptr, "no decoder");
@@ -41,6 +44,7 @@ void PlaybackControl::cancelOpen() {
     ++m_openTicket;
     m_openEnded = true;
     m_pending.reset();
+    m_openReport = {};
 }
 
 void PlaybackControl::openDidEnd(uint64_t ticket, const std::string& path,
@@ -50,14 +54,21 @@ void PlaybackControl::openDidEnd(uint64_t ticket, const std::string& path,
     }
     m_openEnded = true;
     m_pending.reset();
+    const FailureReport report = std::exchange(m_openReport, {});
     if (movie) {
+        m_moviePath = path;
         showOpenedMovie(movie);
     } else {
-        // The movie that was playing plays on, with its title and button; the user is told why
-        // the new one did not open.
+        // The movie that was playing plays on, with its title and button; the user (or the
+        // remote that asked) is told why the new one did not open.
         const std::string name = std::filesystem::path(path).filename().string();
-        m_view.host().runAlert("Movie error", "The movie \"" + name + "\" could not be opened" +
-                                                  (reason.empty() ? "." : ": " + reason + "."));
+        const std::string why = "The movie \"" + name + "\" could not be opened" +
+                                (reason.empty() ? "." : ": " + reason + ".");
+        if (report) {
+            report(why);
+        } else {
+            m_view.host().runAlert("Movie error", why);
+        }
         m_view.showPlayState();
     }
     if (m_openHook) {
@@ -202,6 +213,13 @@ void PlaybackControl::setPrefsManager(PrefsManager* prefs) {
     if (MenuItem* item = m_view.loopingMenuItem()) {
         item->setState(m_view.looping() ? 1 : 0);
     }
+}
+
+// Counted in tenths in double precision: a float tenth is not exact, and adding it again and
+// again would leave 1.0 minus ten steps at -7.3e-8 instead of 0, which plays backward.
+float PlaybackControl::steppedRate(float rate, int tenths) {
+    const double steps = std::round(static_cast<double>(rate) * 10.0) + tenths;
+    return static_cast<float>(steps / 10.0);
 }
 
 } // namespace lumenarc

@@ -31,13 +31,18 @@ public:
         std::function<std::shared_ptr<Movie>(const std::string& path, OpenDone done)>;
     // Told of every open that ends: whether a movie was opened.
     using OpenHook = std::function<void(bool opened)>;
+    // Told why a movie did not open, instead of the alert (for opens a remote asked for).
+    using FailureReport = std::function<void(const std::string& why)>;
 
     PlaybackControl(MyOpenGLView& view, MovieOpener opener);
 
     // Starts opening; the movie that plays now plays on until the new one is ready, and stays
-    // when it fails. A later open supersedes one still loading.
-    void openMovie(const std::string& path);
+    // when it fails, with an alert saying why, or told to `report` when given. A later open
+    // supersedes one still loading.
+    void openMovie(const std::string& path, FailureReport report = {});
     bool isOpening() const { return m_pending != nullptr; }
+    // The file of the movie on show, as it was opened ("" before the first).
+    const std::string& moviePath() const { return m_moviePath; }
     // Abandons a load in progress (at the end of the run).
     void cancelOpen();
     void setOpenHook(OpenHook hook) { m_openHook = std::move(hook); }
@@ -53,10 +58,11 @@ public:
     // moves the volume slider. It is no preference: it is never saved.
     void setRunVolume(float volume) { m_runVolume = volume; }
 
-    // The speed keys: a tenth more or less, in double precision from the float rate, rounded
-    // back to the nearest float.
-    static float faster(float rate) { return static_cast<float>(static_cast<double>(rate) + 0.1); }
-    static float slower(float rate) { return static_cast<float>(static_cast<double>(rate) - 0.1); }
+    // The speed keys: a tenth more or less, landing on the nearest multiple of a tenth (as a
+    // float), so that any number of steps neither drifts nor misses 0 on the way through.
+    static float faster(float rate) { return steppedRate(rate, 1); }
+    static float slower(float rate) { return steppedRate(rate, -1); }
+    static float steppedRate(float rate, int tenths);
     // The time value a slider position seeks to: single-precision product, truncated.
     static int64_t seekValue(int64_t durationValue, float sliderValue) {
         return static_cast<int64_t>(static_cast<float>(durationValue) * sliderValue);
@@ -75,6 +81,8 @@ private:
     std::shared_ptr<Movie> m_pending; // the movie being loaded
     uint64_t m_openTicket = 0;        // the newest open; older ones are ignored when they end
     bool m_openEnded = true;          // the newest open has ended
+    FailureReport m_openReport;       // where the newest open's failure goes, if not an alert
+    std::string m_moviePath;
     std::optional<float> m_runVolume;
 };
 

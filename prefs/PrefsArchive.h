@@ -18,7 +18,7 @@ public:
 
     enum class Outcome {
         Manager,      // the archive held a manager
-        NoPrefsEntry, // a sound archive whose root has no "prefs": defaults, nothing to report
+        NoPrefsEntry, // a sound archive whose root has no "prefs": it holds no manager
         Damaged,      // unreadable, not a keyed archive, or "prefs" is no sound manager
     };
 

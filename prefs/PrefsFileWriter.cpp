@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +34,16 @@ std::string subject(const fs::path& at, const std::string& path) {
 
 bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+constexpr std::size_t kRandom = 6;
+// The leading dot, the dot before the random letters, and the letters.
+constexpr std::size_t kTempExtra = 2 + kRandom;
+
+// The file name as the temp name holds it: shortened where the whole would exceed the longest
+// name a folder takes (a legal 249-byte file name would otherwise make no temp file at all).
+std::string_view tempStem(std::string_view fileName) {
+    return fileName.substr(0, std::min<std::size_t>(fileName.size(), NAME_MAX - kTempExtra));
 }
 
 bool isLetterOrDigit(char c) {
@@ -133,9 +144,9 @@ PrefsFileWriter::Target PrefsFileWriter::resolve(const std::string& path) {
 }
 
 bool PrefsFileWriter::isTempName(std::string_view name, std::string_view fileName) {
-    constexpr std::size_t kRandom = 6;
-    return name.size() == fileName.size() + 2 + kRandom && name.front() == '.' &&
-           name.substr(1, fileName.size()) == fileName && name[fileName.size() + 1] == '.' &&
+    const std::string_view stem = tempStem(fileName);
+    return name.size() == stem.size() + kTempExtra && name.front() == '.' &&
+           name.substr(1, stem.size()) == stem && name[stem.size() + 1] == '.' &&
            std::all_of(name.end() - kRandom, name.end(), isLetterOrDigit);
 }
 
@@ -154,7 +165,8 @@ int PrefsFileWriter::removeStaleTemps(const fs::path& file) {
 bool PrefsFileWriter::replace(const fs::path& file, const std::string& bytes, std::string& error) {
     const fs::path folder = folderOf(file);
     std::string temp = (folder / ".").string();
-    temp.append(file.filename().string()).append(".XXXXXX");
+    const std::string fileName = file.filename().string();
+    temp.append(tempStem(fileName)).append(".XXXXXX");
     OwnedFd fd(mkostemp(temp.data(), O_CLOEXEC));
     if (!fd.valid()) {
         error = errnoText();

@@ -26,8 +26,9 @@ public:
     };
     static Target resolve(const std::string& path);
 
-    // The names mkostemp gives the temp files of saves of `fileName`: a dot, the file name, a
-    // dot and six letters or digits.
+    // The names mkostemp gives the temp files of saves of `fileName`: a dot, the file name
+    // (only its first NAME_MAX - 8 bytes when longer, so that the name fits a folder), a dot
+    // and six letters or digits.
     static bool isTempName(std::string_view name, std::string_view fileName);
 
     // Removes the temp files of saves of `file` that were killed midway: names of that exact

@@ -4,6 +4,8 @@
 #include "prefs/OwnedFd.h"
 #include "prefs/PrefsArchive.h"
 #include "prefs/PrefsFileWriter.h"
+#include "prefs/PrefsLimits.h"
+#include "prefs/PrefsMerge.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -118,17 +120,20 @@ FileRead readLimited(const std::string& path, std::size_t maxBytes) {
     return file;
 }
 
-// ---- Files that no save may replace ----
+// ---- What each load found ----
 
-// Paths whose last load found a file that must stay as it is, with the reason. The controller
-// and the tool load a path and save that same path in one process.
-struct KeptFiles {
+// Per path, what the last load found: the reason a file must stay as it is, and the settings
+// it read, against which a save tells the changes of this run from those another program made
+// to the file meanwhile. The controller and the tool load a path and save that same path in
+// one process.
+struct LoadedFiles {
     std::mutex mutex;
-    std::map<std::string, std::string> reasons;
+    std::map<std::string, std::string> keptReasons;
+    std::map<std::string, std::unique_ptr<PrefsManager>> settingsRead;
 };
 
-KeptFiles& keptFiles() {
-    static KeptFiles files;
+LoadedFiles& loadedFiles() {
+    static LoadedFiles files;
     return files;
 }
 
@@ -139,20 +144,34 @@ std::string keyFor(const std::string& path) {
 }
 
 void setKept(const std::string& path, const std::optional<std::string>& reason) {
-    KeptFiles& files = keptFiles();
+    LoadedFiles& files = loadedFiles();
     const std::lock_guard lock(files.mutex);
     if (reason) {
-        files.reasons[keyFor(path)] = *reason;
+        files.keptReasons[keyFor(path)] = *reason;
     } else {
-        files.reasons.erase(keyFor(path));
+        files.keptReasons.erase(keyFor(path));
     }
 }
 
 std::string keptReason(const std::string& path) {
-    KeptFiles& files = keptFiles();
+    LoadedFiles& files = loadedFiles();
     const std::lock_guard lock(files.mutex);
-    const auto found = files.reasons.find(keyFor(path));
-    return found == files.reasons.end() ? std::string() : found->second;
+    const auto found = files.keptReasons.find(keyFor(path));
+    return found == files.keptReasons.end() ? std::string() : found->second;
+}
+
+void rememberSettings(const std::string& path, const PrefsManager& manager) {
+    auto copy = PrefsMerge::copyOf(manager);
+    LoadedFiles& files = loadedFiles();
+    const std::lock_guard lock(files.mutex);
+    files.settingsRead[keyFor(path)] = std::move(copy);
+}
+
+std::unique_ptr<PrefsManager> settingsRead(const std::string& path) {
+    LoadedFiles& files = loadedFiles();
+    const std::lock_guard lock(files.mutex);
+    const auto found = files.settingsRead.find(keyFor(path));
+    return found == files.settingsRead.end() ? nullptr : PrefsMerge::copyOf(*found->second);
 }
 
 // ---- Keeping a damaged file ----
@@ -178,17 +197,8 @@ void keepDamaged(const std::string& path, const std::string& problem) {
     setKept(path, "it is damaged and could not be moved aside, so it is left as it is");
 }
 
-} // namespace
-
-std::string PrefsStore::getPrefsPath() {
-    const std::filesystem::path folder = prefsFolder();
-    std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
-    return (folder / kFileName).string();
-}
-
-std::unique_ptr<PrefsManager> PrefsStore::loadPrefs(const std::string& path) {
-    setKept(path, std::nullopt);
+// The stored manager, or the defaults when there is none to take.
+std::unique_ptr<PrefsManager> readManager(const std::string& path) {
     const FileRead file = readLimited(path, PrefsArchive::kMaxBytes);
     if (file.status == ReadStatus::Unreadable) {
         logLine("Cannot read preferences file " + path + " (" + file.error +
@@ -201,11 +211,54 @@ std::unique_ptr<PrefsManager> PrefsStore::loadPrefs(const std::string& path) {
         if (decoded.outcome == PrefsArchive::Outcome::Manager) {
             return std::move(decoded.manager);
         }
-        if (decoded.outcome == PrefsArchive::Outcome::Damaged) {
-            keepDamaged(path, decoded.problem);
-        }
+        // An archive without the entry holds something else: it is kept aside like any other
+        // file that is no preferences, rather than replaced by the next save.
+        keepDamaged(path, decoded.outcome == PrefsArchive::Outcome::NoPrefsEntry
+                              ? "the archive holds no \"prefs\" entry"
+                              : decoded.problem);
     }
     return std::make_unique<PrefsManager>();
+}
+
+// What a save writes: the settings this run changed since its load, and every other one as
+// the file now holds it, since another program may have set it meanwhile. Without an earlier
+// load, or without a readable manager in the file now, that is the run's own settings.
+std::unique_ptr<PrefsManager> settingsToSave(const PrefsManager& manager, const std::string& path) {
+    const auto read = settingsRead(path);
+    const FileRead file = read ? readLimited(path, PrefsArchive::kMaxBytes) : FileRead{};
+    if (file.status != ReadStatus::Read) {
+        return PrefsMerge::copyOf(manager);
+    }
+    auto decoded = PrefsArchive::decode(file.bytes);
+    if (decoded.outcome != PrefsArchive::Outcome::Manager) {
+        return PrefsMerge::copyOf(manager);
+    }
+    static_cast<void>(PrefsLimits::clamp(*decoded.manager));
+    return PrefsMerge::merge(manager, *read, *decoded.manager);
+}
+
+} // namespace
+
+std::string PrefsStore::getPrefsPath() {
+    const std::filesystem::path folder = prefsFolder();
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    return (folder / kFileName).string();
+}
+
+std::unique_ptr<PrefsManager> PrefsStore::loadPrefs(const std::string& path) {
+    setKept(path, std::nullopt);
+    auto manager = readManager(path);
+    const auto changes = PrefsLimits::clamp(*manager);
+    if (!changes.empty()) {
+        std::string line = "Preferences file " + path + " holds settings out of range: ";
+        for (std::size_t i = 0; i < changes.size(); ++i) {
+            line += (i == 0 ? "" : "; ") + changes[i];
+        }
+        logLine(line);
+    }
+    rememberSettings(path, *manager);
+    return manager;
 }
 
 bool PrefsStore::savePrefs(const PrefsManager& manager, const std::string& path) {
@@ -216,12 +269,14 @@ bool PrefsStore::savePrefs(const PrefsManager& manager, const std::string& path)
         return false;
     }
     PrefsFileWriter::removeStaleTemps(target.file);
-    const auto bytes = PrefsArchive::encode(manager);
+    const auto bytes = PrefsArchive::encode(*settingsToSave(manager, path));
     std::string error = "the archive could not be encoded";
     if (!bytes || !PrefsFileWriter::replace(target.file, *bytes, error)) {
         logLine("Cannot save preferences to " + path + ": " + error);
         return false;
     }
+    // The file now holds this run's settings wherever they differ from what it read.
+    rememberSettings(path, manager);
     return true;
 }
 

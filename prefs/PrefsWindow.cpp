@@ -1,5 +1,6 @@
 #include "prefs/PrefsWindow.h"
 
+#include "prefs/PrefsLimits.h"
 #include "prefs/PrefsManager.h"
 #include "ui/Button.h"
 #include "ui/Slider.h"
@@ -79,11 +80,12 @@ void PrefsWindow::setHideMouse(Button& sender) {
 
 int PrefsWindow::acceptedScreenCount(TextField& field) {
     const int value = field.intValue();
-    if (value > 0) {
+    if (PrefsLimits::isValidScreenCount(value)) {
         return value;
     }
-    field.setIntValue(1);
-    return 1;
+    const int accepted = PrefsLimits::clampScreenCount(value);
+    field.setIntValue(accepted);
+    return accepted;
 }
 
 void PrefsWindow::acceptSheet() {

@@ -50,8 +50,8 @@ public:
     void setStartupInFullScreen(Button& sender);
     void setHideMouse(Button& sender);
 
-    // Stores the text fields (a screen count of 0 or less becomes 1, in the field too) and ends
-    // the modal loop with 1.
+    // Stores the text fields (a screen count below 1 becomes 1, one above 16 becomes 16, in the
+    // field too) and ends the modal loop with 1.
     void acceptSheet();
 
 private:

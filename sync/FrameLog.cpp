@@ -1,5 +1,6 @@
 #include "sync/FrameLog.h"
 
+#include "render/DeveloperLog.h"
 #include "sync/WallClock.h"
 
 #include <cerrno>
@@ -15,8 +16,14 @@ std::unique_ptr<FrameLog> FrameLog::create(const std::string& path, const std::s
         why = std::strerror(errno);
         return nullptr;
     }
-    std::fprintf(file, "# %s\n", header.c_str());
-    std::fflush(file);
+    // The header is written through at once: a file that takes no lines (a full disk,
+    // /dev/full) is refused here, not found empty after the show.
+    errno = 0;
+    if (std::fprintf(file, "# %s\n", header.c_str()) < 0 || std::fflush(file) != 0) {
+        why = std::strerror(errno != 0 ? errno : EIO);
+        std::fclose(file);
+        return nullptr;
+    }
     return std::unique_ptr<FrameLog>(new FrameLog(file));
 }
 
@@ -37,7 +44,11 @@ void FrameLog::presented(int64_t wall, const MovieTime& time) {
     const std::string text = line(wall, time);
     std::fputs(text.c_str(), m_file);
     if (++m_unflushed >= kFlushEvery) {
-        std::fflush(m_file);
+        if (std::fflush(m_file) != 0 && !m_failed) {
+            m_failed = true; // said once: the show goes on without its log
+            DeveloperLog::write(std::string("sync: the sync log cannot be written: ") +
+                                std::strerror(errno));
+        }
         m_unflushed = 0;
     }
 }

@@ -14,7 +14,8 @@ namespace lumenarc {
 // offsets between them (scripts/sync-offsets). Written on the render thread only.
 class FrameLog {
 public:
-    // Creates (or empties) the file; nullptr with the reason.
+    // Creates (or empties) the file and writes the header through; nullptr with the reason
+    // when either fails.
     static std::unique_ptr<FrameLog> create(const std::string& path, const std::string& header,
                                             std::string& why);
     ~FrameLog();
@@ -34,6 +35,7 @@ private:
 
     std::FILE* m_file;
     int m_unflushed = 0;
+    bool m_failed = false; // a write failed, and was said
 };
 
 } // namespace lumenarc

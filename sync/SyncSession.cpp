@@ -7,6 +7,7 @@
 #include "view/MainThread.h"
 #include "view/ThreadContract.h"
 
+#include <arpa/inet.h>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -25,6 +26,15 @@ MovieIdentity identityOf(const SyncedMovie& movie) {
     return MovieIdentity::ofFile(
         movie.path(), static_cast<int>(size.width), static_cast<int>(size.height),
         duration.scale > 0 ? static_cast<double>(duration.value) / duration.scale : 0.0);
+}
+
+// The address family of a numeric address, or AF_UNSPEC for none.
+int familyOf(const std::string& address) {
+    in6_addr bytes{};
+    if (inet_pton(AF_INET, address.c_str(), &bytes) == 1) {
+        return AF_INET;
+    }
+    return inet_pton(AF_INET6, address.c_str(), &bytes) == 1 ? AF_INET6 : AF_UNSPEC;
 }
 
 } // namespace
@@ -46,9 +56,14 @@ SyncSession::~SyncSession() {
 bool SyncSession::start(std::string& why) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const bool leader = m_settings.role == Role::Leader;
-    if (!leader &&
-        !SyncAddress::resolve(m_settings.leaderHost, m_settings.leaderPort, m_leader, why)) {
-        why = "cannot find the leader " + m_settings.leaderHost + ": " + why;
+    // A socket bound to an address of one family cannot reach the other: the leader is looked
+    // up in the family of the bound address, and one without an address there is not found.
+    const int family = familyOf(m_settings.bind);
+    if (!leader && !SyncAddress::resolve(m_settings.leaderHost, m_settings.leaderPort, m_leader,
+                                         why, family)) {
+        why = "cannot find the leader " + m_settings.leaderHost +
+              (family == AF_UNSPEC ? "" : " as an address of the family of " + m_settings.bind) +
+              ": " + why;
         return false;
     }
     std::string bind = m_settings.bind;

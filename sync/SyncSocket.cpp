@@ -83,9 +83,9 @@ std::string SyncAddress::describe() const {
 }
 
 bool SyncAddress::resolve(const std::string& host, uint16_t port, SyncAddress& out,
-                          std::string& why) {
+                          std::string& why, int family) {
     addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
+    hints.ai_family = family;
     hints.ai_socktype = SOCK_DGRAM;
     hints.ai_flags = AI_NUMERICSERV;
     addrinfo* found = nullptr;

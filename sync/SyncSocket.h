@@ -21,7 +21,8 @@ struct SyncAddress {
     bool operator==(const SyncAddress& other) const;
     std::string describe() const;
     // Resolves "host" and a port (names allowed); false with the reason.
-    static bool resolve(const std::string& host, uint16_t port, SyncAddress& out, std::string& why);
+    static bool resolve(const std::string& host, uint16_t port, SyncAddress& out, std::string& why,
+                        int family = AF_UNSPEC);
 };
 
 // The sync messages' socket: a thread of its own receives, stamps each datagram with the wall

@@ -3,7 +3,7 @@
 #include "mesh/DistortionMatrix.h"
 #include "mesh/NumberConversion.h"
 #include "mesh/ProjectionType.h"
-#include "tools/ToolArguments.h"
+#include "toolsupport/ToolArguments.h"
 
 #include <algorithm>
 #include <clocale>
@@ -36,8 +36,9 @@ constexpr const char* kUsage =
     "        with the pan and rotation applied, and the brightness limited to 0..1).\n"
     "        Numbers are printed with %.17g.\n"
     "\n"
-    "  --rotate RADIANS  rotation added before sampling (a 32-bit float)\n"
-    "  --offset DU,DV    pan added before sampling, in frame widths and heights (32-bit floats)\n"
+    "  --rotate RADIANS  rotation added before sampling (a 32-bit float, -100 to 100)\n"
+    "  --offset DU,DV    pan added before sampling, in frame widths and heights (32-bit floats,\n"
+    "                    each -100 to 100)\n"
     "\n"
     "Exit status: 0 on success, 1 for a file that is not a valid distortion matrix,\n"
     "2 for a usage error.\n";
@@ -131,15 +132,15 @@ int main(int argc, char** argv) {
     for (int a = 2; a < argc; ++a) {
         const std::string_view arg = argv[a];
         if (command == "dump" && arg == "--rotate" && a + 1 < argc) {
-            const auto value = ToolArguments::parseFloat(argv[++a]);
+            const auto value = ToolArguments::parseRotation(argv[++a]);
             if (!value) {
-                return usageError("--rotate takes a number of radians");
+                return usageError(ToolArguments::rotationError());
             }
             rotation = *value;
         } else if (command == "dump" && arg == "--offset" && a + 1 < argc) {
             const auto offset = ToolArguments::parseOffset(argv[++a]);
             if (!offset) {
-                return usageError("--offset takes two numbers, DU,DV");
+                return usageError(ToolArguments::offsetError());
             }
             du = offset->first;
             dv = offset->second;

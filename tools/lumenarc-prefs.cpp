@@ -1,5 +1,6 @@
 // lumenarc-prefs: shows and changes the player's preferences file the way the player does.
 
+#include "prefs/PrefsLimits.h"
 #include "prefs/PrefsManager.h"
 #include "prefs/PrefsStore.h"
 
@@ -12,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+using lumenarc::PrefsLimits;
 using lumenarc::PrefsManager;
 using lumenarc::PrefsStore;
 
@@ -33,12 +35,14 @@ constexpr const char* kUsage =
     "\n"
     "Keys (case-sensitive) and values:\n"
     "  LoopByDefault, QuitWhenMovieFinishes, StartupInFulLScreen, hideMouse   YES or NO\n"
-    "  Volume                a number (32-bit float; 1 is full volume)\n"
+    "  Volume                a number from 0 (silent) to 1 (full volume)\n"
     "  DefaultMap            a path to a distortion matrix file (any text)\n"
-    "  hscreens, vscreens    a 32-bit integer (screens across, screens down)\n"
+    "  hscreens, vscreens    a whole number from 1 to 16 (screens across, screens down)\n"
     "\n"
-    "A damaged preferences file is moved aside to FILE.damaged (or a free name beside it)\n"
-    "and the defaults are used. A file that cannot be read is left as it is and not saved over.\n"
+    "A damaged preferences file, or an archive without the preferences in it, is moved aside\n"
+    "to FILE.damaged (or a free name beside it) and the defaults are used. Settings out of range\n"
+    "in a file are brought into range when it is loaded, with a message. A file that cannot be\n"
+    "read is left as it is and not saved over.\n"
     "A symbolic link is written through to its file; a link to anything but a regular file\n"
     "is refused.\n"
     "\n"
@@ -105,21 +109,31 @@ std::optional<Setter> boolSetter(std::string_view key, std::string_view text) {
     return setterFor(value, &PrefsManager::setHideMouse);
 }
 
+// A value out of range is refused like one that is no number: the player could not use it
+// (a screen count below 1 leaves the full-screen window without area, NaN has no loudness).
+template <typename Number>
+std::optional<Number> parseInRange(std::string_view text, bool (*isValid)(Number)) {
+    const auto value = parseNumber<Number>(text);
+    return value && isValid(*value) ? value : std::nullopt;
+}
+
 std::optional<Setter> numberSetter(std::string_view key, std::string_view text) {
     if (key == "Volume") {
-        return setterFor(parseNumber<float>(text), &PrefsManager::setVolume);
+        return setterFor(parseInRange<float>(text, &PrefsLimits::isValidVolume),
+                         &PrefsManager::setVolume);
     }
-    const auto count = parseNumber<int32_t>(text);
-    return setterFor(count,
+    return setterFor(parseInRange<int32_t>(text, &PrefsLimits::isValidScreenCount),
                      key == "hscreens" ? &PrefsManager::setHScreens : &PrefsManager::setVScreens);
 }
 
-const char* expectation(std::string_view key) {
+std::string expectation(std::string_view key) {
     if (key == "Volume") {
-        return "a number";
+        return "a number from " + std::to_string(static_cast<int>(PrefsLimits::kMinVolume)) +
+               " to " + std::to_string(static_cast<int>(PrefsLimits::kMaxVolume));
     }
     if (key == "hscreens" || key == "vscreens") {
-        return "a 32-bit integer";
+        return "a whole number from " + std::to_string(PrefsLimits::kMinScreens) + " to " +
+               std::to_string(PrefsLimits::kMaxScreens);
     }
     return "YES or NO";
 }

@@ -4,6 +4,7 @@
 #include "image/ImageFile.h"
 #include "image/PngWriter.h"
 #include "offscreen/OffscreenGL.h"
+#include "toolsupport/TempOutput.h"
 #include "warp/MeshWarper.h"
 #include "warp/WarpArguments.h"
 
@@ -25,7 +26,9 @@ const std::string kUsage =
     "                     [--type CODE]\n"
     "\n"
     "Draws IMAGE (PNG, JPEG or TIFF) through the distortion matrix MESH exactly as the Lumenarc\n"
-    "player draws a movie frame, and writes the picture as an opaque RGB PNG.\n"
+    "player draws a movie frame, and writes the picture as an opaque RGB PNG. OUT is\n"
+    "written beside itself under a hidden name and renamed into place when complete, so a\n"
+    "failed write leaves an earlier OUT as it was; a folder, device or FIFO is refused.\n"
     "\n" +
     WarpArguments::help("1024x768") +
     "\n"
@@ -86,6 +89,23 @@ std::vector<uint8_t> bottomFirst(const ImageFile& image) {
     return rows;
 }
 
+// Writes the picture beside OUT and renames it into place: a failed write leaves an earlier
+// OUT as it was. False with "cannot write OUT: why".
+bool writeOut(const Options& o, const std::vector<uint8_t>& pixels, std::string* error) {
+    std::string why;
+    const auto temp = TempOutput::create(o.out, &why);
+    if (temp && !PngWriter::write(temp->path(), static_cast<uint32_t>(o.warp.width),
+                                  static_cast<uint32_t>(o.warp.height), 4, pixels,
+                                  PngWriter::RowOrder::BottomFirst, error, o.out)) {
+        return false;
+    }
+    if (temp && temp->commit(&why)) {
+        return true;
+    }
+    *error = "cannot write " + o.out + ": " + why;
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -119,10 +139,8 @@ int main(int argc, char** argv) {
                     static_cast<int>(image->height()));
         pixels = gl->readPixels();
     }
-    if (!PngWriter::write(o.out, static_cast<uint32_t>(o.warp.width),
-                          static_cast<uint32_t>(o.warp.height), 4, pixels,
-                          PngWriter::RowOrder::BottomFirst, &error)) {
-        std::fprintf(stderr, "lumenarc-warp: cannot write %s: %s\n", o.out.c_str(), error.c_str());
+    if (!writeOut(o, pixels, &error)) {
+        std::fprintf(stderr, "lumenarc-warp: %s\n", error.c_str());
         return 1;
     }
     return 0;

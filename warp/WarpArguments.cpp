@@ -1,6 +1,7 @@
 #include "warp/WarpArguments.h"
 
-#include "tools/ToolArguments.h"
+#include "mesh/ProjectionType.h"
+#include "toolsupport/ToolArguments.h"
 
 #include <string_view>
 
@@ -38,22 +39,22 @@ WarpArguments::Step takeValue(std::string_view arg, const char* value, WarpOptio
         o.width = size->first;
         o.height = size->second;
     } else if (arg == "--rotate") {
-        const auto radians = ToolArguments::parseFloat(value);
+        const auto radians = ToolArguments::parseRotation(value);
         if (!radians) {
-            return failed("--rotate takes a number of radians");
+            return failed(ToolArguments::rotationError());
         }
         o.rotation = *radians;
     } else if (arg == "--offset") {
         const auto offset = ToolArguments::parseOffset(value);
         if (!offset) {
-            return failed("--offset takes two numbers, DU,DV");
+            return failed(ToolArguments::offsetError());
         }
         o.du = offset->first;
         o.dv = offset->second;
     } else {
         o.type = ToolArguments::parseInt(value);
-        if (!o.type) {
-            return failed("--type takes an integer projection code");
+        if (!o.type || ProjectionType::find(*o.type) == nullptr) {
+            return failed("--type takes a projection code: 1 to 5, or 11 to 15 for stereo");
         }
     }
     return taken(2);
@@ -85,9 +86,12 @@ std::string WarpArguments::help(const std::string& defaultSize) {
            "  --lines            draw the mesh lines\n"
            "  --no-overlay       leave out the overlay band\n"
            "  --rotate RADIANS   turn the picture as a drag on a fisheye mesh does (32-bit "
-           "float)\n"
-           "  --offset DU,DV     pan the picture by fractions of its width and height\n"
-           "  --type CODE        draw as this projection type instead of the mesh's own\n";
+           "float,\n"
+           "                     -100 to 100)\n"
+           "  --offset DU,DV     pan the picture by fractions of its width and height (each\n"
+           "                     -100 to 100)\n"
+           "  --type CODE        draw as this projection type instead of the mesh's own (1 to 5,\n"
+           "                     11 to 15)\n";
 }
 
 } // namespace lumenarc

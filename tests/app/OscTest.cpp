@@ -2,17 +2,22 @@
 #include "app/OscParser.h"
 #include "app/OscQueue.h"
 #include "app/OscServer.h"
+#include "app/ReplyBudget.h"
 #include "render/DeveloperLog.h"
 #include "view/MainThread.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <deque>
+#include <fstream>
+#include <functional>
 #include <lo/lo.h>
 #include <mutex>
 #include <netinet/in.h>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -95,6 +100,39 @@ TEST(OscParser, ReadsEveryMessage) {
     EXPECT_EQ(parse(encode("/lumenarc/mesh", "s", "/shows/dome.data"))->verb, Verb::Mesh);
 }
 
+// Each range taken to its very edge, and refused just past it: a seek to 0 (the start, the
+// most common cue), volume 0 and 1, rates of ±100 and 0, the first and last projection codes
+// of each group, a path of the longest length.
+TEST(OscParser, TakesEachRangeToItsEdgeAndNoFurther) {
+    const auto takes = [](const Datagram& d, double number) {
+        const auto command = parse(d);
+        return command && command->number == number;
+    };
+    EXPECT_TRUE(takes(encode("/lumenarc/seek", "f", 0.0f), 0.0));
+    EXPECT_TRUE(takes(encode("/lumenarc/seek", "i", 0), 0.0));
+    EXPECT_TRUE(takes(encode("/lumenarc/seek", "d", -0.0), 0.0));
+    EXPECT_FALSE(parse(encode("/lumenarc/seek", "d", -1e-9)));
+    EXPECT_TRUE(takes(encode("/lumenarc/volume", "f", 0.0f), 0.0));
+    EXPECT_TRUE(takes(encode("/lumenarc/volume", "f", 1.0f), 1.0));
+    EXPECT_FALSE(parse(encode("/lumenarc/volume", "d", -1e-9)));
+    EXPECT_FALSE(parse(encode("/lumenarc/volume", "d", 1.0 + 1e-9)));
+    EXPECT_TRUE(takes(encode("/lumenarc/rate", "f", 100.0f), 100.0));
+    EXPECT_TRUE(takes(encode("/lumenarc/rate", "f", -100.0f), -100.0));
+    EXPECT_TRUE(takes(encode("/lumenarc/rate", "i", 0), 0.0));
+    EXPECT_FALSE(parse(encode("/lumenarc/rate", "d", 100.0 + 1e-9)));
+    EXPECT_FALSE(parse(encode("/lumenarc/rate", "d", -100.0 - 1e-9)));
+    for (int code : {1, 5, 11, 15}) {
+        EXPECT_TRUE(takes(encode("/lumenarc/projection", "i", code), code)) << code;
+    }
+    for (int code : {0, 6, 10, 16, -1}) {
+        EXPECT_FALSE(parse(encode("/lumenarc/projection", "i", code))) << code;
+    }
+    const std::string longest(OscParser::kMaxPathLength, 'x');
+    EXPECT_EQ(parse(encode("/lumenarc/open", "s", longest.c_str()))->text, longest);
+    EXPECT_FALSE(parse(encode("/lumenarc/open", "s", (longest + "x").c_str())));
+    EXPECT_EQ(parse(encode("/lumenarc/mesh", "s", "m"))->text, "m"); // one character is a path
+}
+
 TEST(OscParser, RefusesWrongArgumentsUnknownAddressesAndNoise) {
     std::string why;
     const std::vector<Datagram> bad{
@@ -175,6 +213,34 @@ TEST(LogThrottle, WritesAtMostOneLineASecondAndCountsTheRest) {
     EXPECT_EQ(log.admit("f", t0 + 3s), "f (and 1 more not shown)");
 }
 
+// Bytes of datagrams on 127.0.0.1:port that no one has read yet, from the system's socket
+// table; 0 when there is no such socket.
+size_t unreadOn(uint16_t port) {
+    std::ifstream table("/proc/net/udp");
+    std::string line;
+    std::getline(table, line); // the heading
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state, queues;
+        fields >> slot >> local >> remote >> state >> queues;
+        const auto colon = local.find(':');
+        if (colon != std::string::npos &&
+            std::stoul(local.substr(colon + 1), nullptr, 16) == port) {
+            return std::stoul(queues.substr(queues.find(':') + 1), nullptr, 16);
+        }
+    }
+    return 0;
+}
+
+// The most lines the throttle lets out between `start` and now: the first at once, then at
+// most one a second; two however soon.
+size_t mostLinesSince(std::chrono::steady_clock::time_point start) {
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    return std::max<size_t>(
+        2,
+        1 + static_cast<size_t>(std::chrono::duration_cast<std::chrono::seconds>(elapsed).count()));
+}
+
 // The real server on 127.0.0.1, with real datagrams, and the test playing the main thread.
 class OscServerTest : public ::testing::Test {
 protected:
@@ -222,7 +288,13 @@ protected:
     }
 
     std::vector<OscCommand> received;
-    OscServer server{[this](const OscCommand& c) { received.push_back(c); }};
+    std::function<void(const OscCommand&)> onCommand; // runs after each command is recorded
+    OscServer server{[this](const OscCommand& c) {
+        received.push_back(c);
+        if (onCommand) {
+            onCommand(c);
+        }
+    }};
     size_t maxPending = 0;
 
 private:
@@ -280,6 +352,7 @@ TEST_F(OscServerTest, IgnoresBadInputWithFewLogLinesAndOpensOnlyRegularFiles) {
     std::string why;
     ASSERT_TRUE(server.start("127.0.0.1", 0, why)) << why;
     lo_address to = target();
+    const auto start = std::chrono::steady_clock::now();
     for (int k = 0; k < 50; ++k) {
         lo_send(to, "/lumenarc/volume", "s", "loud");
         lo_send(to, "/nowhere", "");
@@ -300,7 +373,10 @@ TEST_F(OscServerTest, IgnoresBadInputWithFewLogLinesAndOpensOnlyRegularFiles) {
     ASSERT_TRUE(runMainUntil([&] { return !received.empty(); }));
     EXPECT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].verb, Verb::Play);
-    EXPECT_LE(log().size(), 2u); // 252 bad datagrams, in well under two seconds
+    // 252 bad datagrams: two lines when that takes well under two seconds, as it does on an
+    // idle machine.
+    const auto lines = log().size();
+    EXPECT_LE(lines, mostLinesSince(start));
     ASSERT_FALSE(log().empty());
     EXPECT_NE(log()[0].find("OSC: ignored"), std::string::npos);
     lo_address_free(to);
@@ -310,6 +386,7 @@ TEST_F(OscServerTest, AFloodStaysBoundedAndTheLastValueWins) {
     std::string why;
     ASSERT_TRUE(server.start("127.0.0.1", 0, why)) << why;
     lo_address to = target();
+    const auto start = std::chrono::steady_clock::now();
     // Ten thousand messages while the main thread is busy elsewhere.
     for (int k = 0; k < 10000; ++k) {
         if (k % 2 == 0) {
@@ -318,7 +395,11 @@ TEST_F(OscServerTest, AFloodStaysBoundedAndTheLastValueWins) {
             lo_send(to, "/lumenarc/volume", "f", static_cast<float>(k % 100) / 100.0f);
         }
     }
-    std::this_thread::sleep_for(300ms);
+    // Until the server has read them all (or the system dropped them).
+    for (const auto deadline = std::chrono::steady_clock::now() + 10s;
+         unreadOn(server.port()) > 0 && std::chrono::steady_clock::now() < deadline;) {
+        std::this_thread::sleep_for(5ms);
+    }
     runMainUntil([] { return false; }, 500ms); // whatever was kept
     // The queue kept no more than its bound, and one drain at a time was asked of the main
     // thread, however many messages came.
@@ -326,12 +407,86 @@ TEST_F(OscServerTest, AFloodStaysBoundedAndTheLastValueWins) {
     EXPECT_LE(received.size(), 256u);
     EXPECT_LE(maxPending, 2u);
     const auto log = this->log();
-    EXPECT_LE(log.size(), 2u);
+    EXPECT_LE(log.size(), mostLinesSince(start));
     // And it still listens.
     lo_send(to, "/lumenarc/seek", "f", 7.0f);
     ASSERT_TRUE(runMainUntil([&] { return received.back().verb == Verb::Seek; }));
     EXPECT_EQ(received.back().number, 7.0);
     lo_address_free(to);
+}
+
+// A command that runs an event loop of its own (a modal window, the move into full screen)
+// while more than a batch waits: the rest still come through that loop, each once, in order.
+TEST_F(OscServerTest, ACommandThatRunsAnEventLoopLetsTheRestThroughInOrder) {
+    std::string why;
+    ASSERT_TRUE(server.start("127.0.0.1", 0, why)) << why;
+    constexpr size_t kCount = 2 * OscServer::kBatch + 8;
+    bool allThrough = false;
+    onCommand = [&](const OscCommand& c) {
+        if (received.size() == 1 && c.verb == Verb::Toggle) {
+            allThrough = runMainUntil([&] { return received.size() == kCount; });
+        }
+    };
+    lo_address to = target();
+    lo_send(to, "/lumenarc/toggle", "");
+    for (size_t k = 1; k < kCount; ++k) {
+        lo_send(to, k % 2 == 0 ? "/lumenarc/play" : "/lumenarc/pause", "");
+    }
+    // All are waiting before the main thread takes the first.
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (server.pending() < kCount && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_EQ(server.pending(), kCount);
+    ASSERT_TRUE(runMainUntil([&] { return received.size() == kCount; }));
+    EXPECT_TRUE(allThrough) << received.size() << " of " << kCount;
+    for (size_t k = 1; k < received.size(); ++k) {
+        EXPECT_EQ(received[k].verb, k % 2 == 0 ? Verb::Play : Verb::Pause) << k;
+    }
+    lo_address_free(to);
+}
+
+TEST(ReplyBudget, SpendsItsBurstThenRefillsAtItsRate) {
+    ReplyBudget budget(1000, 2000); // 1000 bytes a second, 2000 at once
+    const auto t0 = ReplyBudget::Clock::time_point{} + 100s;
+    EXPECT_TRUE(budget.take(1500, t0));
+    EXPECT_TRUE(budget.take(500, t0));
+    EXPECT_FALSE(budget.take(1, t0));
+    EXPECT_FALSE(budget.take(200, t0 + 100ms)); // 100 back
+    EXPECT_TRUE(budget.take(100, t0 + 100ms));
+    EXPECT_TRUE(budget.take(2000, t0 + 10s)); // never more than the burst
+    EXPECT_FALSE(budget.take(1, t0 + 10s));
+    EXPECT_FALSE(budget.take(2001, t0 + 60s));
+}
+
+// Status requests from a forged source make the player send to someone who never asked: with
+// the longest path the reply is over a hundred times the request, so the replies keep to a
+// budget.
+TEST_F(OscServerTest, RepliesKeepToABudgetWhateverIsAsked) {
+    std::string why;
+    ASSERT_TRUE(server.start("127.0.0.1", 0, why)) << why;
+    lo_server client = lo_server_new(nullptr, nullptr);
+    ASSERT_NE(client, nullptr);
+    lo_address to = target();
+    lo_send_from(to, client, LO_TT_IMMEDIATE, "/lumenarc/status", "");
+    ASSERT_TRUE(runMainUntil([&] { return received.size() == 1; }));
+    const std::string path(4096, 'p');
+    const auto start = std::chrono::steady_clock::now();
+    for (int k = 0; k < 1000; ++k) {
+        server.replyStatus(received[0], path, 1, 2, 1, false);
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    int replies = 0;
+    while (lo_server_recv_noblock(client, 200) > 0) {
+        ++replies;
+    }
+    EXPECT_GT(replies, 0);
+    const double allowed = (32.0 * 1024 * (1 + seconds)) / 4096;
+    EXPECT_LE(replies, allowed + 1) << seconds << " s";
+    EXPECT_FALSE(log().empty()); // what was held back is said
+    lo_address_free(to);
+    lo_server_free(client);
 }
 
 TEST_F(OscServerTest, RefusesAnAddressItCannotBind) {

@@ -131,7 +131,7 @@ TEST_F(PrefsDialogTest, OkEndsTheWindowModalLoopWithOneAndStoresTheFields) {
     EXPECT_EQ(manager.vscreens(), 3);
 }
 
-TEST_F(PrefsDialogTest, OkTurnsCountsOfZeroOrNoNumberIntoOneAndHasNoUpperBound) {
+TEST_F(PrefsDialogTest, OkTurnsCountsOfZeroOrNoNumberIntoOneAndCapsThemAtSixteen) {
     dialog.setPrefsManager(&manager);
     const int code = runModalWith([&] {
         ui.hscreensslide->setValue(5);
@@ -151,7 +151,8 @@ TEST_F(PrefsDialogTest, OkTurnsCountsOfZeroOrNoNumberIntoOneAndHasNoUpperBound) 
         ui.hscreens->setText("250");
         ui.okButton->click();
     });
-    EXPECT_EQ(manager.hscreens(), 250);
+    EXPECT_EQ(manager.hscreens(), 16); // the slider's maximum, the most the window spans
+    EXPECT_EQ(ui.hscreens->text(), "16");
     EXPECT_EQ(manager.vscreens(), 1);
     EXPECT_EQ(ui.vscreens->text(), "1");
 }

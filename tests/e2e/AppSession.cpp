@@ -106,6 +106,61 @@ AppSession::waitForView(const Rect& area,
     return pixels;
 }
 
+AppSession::Rect AppSession::waitForPicture(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    Rect last;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto area = viewArea(timeout);
+        const auto pixels = viewPixels(area);
+        const bool lit = !pixels.empty() && [&] {
+            const size_t at =
+                (static_cast<size_t>(area.height / 2) * area.width + area.width / 2) * 3;
+            return pixels[at] + pixels[at + 1] + pixels[at + 2] > 60;
+        }();
+        if (lit && area.width > 0 && area.x == last.x && area.y == last.y &&
+            area.width == last.width && area.height == last.height) {
+            return area;
+        }
+        last = lit ? area : Rect{};
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return {};
+}
+
+std::vector<uint8_t> AppSession::waitForStill(const Rect& area, std::chrono::milliseconds timeout) {
+    // Several frame periods apart, so that a movie still playing shows another frame; three
+    // alike in a row, so that a late last frame is waited for too.
+    constexpr auto apart = std::chrono::milliseconds(300);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    auto last = viewPixels(area);
+    int alike = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(apart);
+        auto now = viewPixels(area);
+        alike = !now.empty() && now == last ? alike + 1 : 0;
+        if (alike == 2) {
+            return now;
+        }
+        last = std::move(now);
+    }
+    return last;
+}
+
+bool AppSession::staysAs(const Rect& area, const std::vector<uint8_t>& pixels,
+                         std::chrono::milliseconds span) {
+    if (pixels.empty()) {
+        return false;
+    }
+    const auto until = std::chrono::steady_clock::now() + span;
+    do {
+        if (viewPixels(area) != pixels) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    } while (std::chrono::steady_clock::now() < until);
+    return viewPixels(area) == pixels;
+}
+
 void AppSession::key(const std::string& window, const std::string& keys) {
     m_xvfb.run({"/usr/bin/xdotool", "windowfocus", "--sync", window});
     m_xvfb.run({"/usr/bin/xdotool", "key", keys});

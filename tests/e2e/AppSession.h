@@ -45,6 +45,19 @@ public:
     std::vector<uint8_t> waitForView(const Rect& area,
                                      const std::function<bool(const std::vector<uint8_t>&)>& wanted,
                                      std::chrono::milliseconds timeout = std::chrono::seconds(8));
+    // The view's area once a picture shows in it: its centre lit, and its place and size the
+    // same in two looks in a row (the window is fitted to the movie once it has loaded). An
+    // empty rectangle on a timeout.
+    Rect waitForPicture(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // Takes screenshots until three in a row, frames apart, are the same: the picture has
+    // stopped changing (a paused movie's last frame is on the screen). Returns the last pixels
+    // taken, still changing ones on a timeout.
+    std::vector<uint8_t> waitForStill(const Rect& area,
+                                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Whether every screenshot taken over `span` shows `pixels`: that nothing moves. False at
+    // the first that differs, and for no pixels.
+    bool staysAs(const Rect& area, const std::vector<uint8_t>& pixels,
+                 std::chrono::milliseconds span);
     // A real key press (XTEST) with `window` focused, e.g. "space", "ctrl+g".
     void key(const std::string& window, const std::string& keys);
     // Waits until the process wrote `text` on its standard error.

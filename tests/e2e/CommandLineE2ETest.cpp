@@ -102,8 +102,9 @@ TEST_F(CommandLineE2E, OptionsHoldForThisRunOnly) {
     ASSERT_TRUE(app.ok());
     const auto defaults = prefs();
     const auto mesh = app.home().write("left.data", E2EPictures::leftHalfMesh());
+    const auto port = test::freeUdpPort();
     app.start({"--fullscreen", "--loop", "--quit-at-end", "--volume", "0.3", "--mesh", mesh,
-               movie("short.mp4", 1.5)});
+               "--osc-port", std::to_string(port), movie("short.mp4", 1.5)});
     // --fullscreen, once the movie has loaded
     ASSERT_FALSE(app.x().waitForWindow("^Lumenarc Full Screen$", 20s).empty())
         << app.process().errors();
@@ -113,8 +114,17 @@ TEST_F(CommandLineE2E, OptionsHoldForThisRunOnly) {
         return E2EPictures::lit(p, area, 0.25, 0.5) && !E2EPictures::lit(p, area, 0.75, 0.5);
     };
     EXPECT_TRUE(leftOnly(app.waitForView(area, leftOnly)));
-    // --loop wins over --quit-at-end: the short movie plays on
-    std::this_thread::sleep_for(4s);
+    // --loop wins over --quit-at-end: the short movie plays on, round its end twice.
+    test::OscClient osc("127.0.0.1", port);
+    int rounds = 0;
+    float last = 0;
+    osc.waitForStatus(
+        [&](const test::OscClient::Status& s) {
+            rounds += s.position < last - 0.5f ? 1 : 0;
+            last = s.position;
+            return rounds >= 2;
+        },
+        20s);
     EXPECT_TRUE(app.process().running());
     app.process().signal(SIGTERM);
     EXPECT_EQ(app.process().wait(20s), 0) << app.process().errors();
@@ -138,10 +148,8 @@ TEST_F(CommandLineE2E, PausedStartsOnAStillPicture) {
         return E2EPictures::lit(p, area, 0.5, 0.5);
     };
     EXPECT_TRUE(shows(app.waitForView(area, shows))) << "no picture";
-    std::this_thread::sleep_for(1s); // the window settles
-    const auto first = app.viewPixels(area);
-    std::this_thread::sleep_for(1s);
-    EXPECT_EQ(app.viewPixels(area), first) << "moving with --paused";
+    const auto first = app.waitForStill(area); // the window settles
+    EXPECT_TRUE(app.staysAs(area, first, 1s)) << "moving with --paused";
     // At the start, and stopped.
     test::OscClient osc("127.0.0.1", port);
     const auto status = osc.status();
@@ -193,8 +201,13 @@ TEST_F(CommandLineE2E, PageDownAndPageUpMoveThroughTheList) {
     window = app.waitForMainWindow("c.mp4 \\(3/3\\)");
     ASSERT_FALSE(window.empty());
     app.key(window, "Next"); // the last one: stays
-    std::this_thread::sleep_for(1s);
+    // Keys are taken in order: once the about box is up, Page Down has been dealt with.
+    app.key(window, "F1");
+    const auto about = app.x().waitForWindow("^About Lumenarc$", 10s);
+    ASSERT_FALSE(about.empty());
     EXPECT_FALSE(app.waitForMainWindow("c.mp4 \\(3/3\\)", 1s).empty());
+    app.key(about, "Return");
+    EXPECT_TRUE(app.x().waitForWindowGone("^About Lumenarc$", 10s));
     app.key(window, "Prior");
     EXPECT_FALSE(app.waitForMainWindow("b.mp4 \\(2/3\\)").empty());
 }

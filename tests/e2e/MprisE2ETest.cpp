@@ -79,10 +79,8 @@ TEST_F(MprisE2E, PlayerctlDrivesThePlayer) {
     playerctl({"pause"});
     EXPECT_EQ(waitFor({"status"}, "Paused"), "Paused");
     const auto area = app.viewArea();
-    std::this_thread::sleep_for(500ms);
-    const auto paused = app.viewPixels(area);
-    std::this_thread::sleep_for(800ms);
-    EXPECT_EQ(app.viewPixels(area), paused) << "moving after playerctl pause";
+    const auto paused = app.waitForStill(area);
+    EXPECT_TRUE(app.staysAs(area, paused, 800ms)) << "moving after playerctl pause";
     playerctl({"play"});
     EXPECT_EQ(waitFor({"status"}, "Playing"), "Playing");
     playerctl({"play-pause"});
@@ -137,7 +135,11 @@ TEST_F(MprisE2E, WithoutABusItRunsWithOneLogLine) {
     env["DBUS_SESSION_BUS_ADDRESS"] = "";
     test::BackgroundProcess player({test::binPath("lumenarc"), movie("a.mp4")}, env);
     ASSERT_FALSE(app.waitForMainWindow("a.mp4").empty()) << player.errors();
-    std::this_thread::sleep_for(500ms);
+    for (const auto deadline = std::chrono::steady_clock::now() + 10s;
+         player.errors().find("MPRIS") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline;) {
+        std::this_thread::sleep_for(50ms);
+    }
     EXPECT_TRUE(player.running());
     const auto log = player.errors();
     const auto first = log.find("MPRIS: no session bus");

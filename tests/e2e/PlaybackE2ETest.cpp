@@ -1,4 +1,5 @@
 #include "AppSession.h"
+#include "RemoteSupport.h"
 #include "playback/TestMovies.h"
 #include "support/RunProcess.h"
 
@@ -31,7 +32,13 @@ protected:
         EXPECT_TRUE(test::TestMovies::make(path, spec));
         return path;
     }
+    // Waits until the player's rate is `rate` (0 when paused).
+    void waitForRate(float rate) {
+        test::OscClient osc("127.0.0.1", port);
+        osc.waitForStatus([&](const test::OscClient::Status& s) { return s.rate == rate; });
+    }
     AppSession app;
+    uint16_t port = test::freeUdpPort();
 };
 
 TEST_F(PlaybackE2E, PlaysPausesResumesAndShowsTheReadout) {
@@ -41,42 +48,49 @@ TEST_F(PlaybackE2E, PlaysPausesResumesAndShowsTheReadout) {
     spec.width = 320;
     spec.height = 320;
     spec.audio = false;
-    app.start({movie("moving.mp4", spec)});
+    app.start({"--osc-port", std::to_string(port), movie("moving.mp4", spec)});
     const auto window = app.waitForMainWindow("moving.mp4");
     ASSERT_FALSE(window.empty()) << app.process().errors();
-    std::this_thread::sleep_for(2s);
-    const auto area = app.viewArea();
+    waitForRate(1);
+    auto area = app.waitForPicture();
+    if (area.width == 0) {
+        area = app.viewArea(); // no picture: the check below says so
+    }
     ASSERT_GT(area.width, 100);
     auto first = app.viewPixels(area);
     ASSERT_FALSE(first.empty());
     const auto* centre = pixel(first, area, 0.5, 0.5);
     EXPECT_GT(centre[0] + centre[1] + centre[2], 60) << "the movie does not show";
-    std::this_thread::sleep_for(500ms);
-    EXPECT_NE(app.viewPixels(area), first) << "the movie does not move";
+    const auto differs = [](const std::vector<uint8_t>& from) {
+        return [&from](const std::vector<uint8_t>& p) { return p != from; };
+    };
+    EXPECT_NE(app.waitForView(area, differs(first)), first) << "the movie does not move";
 
     app.key(window, "space");
-    std::this_thread::sleep_for(700ms);
-    const auto paused = app.viewPixels(area);
-    std::this_thread::sleep_for(1s);
-    EXPECT_EQ(app.viewPixels(area), paused) << "still moving after Space";
+    waitForRate(0);
+    const auto paused = app.waitForStill(area);
+    EXPECT_TRUE(app.staysAs(area, paused, 1s)) << "still moving after Space";
 
     app.key(window, "space");
-    std::this_thread::sleep_for(1s);
-    EXPECT_NE(app.viewPixels(area), paused) << "not playing again after the second Space";
+    EXPECT_NE(app.waitForView(area, differs(paused)), paused)
+        << "not playing again after the second Space";
 
     app.key(window, "Tab");
-    std::this_thread::sleep_for(700ms);
     app.key(window, "space"); // pause, so that the readout stands still for the count
-    std::this_thread::sleep_for(700ms);
+    waitForRate(0);
     // "NN.N fps" in opaque white near the view's top-left corner.
-    const auto withReadout = app.viewPixels(area);
-    int white = 0;
-    for (int y = 0; y < area.height / 8; ++y) {
-        for (int x = 0; x < area.width / 4; ++x) {
-            const auto* p = &withReadout[(static_cast<size_t>(y) * area.width + x) * 3];
-            white += p[0] == 255 && p[1] == 255 && p[2] == 255 ? 1 : 0;
+    const auto whiteIn = [&](const std::vector<uint8_t>& withReadout) {
+        int white = 0;
+        for (int y = 0; y < area.height / 8; ++y) {
+            for (int x = 0; x < area.width / 4; ++x) {
+                const auto* p = &withReadout[(static_cast<size_t>(y) * area.width + x) * 3];
+                white += p[0] == 255 && p[1] == 255 && p[2] == 255 ? 1 : 0;
+            }
         }
-    }
+        return white;
+    };
+    const int white =
+        whiteIn(app.waitForView(area, [&](const auto& p) { return whiteIn(p) > 30; }));
     EXPECT_GT(white, 30) << "no frame-rate readout";
 }
 
@@ -108,17 +122,18 @@ TEST_F(PlaybackE2E, AClickOnThePositionSliderJumpsThereAndTheWheelStepsFiveSecon
     spec.height = 160;
     spec.audio = false;
     spec.video = "nullsrc=size=160x160:rate=25,geq=lum='16+219*T/40':cb=128:cr=128";
-    app.start({movie("clock.mp4", spec)});
+    app.start({"--osc-port", std::to_string(port), movie("clock.mp4", spec)});
     const auto window = app.waitForMainWindow("clock.mp4");
     ASSERT_FALSE(window.empty()) << app.process().errors();
-    std::this_thread::sleep_for(1s);
+    test::OscClient osc("127.0.0.1", port);
+    osc.waitForStatus([](const test::OscClient::Status& s) { return s.position > 0; });
     app.key(window, "space");
     const auto area = app.viewArea();
     const auto shown = [&](const std::vector<uint8_t>& p) {
         return static_cast<double>(pixel(p, area, 0.5, 0.5)[1]) * kSeconds / 255.0;
     };
-    std::this_thread::sleep_for(700ms);
-    const double paused = shown(app.viewPixels(area));
+    waitForRate(0);
+    const double paused = shown(app.waitForStill(area));
     ASSERT_LT(paused, 5.0);
 
     // The slider lies in the control bar below the view, across the middle of the window.

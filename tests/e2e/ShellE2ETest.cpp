@@ -1,6 +1,7 @@
 #include "AppSession.h"
 #include "E2EMovies.h"
 #include "E2EPictures.h"
+#include "RemoteSupport.h"
 #include "playback/TestMovies.h"
 #include "support/RunProcess.h"
 
@@ -44,13 +45,61 @@ protected:
     void redraw(const AppSession::Rect& area) { test::E2EPictures::redraw(app, area); }
     // Starts the player on the movie; returns its main window once the movie shows.
     std::string startPlaying() {
-        app.start({movie()});
+        app.start({"--osc-port", std::to_string(port), movie()});
         const auto window = app.waitForMainWindow("show.mp4");
-        std::this_thread::sleep_for(1500ms);
+        if (!window.empty()) {
+            app.waitForPicture();
+        }
         return window;
+    }
+    // Waits until the player says it is paused, and its picture stands still; returns that.
+    std::vector<uint8_t> paused(const AppSession::Rect& area) {
+        test::OscClient osc("127.0.0.1", port);
+        osc.waitForStatus([](const test::OscClient::Status& s) { return s.rate == 0; });
+        return app.waitForStill(area);
+    }
+    // Pauses with Space; the paused picture.
+    std::vector<uint8_t> pause(const std::string& window, const AppSession::Rect& area) {
+        app.key(window, "space");
+        return paused(area);
+    }
+    // Without a movie: the view once its first frames, the overlay band above the bottom of the
+    // mesh square, are on the screen.
+    std::vector<uint8_t> firstFrames(const AppSession::Rect& area) {
+        const auto band = [&](const std::vector<uint8_t>& p) {
+            const int y = area.height / 2 + std::min(area.width, area.height) * 3 / 8;
+            const size_t at = (static_cast<size_t>(y) * area.width + area.width / 2) * 3;
+            return at + 2 < p.size() && (p[at] >= 8 || p[at + 1] >= 8 || p[at + 2] >= 8);
+        };
+        EXPECT_TRUE(band(app.waitForView(area, band))) << "no overlay band";
+        return app.waitForStill(area);
+    }
+    // Types a file name into a sheet that just came up, and takes it.
+    void typeIntoSheet(const std::string& sheet, const std::string& name) {
+        app.x().run({"/usr/bin/xdotool", "windowfocus", "--sync", sheet});
+        // Pacing only: the sheet shows before its file name field takes keys, and nothing on
+        // the screen tells when it does; a slow (sanitizer) build needs the moment to pass, or
+        // the first typed characters are lost.
+        std::this_thread::sleep_for(1s);
+        app.x().run({"/usr/bin/xdotool", "type", "--delay", "20", name});
+        std::this_thread::sleep_for(300ms);
+        app.x().run({"/usr/bin/xdotool", "key", "Return"});
+    }
+    // Moves the pointer there, and reads the pointer's look until it is `wanted` (or the time
+    // is up); returns the last look.
+    std::string pointerAt(int x, int y, const std::string& wanted) {
+        app.x().run({"/usr/bin/xdotool", "mousemove", std::to_string(x), std::to_string(y)});
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        auto look = app.x().run({test::binPath("lumenarc-cursor-probe")});
+        while (look != wanted && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(100ms);
+            look = app.x().run({test::binPath("lumenarc-cursor-probe")});
+        }
+        return look;
     }
 
     AppSession app;
+    uint16_t port = test::freeUdpPort();
 };
 
 TEST_F(ShellE2E, AnInvalidMeshFromTheSheetIsReportedAndTheOldOneKept) {
@@ -58,25 +107,17 @@ TEST_F(ShellE2E, AnInvalidMeshFromTheSheetIsReportedAndTheOldOneKept) {
     const auto bad = app.home().write("bad.data", "1 4 4 this is not a mesh");
     const auto window = startPlaying();
     ASSERT_FALSE(window.empty()) << app.process().errors();
-    app.key(window, "space");
     const auto area = app.viewArea();
-    const auto before = app.viewPixels(area);
+    const auto before = pause(window, area);
     app.key(window, "ctrl+shift+o");
     const auto sheet = app.x().waitForWindow("^Open Distortion Matrix$", 10s);
     ASSERT_FALSE(sheet.empty());
-    // The sheet shows before its file name field takes keys; a slow (sanitizer) build needs the
-    // moment to pass, or the first typed characters are lost.
-    app.x().run({"/usr/bin/xdotool", "windowfocus", "--sync", sheet});
-    std::this_thread::sleep_for(1s);
-    app.x().run({"/usr/bin/xdotool", "type", "--delay", "20", bad});
-    std::this_thread::sleep_for(300ms);
-    app.x().run({"/usr/bin/xdotool", "key", "Return"});
+    typeIntoSheet(sheet, bad);
     const auto alert = app.x().waitForWindow("^File error$", 20s);
     ASSERT_FALSE(alert.empty());
     app.key(alert, "Return");
     EXPECT_TRUE(app.x().waitForWindowGone("^File error$", 10s));
-    std::this_thread::sleep_for(500ms);
-    const auto after = app.viewPixels(area);
+    const auto after = app.waitForView(area, [&](const auto& p) { return p == before; });
     EXPECT_TRUE(lit(after, area, 0.5, 0.5)); // still the whole picture through the old mesh
     EXPECT_EQ(after, before);
 }
@@ -97,11 +138,7 @@ TEST_F(ShellE2E, TheMeshSheetStartsAmongTheSampleMeshesAndShowsTheNewMeshAtOnce)
     app.key(window, "ctrl+shift+o");
     const auto sheet = app.x().waitForWindow("^Open Distortion Matrix$", 10s);
     ASSERT_FALSE(sheet.empty());
-    app.x().run({"/usr/bin/xdotool", "windowfocus", "--sync", sheet});
-    std::this_thread::sleep_for(1s);
-    app.x().run({"/usr/bin/xdotool", "type", "--delay", "20", "flat-16x9.data"});
-    std::this_thread::sleep_for(300ms);
-    app.x().run({"/usr/bin/xdotool", "key", "Return"});
+    typeIntoSheet(sheet, "flat-16x9.data");
     EXPECT_TRUE(app.x().waitForWindowGone("^Open Distortion Matrix$", 10s));
     EXPECT_TRUE(side(app.waitForView(area, side))) << "the 16:9 mesh does not fill the view";
     EXPECT_TRUE(app.x().waitForWindow("^File error$", 1s).empty());
@@ -111,10 +148,9 @@ TEST_F(ShellE2E, OverridesGridAndDragsShowInThePicture) {
     ASSERT_TRUE(app.ok());
     const auto window = startPlaying();
     ASSERT_FALSE(window.empty()) << app.process().errors();
-    app.key(window, "space"); // paused: drags redraw at once, and the picture stands still
-    std::this_thread::sleep_for(1s);
     const auto area = app.viewArea();
-    const auto plain = app.viewPixels(area);
+    // Paused: drags redraw at once, and the picture stands still.
+    const auto plain = pause(window, area);
     ASSERT_TRUE(lit(plain, area, 0.5, 0.5));
 
     // Side-by-side stereo on the 17-column built-in mesh leaves its middle columns undrawn.
@@ -153,9 +189,8 @@ TEST_F(ShellE2E, CalibrationShowsAtOnceWithoutAMovie) {
     app.x().run({"/usr/bin/xdotool", "key", "Escape"});
     const auto window = app.waitForMainWindow();
     ASSERT_FALSE(window.empty());
-    std::this_thread::sleep_for(1s);
     const auto area = app.viewArea();
-    const auto plain = app.viewPixels(area);
+    const auto plain = firstFrames(area);
     ASSERT_FALSE(plain.empty());
     const auto changed = [&](const auto& p) { return p != plain; };
     const auto same = [&](const auto& p) { return p == plain; };
@@ -171,10 +206,8 @@ TEST_F(ShellE2E, CalibrationShowsAtOnceOnAPausedMovie) {
     ASSERT_TRUE(app.ok());
     const auto window = startPlaying();
     ASSERT_FALSE(window.empty()) << app.process().errors();
-    app.key(window, "space");
-    std::this_thread::sleep_for(1s);
     const auto area = app.viewArea();
-    const auto plain = app.viewPixels(area);
+    const auto plain = pause(window, area);
     const auto changed = [&](const auto& p) { return p != plain; };
     const auto same = [&](const auto& p) { return p == plain; };
     for (const char* keys : {"ctrl+g", "ctrl+shift+g", "Tab", "shift+F2"}) {
@@ -223,14 +256,11 @@ TEST_F(ShellE2E, APlanarDragMovesThePictureThePointersWay) {
     spec.video = "color=c=black:s=320x320:r=25,drawbox=x=140:y=140:w=40:h=40:color=white:t=fill";
     const auto path = (app.home().path() / "square.mp4").string();
     ASSERT_TRUE(test::TestMovies::make(path, spec));
-    app.start({path});
+    app.start({"--osc-port", std::to_string(port), path});
     const auto window = app.waitForMainWindow("square.mp4");
     ASSERT_FALSE(window.empty()) << app.process().errors();
-    std::this_thread::sleep_for(1s);
-    app.key(window, "space");
-    std::this_thread::sleep_for(700ms);
-    const auto area = app.viewArea();
-    const auto start = brightCentre(app.viewPixels(area), area);
+    const auto area = app.waitForPicture();
+    const auto start = brightCentre(pause(window, area), area);
     ASSERT_TRUE(start);
     // The mesh square spans the view's smaller side; 1000 points of drag pan a whole picture.
     const double side = std::min(area.width, area.height);
@@ -266,17 +296,14 @@ TEST_F(ShellE2E, LosingFocusPausesTheMovie) {
     const auto window = startPlaying();
     ASSERT_FALSE(window.empty()) << app.process().errors();
     app.x().run({"/usr/bin/xdotool", "windowfocus", "--sync", window});
-    std::this_thread::sleep_for(300ms);
     test::BackgroundProcess other({"/usr/bin/xmessage", "-name", "other", "another application"},
                                   app.environment());
     const auto otherWindow = app.x().waitForWindow("^other$", 10s);
     ASSERT_FALSE(otherWindow.empty());
     app.x().run({"/usr/bin/xdotool", "windowfocus", "--sync", otherWindow});
-    std::this_thread::sleep_for(700ms);
     const auto area = app.viewArea();
-    const auto first = app.viewPixels(area);
-    std::this_thread::sleep_for(1s);
-    EXPECT_EQ(app.viewPixels(area), first) << "still playing after the focus went elsewhere";
+    const auto first = paused(area);
+    EXPECT_TRUE(app.staysAs(area, first, 1s)) << "still playing after the focus went elsewhere";
 }
 
 TEST_F(ShellE2E, QuittingByCommandOrSignalSavesThePreferences) {
@@ -296,6 +323,22 @@ TEST_F(ShellE2E, QuittingByCommandOrSignalSavesThePreferences) {
         EXPECT_TRUE(std::filesystem::exists(file)) << (bySignal ? "SIGTERM" : "Ctrl+Q");
         EXPECT_NE(prefs().find("Volume=1"), std::string::npos);
     }
+}
+
+// The preferences tool provisions a machine while the player runs; the player's save at quit
+// keeps what the tool set, since the player itself changed none of it.
+TEST_F(ShellE2E, PreferencesSetWhileThePlayerRunsSurviveItsQuit) {
+    ASSERT_TRUE(app.ok());
+    const auto window = startPlaying();
+    ASSERT_FALSE(window.empty()) << app.process().errors();
+    ASSERT_TRUE(
+        setPrefs({"hscreens", "2", "StartupInFulLScreen", "YES", "DefaultMap", "/maps/dome.data"}));
+    app.key(window, "ctrl+q");
+    EXPECT_EQ(app.process().wait(20s), 0) << app.process().errors();
+    const std::string shown = prefs();
+    EXPECT_NE(shown.find("hscreens=2\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("StartupInFulLScreen=YES\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("DefaultMap=/maps/dome.data\n"), std::string::npos) << shown;
 }
 
 // SIGTERM or SIGINT while an alert or a sheet is up, also one shown before the event loop
@@ -334,7 +377,7 @@ TEST_F(ShellE2E, AQuitSignalDuringAnAlertOrASheetEndsInOrder) {
         } else {
             ASSERT_FALSE(app.x().waitForWindow(c.window, 20s).empty()) << c.what;
         }
-        std::this_thread::sleep_for(300ms);
+        // No wait: the signals are handled from before the first window shows.
         app.process().signal(c.signal);
         EXPECT_EQ(app.process().wait(20s), 0) << c.what << "\n" << app.process().errors();
         ASSERT_TRUE(std::filesystem::exists(file)) << c.what;
@@ -348,11 +391,11 @@ TEST_F(ShellE2E, WithoutAMovieTheOpenSheetShowsAndTheWindowStays) {
     ASSERT_TRUE(setPrefs({"StartupInFulLScreen", "YES"}));
     app.start();
     EXPECT_FALSE(app.x().waitForWindow("^Open Movie$", 20s).empty()) << app.process().errors();
-    std::this_thread::sleep_for(500ms);
-    EXPECT_TRUE(app.x().waitForWindow("^Lumenarc Full Screen$", 1s).empty());
+    EXPECT_TRUE(app.x().waitForWindow("^Lumenarc Full Screen$", 1500ms).empty());
     // Cancelling the sheet leaves the player running, windowed.
     app.x().run({"/usr/bin/xdotool", "key", "Escape"});
-    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(app.x().waitForWindowGone("^Open Movie$", 10s));
+    EXPECT_EQ(app.process().wait(500ms), -1); // not ended
     EXPECT_TRUE(app.process().running());
     EXPECT_FALSE(app.waitForMainWindow().empty());
 }
@@ -363,30 +406,23 @@ TEST_F(ShellE2E, WithoutAMovieTheOpenSheetShowsAndTheWindowStays) {
 TEST_F(ShellE2E, FullScreenSheetsShowThePointerAndGiveTheKeysBack) {
     ASSERT_TRUE(app.ok());
     ASSERT_TRUE(setPrefs({"StartupInFulLScreen", "YES", "hideMouse", "YES"}));
-    app.start({movie()});
+    app.start({"--osc-port", std::to_string(port), movie()});
     const auto full = app.x().waitForWindow("^Lumenarc Full Screen$", 20s);
     ASSERT_FALSE(full.empty()) << app.process().errors();
-    app.key(full, "space"); // paused: the picture changes only when told to
-    std::this_thread::sleep_for(2500ms);
-    const auto probe = [&](int x, int y) {
-        app.x().run({"/usr/bin/xdotool", "mousemove", std::to_string(x), std::to_string(y)});
-        std::this_thread::sleep_for(400ms);
-        return app.x().run({test::binPath("lumenarc-cursor-probe")});
-    };
-    ASSERT_EQ(probe(400, 400), "hidden\n");
-    const auto area = app.viewArea();
-    const auto plain = app.viewPixels(area);
+    const auto area = app.waitForPicture();
+    const auto plain = pause(full, area); // paused: the picture changes only when told to
+    ASSERT_EQ(pointerAt(400, 400, "hidden\n"), "hidden\n");
     for (const auto& [keys, title] :
          {std::pair{"ctrl+p", "^Preferences$"}, std::pair{"ctrl+o", "^Open Movie$"}}) {
         app.key(full, keys);
         const auto sheet = app.x().waitForWindow(title, 10s);
         ASSERT_FALSE(sheet.empty()) << title;
         const auto r = app.geometry(sheet);
-        EXPECT_EQ(probe(r.x + r.width / 2, r.y + r.height / 2), "shown\n") << title;
-        EXPECT_EQ(probe(10, 10), "shown\n") << title << ", outside the sheet";
+        EXPECT_EQ(pointerAt(r.x + r.width / 2, r.y + r.height / 2, "shown\n"), "shown\n") << title;
+        EXPECT_EQ(pointerAt(10, 10, "shown\n"), "shown\n") << title << ", outside the sheet";
         app.key(sheet, "Escape");
         ASSERT_TRUE(app.x().waitForWindowGone(title, 10s)) << title;
-        EXPECT_EQ(probe(420, 420), "hidden\n") << "after " << title;
+        EXPECT_EQ(pointerAt(420, 420, "hidden\n"), "hidden\n") << "after " << title;
     }
     // No focusing here: the keys go wherever the sheet left the keyboard.
     app.x().run({"/usr/bin/xdotool", "key", "ctrl+g"});
@@ -409,11 +445,16 @@ TEST_F(ShellE2E, WindowSizesFitTheScreen) {
     app.x().run({"/usr/bin/xdotool", "key", "Escape"});
     const auto empty = app.waitForMainWindow();
     ASSERT_FALSE(empty.empty());
-    std::this_thread::sleep_for(500ms);
+    const auto area = app.viewArea();
+    const auto plain = firstFrames(area);
     const auto before = app.geometry(empty);
     for (const char* keys : {"ctrl+1", "ctrl+2"}) {
         app.key(empty, keys);
-        std::this_thread::sleep_for(700ms);
+        // The grid after it: once that shows, the size key has been dealt with.
+        app.key(empty, "ctrl+g");
+        EXPECT_NE(app.waitForView(area, [&](const auto& p) { return p != plain; }), plain);
+        app.key(empty, "ctrl+g");
+        EXPECT_EQ(app.waitForView(area, [&](const auto& p) { return p == plain; }), plain);
         const auto after = app.geometry(empty);
         EXPECT_EQ(after.width, before.width) << keys;
         EXPECT_EQ(after.height, before.height) << keys;
@@ -439,9 +480,21 @@ TEST_F(ShellE2E, WindowSizesFitTheScreen) {
         const auto window = app.waitForMainWindow(std::filesystem::path(path).filename().string());
         ASSERT_FALSE(window.empty()) << app.process().errors();
         app.key(window, c.keys);
-        std::this_thread::sleep_for(1s);
-        const auto frame = app.geometry(window);
-        const auto view = app.viewArea();
+        const auto fits = [&](const AppSession::Rect& frame, const AppSession::Rect& view) {
+            return onScreen(frame) &&
+                   (c.viewWidth > 0 ? view.width == c.viewWidth && view.height == c.viewHeight
+                                    : view.width >= 1270 &&
+                                          std::abs(static_cast<double>(view.width) / view.height -
+                                                   16.0 / 9.0) <= 0.01);
+        };
+        auto frame = app.geometry(window);
+        auto view = app.viewArea();
+        for (const auto deadline = std::chrono::steady_clock::now() + 10s;
+             !fits(frame, view) && std::chrono::steady_clock::now() < deadline;) {
+            std::this_thread::sleep_for(100ms);
+            frame = app.geometry(window);
+            view = app.viewArea();
+        }
         const auto what = std::to_string(c.width) + " " + c.keys;
         EXPECT_TRUE(onScreen(frame)) << what << ": " << frame.x << "," << frame.y << " "
                                      << frame.width << "x" << frame.height;
@@ -465,28 +518,31 @@ protected:
 TEST_F(WideShellE2E, FullScreenSpansTheScreensAndHidesThePointer) {
     ASSERT_TRUE(app.ok());
     ASSERT_TRUE(setPrefs({"StartupInFulLScreen", "YES", "hideMouse", "YES", "hscreens", "2"}));
-    app.start({movie()});
+    app.start({"--osc-port", std::to_string(port), movie()});
     const auto full = app.x().waitForWindow("^Lumenarc Full Screen$", 20s);
     ASSERT_FALSE(full.empty()) << app.process().errors();
+    // The pointer hides two seconds after full screen began, which was before the window was
+    // found: it is seen shown only when the look comes soon enough. A busy machine may be too
+    // slow for that; the look is then left out, not failed.
+    const auto found = std::chrono::steady_clock::now();
+    app.x().run({"/usr/bin/xdotool", "mousemove", "400", "400"});
+    const auto early = app.x().run({test::binPath("lumenarc-cursor-probe")});
+    if (std::chrono::steady_clock::now() - found < 1s) {
+        EXPECT_EQ(early, "shown\n");
+    } else {
+        std::printf("the pointer was looked at too late to be seen shown\n");
+    }
     const auto r = app.geometry(full);
     EXPECT_EQ(r.x, 0);
     EXPECT_EQ(r.y, 0);
     EXPECT_EQ(r.width, 2 * 2560);
     EXPECT_EQ(r.height, 800);
-    app.x().run({"/usr/bin/xdotool", "mousemove", "400", "400"});
-    std::this_thread::sleep_for(500ms);
-    EXPECT_EQ(app.x().run({test::binPath("lumenarc-cursor-probe")}), "shown\n");
-    std::this_thread::sleep_for(2500ms);
-    app.x().run({"/usr/bin/xdotool", "mousemove", "420", "420"});
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(app.x().run({test::binPath("lumenarc-cursor-probe")}), "hidden\n");
-    // The keys reach the view inside the full-screen window.
+    EXPECT_EQ(pointerAt(420, 420, "hidden\n"), "hidden\n");
+    // The keys reach the view inside the full-screen window (wider than this screen: its
+    // middle is off it).
     const auto area = app.viewArea();
-    app.key(full, "space");
-    std::this_thread::sleep_for(700ms);
-    const auto paused = app.viewPixels(area);
-    std::this_thread::sleep_for(800ms);
-    EXPECT_EQ(app.viewPixels(area), paused);
+    const auto still = pause(full, area);
+    EXPECT_TRUE(app.staysAs(area, still, 800ms));
 }
 
 } // namespace

@@ -56,11 +56,10 @@ TEST(SyncE2E, APausedPlayerShowsItsFrameNumberThroughItsMesh) {
     }
     // Playing, then paused where it happens to be: the picture is the frame at the position.
     osc.send("/lumenarc/play", "");
-    std::this_thread::sleep_for(1500ms);
+    osc.waitForStatus([](const Status& s) { return s.rate == 1 && s.position >= 2.0f; });
     osc.send("/lumenarc/pause", "");
     const auto paused = osc.waitForStatus([](const Status& s) { return s.rate == 0; });
     ASSERT_TRUE(paused);
-    std::this_thread::sleep_for(500ms);
     const auto at = static_cast<int>(std::lround(paused->position * kFps));
     const auto frame = shown(at);
     ASSERT_TRUE(frame) << "nothing read at " << paused->position << " s";

@@ -30,16 +30,22 @@ TEST(ViewE2E, StartsWithTheOverlayOnBlackAndLogsTheDefaultMeshPath) {
     app.x().run({"/usr/bin/xdotool", "key", "Escape"});
     EXPECT_TRUE(app.waitForLog("/share/lumenarc/../../../default.data\n", 5s))
         << app.process().errors();
-    std::this_thread::sleep_for(1500ms); // the first frames
     const auto r = app.geometry(window);
     ASSERT_GT(r.width, 100);
-    const auto shot = app.x().screenshot(app.home().path().string());
-    ASSERT_EQ(shot.width, 1280);
     // The view fills the window but for the 24-point control bar at the bottom.
     const int viewHeight = r.height - 24;
     const int side = std::min(r.width, viewHeight);
     const int cx = r.x + r.width / 2, cy = r.y + viewHeight / 2;
     // The band: x -0.8..0.8, y -1..-0.5 of the mesh square (y up), so just above its bottom.
+    // Screenshots until the first frames show it.
+    auto shot = app.x().screenshot(app.home().path().string());
+    ASSERT_EQ(shot.width, 1280);
+    for (const auto deadline = std::chrono::steady_clock::now() + 10s;
+         isBlack(shot.at(cx, cy + side * 3 / 8)) && std::chrono::steady_clock::now() < deadline;) {
+        std::this_thread::sleep_for(200ms);
+        shot = app.x().screenshot(app.home().path().string());
+        ASSERT_EQ(shot.width, 1280);
+    }
     const auto* band = shot.at(cx, cy + side * 3 / 8);
     EXPECT_FALSE(isBlack(band)) << int(band[0]) << "," << int(band[1]) << "," << int(band[2]);
     EXPECT_GT(band[0], band[1]); // tinted red

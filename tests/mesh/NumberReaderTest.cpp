@@ -97,5 +97,16 @@ TEST(NumberReader, ScansConvertTheNextNumber) {
     EXPECT_EQ(reader.scanDouble(), std::nullopt);
 }
 
+// The quick conversion stops where the decimal number ends; the rest of its run is still
+// part of it and must not become the next number.
+TEST(NumberReader, AScannedNumberSwallowsTheRestOfItsRun) {
+    NumberReader reader("0.25-1 0.75 2e3e4 5");
+    EXPECT_EQ(reader.scanDouble(), 0.25);
+    EXPECT_EQ(reader.scanDouble(), 0.75);
+    EXPECT_EQ(reader.scanDouble(), 2000.0);
+    EXPECT_EQ(reader.scanDouble(), 5.0);
+    EXPECT_EQ(reader.scanDouble(), std::nullopt);
+}
+
 } // namespace
 } // namespace lumenarc

@@ -132,20 +132,36 @@ TEST_F(PlaybackControlTest, OpeningIsAsynchronousAndTheNewestOpenWins) {
     EXPECT_EQ(ends, (std::vector<bool>{false, true}));
 }
 
-TEST_F(PlaybackControlTest, SpeedKeysStepByATenthInSinglePrecision) {
+TEST_F(PlaybackControlTest, SpeedKeysStepOnTheGridOfTenths) {
     const auto movie = open();
     playback.keyDown(PhysicalKey::Comma);
-    EXPECT_EQ(movie->rate(), static_cast<float>(1.0 + 0.1));
-    EXPECT_FLOAT_EQ(movie->rate(), 1.10000002f);
+    EXPECT_EQ(movie->rate(), 1.1f);
     movie->setRate(1.0f);
     playback.keyDown(PhysicalKey::Period);
-    EXPECT_EQ(movie->rate(), 0.899999976f);
+    EXPECT_EQ(movie->rate(), 0.9f);
     movie->setRate(1.0f);
     for (int k = 0; k < 10; ++k) {
         playback.keyDown(PhysicalKey::Period);
     }
-    EXPECT_NE(movie->rate(), 0.0f); // rounding: not exactly 0
-    EXPECT_NEAR(movie->rate(), -7.3e-8, 1e-8);
+    EXPECT_EQ(movie->rate(), 0.0f); // exactly at rest, not backward at -7.3e-8
+    EXPECT_FALSE(std::signbit(movie->rate()));
+    EXPECT_EQ(playButton.text, "Play");
+    movie->setRate(1.0f);
+    for (int k = 0; k < 3; ++k) {
+        playback.keyDown(PhysicalKey::Comma);
+    }
+    for (int k = 0; k < 13; ++k) {
+        playback.keyDown(PhysicalKey::Period);
+    }
+    EXPECT_EQ(movie->rate(), 0.0f);
+    for (int k = 1; k <= 25; ++k) { // through 0 and on: every step a float multiple of a tenth
+        playback.keyDown(PhysicalKey::Period);
+        EXPECT_EQ(movie->rate(), static_cast<float>(-k / 10.0)) << k;
+    }
+    movie->setRate(1.25f); // set from outside, off the grid: the next step lands on it
+    playback.keyDown(PhysicalKey::Comma);
+    EXPECT_EQ(movie->rate(), 1.4f);
+    movie->setRate(1.0f);
     playback.keyDown(PhysicalKey::LeftArrow);
     playback.keyDown(PhysicalKey::RightArrow);
     EXPECT_EQ(movie->stepsBack + movie->stepsForward, 0); // not paused: arrows do nothing
@@ -153,7 +169,7 @@ TEST_F(PlaybackControlTest, SpeedKeysStepByATenthInSinglePrecision) {
     EXPECT_EQ(movie->rate(), 0.0f);
     EXPECT_EQ(playButton.text, "Play");
     playback.keyDown(PhysicalKey::Period); // from rest into backward play
-    EXPECT_EQ(movie->rate(), static_cast<float>(-0.1));
+    EXPECT_EQ(movie->rate(), -0.1f);
     EXPECT_EQ(playButton.text, "Pause"); // the button follows what the movie does
 }
 

@@ -29,6 +29,26 @@ TEST(PrefsFileWriterTempNames, OnlyTheExactPatternOfThisFile) {
     EXPECT_TRUE(PrefsFileWriter::isTempName(".real.plist.Ab3dE9", "real.plist"));
 }
 
+// A temp name is a name in the same folder: with a long file name it holds only as much of it
+// as still fits, and so does a save's stale-file pattern.
+TEST(PrefsFileWriterTempNames, LongFileNamesAreShortenedToFit) {
+    const std::string longest(255, 'n');
+    const std::string fits(247, 'n');
+    EXPECT_TRUE(PrefsFileWriter::isTempName("." + fits + ".a1B2c3", longest));
+    EXPECT_TRUE(PrefsFileWriter::isTempName("." + fits + ".a1B2c3", std::string(249, 'n')));
+    EXPECT_FALSE(PrefsFileWriter::isTempName("." + longest + ".a1B2c3", longest));
+    EXPECT_TRUE(PrefsFileWriter::isTempName("." + fits + ".a1B2c3", fits));
+}
+
+TEST(PrefsFileWriterReplace, FileOfTheLongestNameIsWrittenAndNoTempStays) {
+    TempDir folder;
+    const fs::path file = folder.path() / std::string(249, 'n');
+    std::string error;
+    ASSERT_TRUE(PrefsFileWriter::replace(file, "new", error)) << error;
+    EXPECT_EQ(lumenarc::test::readFile(file), "new");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
+}
+
 class PrefsFileWriterResolve : public ::testing::Test {
 protected:
     TempDir folder;

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <linux/capability.h>
 #include <memory>
 #include <optional>
@@ -218,7 +219,7 @@ TEST_F(PrefsStoreFile, SaveThenLoadGivesEveryFieldBack) {
     original.setStartupInFullScreen(true);
     original.setVolume(0.3f);
     original.setDefaultMapPath("");
-    original.setHScreens(-2);
+    original.setHScreens(16);
     original.setVScreens(3);
     original.setHideMouse(true);
     ASSERT_TRUE(PrefsStore::savePrefs(original, path));
@@ -228,7 +229,7 @@ TEST_F(PrefsStoreFile, SaveThenLoadGivesEveryFieldBack) {
     EXPECT_TRUE(loaded->startupInFullScreen());
     EXPECT_EQ(loaded->volume(), 0.3f);
     EXPECT_EQ(loaded->defaultMapPath(), std::optional<std::string>(""));
-    EXPECT_EQ(loaded->hscreens(), -2);
+    EXPECT_EQ(loaded->hscreens(), 16);
     EXPECT_EQ(loaded->vscreens(), 3);
     EXPECT_TRUE(loaded->hideMouse());
 }
@@ -251,17 +252,107 @@ TEST_F(PrefsStoreFile, XmlFileWrittenByHandLoads) {
     EXPECT_FALSE(fs::exists(damaged));
 }
 
-TEST_F(PrefsStoreFile, RootWithoutPrefsGivesDefaultsSilentlyAndKeepsTheFile) {
+// Such an archive holds something, only not the preferences: the next save must not lose it.
+TEST_F(PrefsStoreFile, RootWithoutPrefsGivesDefaultsAndIsKeptAside) {
     const std::string bytes = test::xmlKeyedArchive(
         {test::xmlString("$null"), test::dictionaryEntry(2, 3, 4), test::xmlString("other"),
          test::xmlString("value"), test::classEntry("NSDictionary")});
     folder.write("Lumenarc.prefs", bytes);
     testing::internal::CaptureStderr();
     const auto loaded = PrefsStore::loadPrefs(path);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lineCount(log), 1u) << log;
+    EXPECT_NE(log.find("no \"prefs\" entry"), std::string::npos) << log;
     expectDefaults(*loaded);
-    EXPECT_FALSE(fs::exists(damaged));
+    EXPECT_EQ(readFile(damaged), bytes);
+    ASSERT_TRUE(PrefsStore::savePrefs(*loaded, path));
+    EXPECT_EQ(readFile(damaged), bytes);
+}
+
+// A file written by hand (or by an older tool) with values the player cannot show with: the
+// run gets values it can use, and the file stays as it is until the run saves.
+TEST_F(PrefsStoreFile, OutOfRangeSettingsAreClampedWithOneLine) {
+    PrefsManager stored;
+    stored.setVolume(std::numeric_limits<float>::quiet_NaN());
+    stored.setHScreens(-3);
+    stored.setVScreens(100000);
+    stored.setHideMouse(true);
+    const std::string bytes = *PrefsArchive::encode(stored);
+    folder.write("Lumenarc.prefs", bytes);
+    testing::internal::CaptureStderr();
+    const auto loaded = PrefsStore::loadPrefs(path);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(loaded->volume(), 0.0f);
+    EXPECT_EQ(loaded->hscreens(), 1);
+    EXPECT_EQ(loaded->vscreens(), 16);
+    EXPECT_TRUE(loaded->hideMouse());
+    EXPECT_EQ(lineCount(log), 1u) << log;
+    EXPECT_NE(log.find(path), std::string::npos) << log;
+    EXPECT_NE(log.find("hscreens -3 is outside 1..16, using 1"), std::string::npos) << log;
     EXPECT_EQ(readFile(path), bytes);
+    EXPECT_FALSE(fs::exists(damaged));
+    ASSERT_TRUE(PrefsStore::savePrefs(*loaded, path));
+    const auto saved = PrefsArchive::decode(readFile(path));
+    ASSERT_EQ(saved.outcome, PrefsArchive::Outcome::Manager);
+    EXPECT_EQ(saved.manager->hscreens(), 1);
+    EXPECT_EQ(saved.manager->vscreens(), 16);
+    EXPECT_EQ(saved.manager->volume(), 0.0f);
+}
+
+std::unique_ptr<PrefsManager> storedManager(const std::string& path) {
+    auto decoded = PrefsArchive::decode(readFile(path));
+    EXPECT_EQ(decoded.outcome, PrefsArchive::Outcome::Manager) << decoded.problem;
+    return decoded.manager ? std::move(decoded.manager) : std::make_unique<PrefsManager>();
+}
+
+// Another program (the preferences tool) sets a few things while the player runs; the
+// player's save at its end writes only what the player itself changed.
+TEST_F(PrefsStoreFile, SettingsChangedInTheFileSinceTheLoadAreKeptAtTheSave) {
+    PrefsManager first;
+    first.setDefaultMapPath("/maps/old.data");
+    first.setVolume(0.8f);
+    ASSERT_TRUE(PrefsStore::savePrefs(first, path));
+    const auto running = PrefsStore::loadPrefs(path);
+
+    PrefsManager meanwhile; // written the way the tool writes, as another process would
+    meanwhile.setDefaultMapPath("/maps/new.data");
+    meanwhile.setVolume(0.8f);
+    meanwhile.setHScreens(2);
+    meanwhile.setStartupInFullScreen(true);
+    meanwhile.setLoopByDefault(true);
+    folder.write("Lumenarc.prefs", *PrefsArchive::encode(meanwhile));
+
+    running->setVolume(0.3f);        // the player's own change
+    running->setLoopByDefault(true); // the same change as the file's
+    ASSERT_TRUE(PrefsStore::savePrefs(*running, path));
+    auto saved = storedManager(path); // not loaded: a load would stand for a new run
+    EXPECT_EQ(saved->volume(), 0.3f);
+    EXPECT_EQ(saved->defaultMapPath(), "/maps/new.data");
+    EXPECT_EQ(saved->hscreens(), 2);
+    EXPECT_TRUE(saved->startupInFullScreen());
+    EXPECT_TRUE(saved->loopByDefault());
+
+    // A second save of the same run keeps the file's settings again, and its own change.
+    PrefsManager later;
+    later.setVolume(0.3f);
+    later.setVScreens(4);
+    folder.write("Lumenarc.prefs", *PrefsArchive::encode(later));
+    running->setHideMouse(true);
+    ASSERT_TRUE(PrefsStore::savePrefs(*running, path));
+    saved = storedManager(path);
+    EXPECT_EQ(saved->vscreens(), 4);
+    EXPECT_EQ(saved->hscreens(), 1);
+    EXPECT_TRUE(saved->hideMouse());
+    EXPECT_EQ(saved->volume(), 0.3f);
+}
+
+// mkstemp's 0600 whatever the umask: a file made with the usual 0666 would pass under 077.
+TEST_F(PrefsStoreFile, FirstFileIsPrivateWhateverTheUmask) {
+    const mode_t old = umask(0);
+    const bool saved = PrefsStore::savePrefs(PrefsManager(), path);
+    umask(old);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(fs::status(path).permissions(), static_cast<fs::perms>(0600));
 }
 
 TEST_F(PrefsStoreFile, SymbolicLinkIsWrittenThrough) {

@@ -132,7 +132,8 @@ TEST_F(PrefsWindowTest, AcceptingStoresTheFieldsAndStopsTheLoopWithOne) {
     window.acceptSheet();
     EXPECT_EQ(manager.defaultMapPath(), "relative/not-there.data");
     EXPECT_EQ(manager.hscreens(), 3);
-    EXPECT_EQ(manager.vscreens(), 40000); // no upper bound
+    EXPECT_EQ(manager.vscreens(), 16); // the most the full-screen window spans
+    EXPECT_EQ(vscreens.text, "16");
     EXPECT_EQ(stopCodes, std::vector<int>{1});
 }
 

@@ -125,10 +125,28 @@ TEST_F(SyncPlayerTest, ASmallErrorIsTakenInBySpeedAloneAndTheRateShownStays) {
     // The timeline jumps 80 ms ahead: less than the frames a seek is for.
     show.reset({start, 1.08, 1.0, false, false});
     player.setTimeline(show, 0);
-    play({&player}, 700ms);
-    EXPECT_LT(player.error(), -0.04);     // behind, and known to be
+    // Behind, and known to be: the error is measured over the next frames. Trimmed at 5 % at
+    // most, 80 ms take more than a second and a half to go, so the error is seen however late
+    // the turns come on a busy machine.
+    double worst = 0;
+    m_main.waitFor(
+        [&] {
+            player.tick(WallClock::now());
+            worst = std::min(worst, player.error());
+            return worst < -0.04;
+        },
+        3000ms);
+    EXPECT_LT(worst, -0.04);
     EXPECT_FLOAT_EQ(movie->rate(), 1.0f); // the trim is no change of rate
-    play({&player}, 2500ms);
+    // Taken in by speed alone: back within the dead band, and no seek. The median of the last
+    // frames' errors: given the time it needs on a busy machine, where a late report or two
+    // may be among them.
+    m_main.waitFor(
+        [&] {
+            player.tick(WallClock::now());
+            return std::fabs(player.error()) <= 0.015;
+        },
+        10000ms);
     EXPECT_EQ(player.seeks(), seeks);
     EXPECT_NEAR(player.error(), 0.0, 0.015);
     EXPECT_NEAR(shownAt(*movie), show.positionAt(WallClock::now()), 2 * kFrame);

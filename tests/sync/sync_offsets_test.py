@@ -97,8 +97,35 @@ class SyncOffsetsTest(unittest.TestCase):
         a, b = self.log("a.log", a_lines), self.log("b.log", b_lines)
         looped = self.offsets("--duration", "10", a, b)["all"]["shown"]
         self.assertAlmostEqual(looped["max_frames"], 2.0, delta=0.01)
-        plain = self.offsets(a, b)["all"]["shown"]
-        self.assertGreater(plain["max_ms"], 9000)
+        # The loop is found in the logs without --duration too.
+        found = self.offsets(a, b)
+        self.assertTrue(found["loop_found"])
+        self.assertAlmostEqual(found["duration_s"], 10.0, delta=1e-6)
+        self.assertAlmostEqual(found["all"]["shown"]["max_frames"], 2.0, delta=0.01)
+
+    def test_a_movie_that_loops_is_not_read_as_a_movie_length_apart(self):
+        # A 25 s movie at 30 fps, played 40 s and looping at 25 s; b presents every frame
+        # 5 ms after a, so it shows a's previous frame for 5 ms of every 33.3.
+        def looping(start_wall):
+            return [(start_wall + k * FRAME, (k % 750) * FRAME) for k in range(1200)]
+        a, b = self.log("a.log", looping(T0)), self.log("b.log", looping(T0 + 0.005))
+        result = self.offsets(a, b)
+        self.assertTrue(result["loop_found"])
+        self.assertAlmostEqual(result["duration_s"], 25.0, delta=1e-6)
+        shown, line = result["all"]["shown"], result["all"]["timeline"]
+        self.assertAlmostEqual(shown["max_frames"], 1.0, delta=0.001)
+        # across the loop as everywhere else: 5 ms on the timeline
+        self.assertAlmostEqual(line["max_ms"], 5.0, delta=0.01)
+        self.assertAlmostEqual(line["p50_ms"], 5.0, delta=0.01)
+        table = self.run_script(a, b).stdout
+        self.assertIn("the movie loops in the logs: differences modulo 25.000 s", table)
+        # A seek back to the start from 10 s into a 20 s movie is no loop.
+        def seeking(start_wall):
+            return [(start_wall + k * FRAME, (k if k < 300 else k - 300) * FRAME)
+                    for k in range(900)]
+        a, b = self.log("c.log", seeking(T0)), self.log("d.log", seeking(T0 + 0.005))
+        self.assertFalse(self.offsets(a, b)["loop_found"])
+        self.assertIsNone(self.offsets(a, b)["duration_s"])
 
     def test_a_pause_shows_the_last_frame_on_both(self):
         before = frames(T0, 0.0, 5)
@@ -218,6 +245,12 @@ class SyncOffsetsTest(unittest.TestCase):
         self.assertEqual(self.run_script(good).returncode, 2)
         self.assertEqual(self.run_script("--fps", "0", good, good).returncode, 2)
         self.assertEqual(self.run_script("--skip", "-1", good, good).returncode, 2)
+        # A span far too long for the step (a log with a stray time years on) is refused at
+        # once, not sampled.
+        stray = self.log("stray.log", frames(T0, 0.0, 3) + [(T0 + 1e8, 3.0)])
+        done = self.run_script(stray, stray)
+        self.assertEqual(done.returncode, 2)
+        self.assertIn("give a larger --step", done.stderr)
 
 
 if __name__ == "__main__":

@@ -97,6 +97,10 @@ TEST(MeshTool, RejectedFilesAndUsageErrors) {
                                                {"info"},
                                                {"dump", "--rotate", "x", "f"},
                                                {"dump", "--offset", "1", "f"},
+                                               {"dump", "--rotate", "nan", "f"},
+                                               {"dump", "--rotate", "1e30", "f"},
+                                               {"dump", "--offset", "1e39,0", "f"},
+                                               {"dump", "--offset", "0,-inf", "f"},
                                                {"info", "a", "b"}}) {
         std::vector<std::string> argv{binPath("lumenarc-mesh")};
         argv.insert(argv.end(), args.begin(), args.end());
@@ -104,6 +108,11 @@ TEST(MeshTool, RejectedFilesAndUsageErrors) {
         EXPECT_EQ(result.exitCode, 2);
         EXPECT_NE(result.err.find("Usage"), std::string::npos);
     }
+    const auto nan = runProcess({binPath("lumenarc-mesh"), "dump", "--rotate", "nan", "f"});
+    EXPECT_EQ(
+        nan.err.rfind("lumenarc-mesh: --rotate takes a number of radians from -100 to 100\n", 0),
+        0u)
+        << nan.err;
     const auto help = runProcess({binPath("lumenarc-mesh"), "--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("dump"), std::string::npos);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
@@ -66,8 +67,8 @@ TEST_F(PrefsTool, ShowOnAFreshAccountPrintsTheDefaultsAndWritesNothing) {
 TEST_F(PrefsTool, SetThenShowGivesEveryKeyBack) {
     const auto set =
         run({"set", "LoopByDefault", "YES", "QuitWhenMovieFinishes", "YES", "StartupInFulLScreen",
-             "YES", "Volume", "0.1", "DefaultMap", "/maps/my dome.data", "hscreens", "-2",
-             "vscreens", "2147483647", "hideMouse", "YES"});
+             "YES", "Volume", "0.1", "DefaultMap", "/maps/my dome.data", "hscreens", "16",
+             "vscreens", "2", "hideMouse", "YES"});
     ASSERT_EQ(set.exitCode, 0) << set.err;
     EXPECT_EQ(readFile(prefsFile).substr(0, 8), "bplist00");
     const auto show = run({"show"});
@@ -76,8 +77,8 @@ TEST_F(PrefsTool, SetThenShowGivesEveryKeyBack) {
                         "StartupInFulLScreen=YES\n"
                         "Volume=0.100000001\n"
                         "DefaultMap=/maps/my dome.data\n"
-                        "hscreens=-2\n"
-                        "vscreens=2147483647\n"
+                        "hscreens=16\n"
+                        "vscreens=2\n"
                         "hideMouse=YES\n");
 }
 
@@ -90,9 +91,52 @@ TEST_F(PrefsTool, SetKeepsTheKeysItWasNotGiven) {
     EXPECT_NE(show.out.find("hideMouse=YES\n"), std::string::npos) << show.out;
 }
 
-TEST_F(PrefsTool, ZeroScreensIsStoredAndShownAsOne) {
-    ASSERT_EQ(run({"set", "vscreens", "0"}).exitCode, 0);
-    EXPECT_NE(run({"show"}).out.find("vscreens=1\n"), std::string::npos);
+// Values the player cannot show with are refused, with the range, before anything is written.
+TEST_F(PrefsTool, OutOfRangeValuesAreRefusedWithTheRange) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"hscreens", "-3"},     {"hscreens", "0"},  {"vscreens", "0"},  {"hscreens", "17"},
+        {"hscreens", "100000"}, {"Volume", "nan"},  {"Volume", "inf"},  {"Volume", "-inf"},
+        {"Volume", "-0.1"},     {"Volume", "1.01"}, {"Volume", "-nan"},
+    };
+    for (const auto& pair : bad) {
+        const auto result = run({"set", pair[0], pair[1]});
+        EXPECT_EQ(result.exitCode, 2) << pair[0] << " " << pair[1];
+        const char* range = pair[0] == "Volume" ? "from 0 to 1" : "from 1 to 16";
+        EXPECT_NE(result.err.find(range), std::string::npos) << result.err;
+    }
+    EXPECT_FALSE(fs::exists(prefsFile));
+    const auto edges = run({"set", "hscreens", "16", "vscreens", "1", "Volume", "0"});
+    ASSERT_EQ(edges.exitCode, 0) << edges.err;
+    const auto show = run({"show"});
+    EXPECT_NE(show.out.find("hscreens=16\nvscreens=1\n"), std::string::npos) << show.out;
+    EXPECT_NE(show.out.find("Volume=0\n"), std::string::npos) << show.out;
+}
+
+// A file written by hand with such values still gives the player something it can show.
+TEST_F(PrefsTool, OutOfRangeValuesInTheFileAreClampedWithOneLine) {
+    const std::string file =
+        home.write("hand.prefs", xmlPrefsArchive("<key>Volume</key><real>nan</real>"
+                                                 "<key>hscreens</key><integer>-3</integer>"
+                                                 "<key>vscreens</key><integer>100000</integer>"));
+    const auto show = run({"show", "--file", file});
+    EXPECT_EQ(show.exitCode, 0);
+    EXPECT_NE(show.out.find("Volume=0\n"), std::string::npos) << show.out;
+    EXPECT_NE(show.out.find("hscreens=1\nvscreens=16\n"), std::string::npos) << show.out;
+    EXPECT_EQ(std::count(show.err.begin(), show.err.end(), '\n'), 1) << show.err;
+    EXPECT_NE(show.err.find("hscreens -3 is outside 1..16, using 1"), std::string::npos)
+        << show.err;
+}
+
+// The temp file beside a file of the longest legal name must not exceed that length itself.
+TEST_F(PrefsTool, FileOfTheLongestNamesIsSaved) {
+    for (const std::size_t length : {std::size_t{247}, std::size_t{249}, std::size_t{255}}) {
+        const std::string file = (home.path() / std::string(length, 'p')).string();
+        const auto set = run({"set", "--file", file, "hscreens", "2"});
+        ASSERT_EQ(set.exitCode, 0) << length << ": " << set.err;
+        EXPECT_NE(run({"show", "--file", file}).out.find("hscreens=2\n"), std::string::npos);
+        fs::remove(file);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(home.path()), fs::directory_iterator()), 0);
 }
 
 TEST_F(PrefsTool, FileOptionReadsAndWritesThatFile) {
@@ -106,11 +150,11 @@ TEST_F(PrefsTool, FileOptionReadsAndWritesThatFile) {
 
 TEST_F(PrefsTool, ArchiveWithoutMapShowsNone) {
     const std::string file =
-        home.write("nomap.prefs", xmlPrefsArchive("<key>Volume</key><real>2</real>"));
+        home.write("nomap.prefs", xmlPrefsArchive("<key>Volume</key><real>0.25</real>"));
     const auto show = run({"show", "--file", file});
     EXPECT_EQ(show.exitCode, 0);
     EXPECT_NE(show.out.find("DefaultMap=(none)\n"), std::string::npos) << show.out;
-    EXPECT_NE(show.out.find("Volume=2\n"), std::string::npos) << show.out;
+    EXPECT_NE(show.out.find("Volume=0.25\n"), std::string::npos) << show.out;
 }
 
 TEST_F(PrefsTool, DamagedFileShowsDefaultsAndIsKeptAside) {
@@ -120,6 +164,19 @@ TEST_F(PrefsTool, DamagedFileShowsDefaultsAndIsKeptAside) {
     EXPECT_EQ(show.out, kDefaultsShown);
     EXPECT_EQ(readFile(file + ".damaged"), "not a preferences file");
     EXPECT_NE(show.err.find(".damaged"), std::string::npos) << show.err;
+}
+
+// A sound archive that holds something else than the preferences is no file to save over.
+TEST_F(PrefsTool, SetKeepsAsideAnArchiveWithoutThePreferences) {
+    const std::string bytes =
+        xmlKeyedArchive({xmlString("$null"), dictionaryEntry(2, 3, 4), xmlString("other"),
+                         xmlString("value"), classEntry("NSDictionary")});
+    const std::string file = home.write("other.prefs", bytes);
+    const auto set = run({"set", "--file", file, "hideMouse", "YES"});
+    EXPECT_EQ(set.exitCode, 0) << set.err;
+    EXPECT_EQ(readFile(file + ".damaged"), bytes);
+    EXPECT_NE(set.err.find(".damaged"), std::string::npos) << set.err;
+    EXPECT_NE(run({"show", "--file", file}).out.find("hideMouse=YES\n"), std::string::npos);
 }
 
 // Every pair is checked before anything is loaded or saved.

@@ -1,6 +1,6 @@
 #include "tools/rendertool/RenderArguments.h"
-#include "tools/ToolArguments.h"
 #include "tools/rendertool/CodecTable.h"
+#include "toolsupport/ToolArguments.h"
 #include "warp/WarpArguments.h"
 
 #include <gtest/gtest.h>
@@ -97,8 +97,9 @@ TEST(RenderArguments, EachUsageErrorSaysWhat) {
     EXPECT_EQ(with({"--start", "inf"}), "--start takes a number of seconds, 0 or more");
     EXPECT_EQ(with({"--duration", "0"}), "--duration takes a number of seconds, more than 0");
     EXPECT_EQ(with({"--size", "12"}), "--size takes WxH, each from 1 to 16384");
-    EXPECT_EQ(with({"--offset", "1"}), "--offset takes two numbers, DU,DV");
-    EXPECT_EQ(with({"--type", "x"}), "--type takes an integer projection code");
+    EXPECT_EQ(with({"--offset", "1"}), "--offset takes two numbers DU,DV, each from -100 to 100");
+    EXPECT_EQ(with({"--type", "x"}),
+              "--type takes a projection code: 1 to 5, or 11 to 15 for stereo");
     EXPECT_EQ(with({"--fast", "1"}), "unknown option: --fast");
     EXPECT_EQ(with({"--duration"}), "unknown option or missing value: --duration");
     EXPECT_EQ(with({"--mesh"}), "unknown option or missing value: --mesh");

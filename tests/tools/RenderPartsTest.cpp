@@ -6,7 +6,7 @@
 #include "tools/rendertool/OutputConverter.h"
 #include "tools/rendertool/ReadbackRing.h"
 #include "tools/rendertool/RgbaConverter.h"
-#include "tools/rendertool/TempOutput.h"
+#include "toolsupport/TempOutput.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -113,11 +113,6 @@ TEST(TempOutput, WritesBesideOutAndReplacesItOnlyOnCommit) {
         temporary = temp->path();
         EXPECT_EQ(std::filesystem::path(temporary).parent_path(), dir.path());
         EXPECT_TRUE(std::filesystem::path(temporary).filename().string().starts_with(".show.mp4."));
-        struct stat info {};
-        ASSERT_EQ(stat(temporary.c_str(), &info), 0);
-        const mode_t mask = umask(0);
-        umask(mask);
-        EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask) << "a new file's usual permissions";
         dir.write(std::filesystem::path(temporary).filename().string(), "half");
     }
     EXPECT_FALSE(std::filesystem::exists(temporary)) << "removed when not committed";
@@ -140,6 +135,64 @@ TEST(TempOutput, RefusesAFolderAndAMissingOne) {
     EXPECT_EQ(error, "it is a folder");
     EXPECT_FALSE(TempOutput::create((dir.path() / "none" / "o.mp4").string(), &error));
     EXPECT_EQ(error, "No such file or directory");
+}
+
+// Under umasks of its own, so that the live one cannot hide a wrong mode.
+TEST(TempOutput, TheFileGetsTheModeANewFileGets) {
+    TempDir dir;
+    const mode_t before = umask(0);
+    for (const mode_t mask : {mode_t{0}, mode_t{027}}) {
+        umask(mask);
+        const auto temp = TempOutput::create((dir.path() / "show.mp4").string(), nullptr);
+        ASSERT_TRUE(temp);
+        struct stat info {};
+        ASSERT_EQ(stat(temp->path().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0666 & ~mask) << "umask " << std::oct << mask;
+    }
+    umask(before);
+}
+
+// The longest name a folder takes (255 bytes here) still gets a temporary file beside it.
+TEST(TempOutput, ALongNameGetsAShortenedTemporaryName) {
+    TempDir dir;
+    for (const size_t length : {size_t{242}, size_t{249}, size_t{255}}) {
+        const std::string name = std::string(length - 4, 'm') + ".mp4";
+        const auto out = (dir.path() / name).string();
+        std::string error;
+        auto temp = TempOutput::create(out, &error);
+        ASSERT_TRUE(temp) << length << ": " << error;
+        EXPECT_EQ(std::filesystem::path(temp->path()).parent_path(), dir.path());
+        EXPECT_LE(std::filesystem::path(temp->path()).filename().string().size(), 255u);
+        ASSERT_TRUE(temp->commit(&error)) << error;
+        EXPECT_TRUE(std::filesystem::exists(out));
+    }
+    // A cut never splits a character: the name stays UTF-8.
+    const std::string cut = TempOutput::temporaryName(std::string(250, 'a') + "\u00e9", 264);
+    EXPECT_EQ(cut, "." + std::string(250, 'a') + ".XXXXXX.part");
+    EXPECT_EQ(TempOutput::temporaryName("show.mp4", 255), ".show.mp4.XXXXXX.part");
+}
+
+// Only the temporary file is ever replaced or removed: a device or FIFO named as OUT is
+// refused, and a symbolic link stays a link to the new file.
+TEST(TempOutput, RefusesWhatIsNotARegularFileAndKeepsALink) {
+    TempDir dir;
+    std::string error;
+    EXPECT_FALSE(TempOutput::create("/dev/null", &error));
+    EXPECT_EQ(error, "it is not a regular file");
+    const auto fifo = dir.path() / "fifo.mp4";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(TempOutput::create(fifo.string(), &error));
+    EXPECT_EQ(error, "it is not a regular file");
+    const auto real = dir.write("real.mp4", "earlier");
+    const auto link = dir.path() / "link.mp4";
+    std::filesystem::create_symlink(real, link);
+    auto temp = TempOutput::create(link.string(), &error);
+    ASSERT_TRUE(temp) << error;
+    dir.write(std::filesystem::path(temp->path()).filename().string(), "new");
+    ASSERT_TRUE(temp->commit(&error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(readFile(real), "new");
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
 // A 4 x 2 YUV 4:2:0 frame: top row white, bottom row black.

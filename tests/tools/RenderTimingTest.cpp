@@ -46,6 +46,37 @@ TEST(TimeWindow, CutsOnFrameBoundariesAndMovesEverythingByTheStart) {
     EXPECT_EQ(exact.shift(1024 + 6656, kMp4), 0);
 }
 
+// A frame exactly at S is the first one kept and a frame exactly at S + D the first one left
+// out, in every time base, for decimal times that are a hair off a whole tick in binary
+// (0.28 s is 3584.0000000000005 ticks, 0.29 s 3711.9999999999995).
+TEST(TimeWindow, AFrameAtTheStartIsKeptAndOneAtTheEndIsNot) {
+    const int64_t origin = 1024; // 0.08 s
+    const TimeWindow cut(origin, kMp4, 0.28, 0.29);
+    const int64_t start = origin + 3584, end = origin + 3584 + 3712;
+    EXPECT_EQ(cut.place(start - 1, kMp4), TimeWindow::Place::Before);
+    EXPECT_EQ(cut.place(start, kMp4), TimeWindow::Place::Inside);
+    EXPECT_EQ(cut.place(end - 1, kMp4), TimeWindow::Place::Inside);
+    EXPECT_EQ(cut.place(end, kMp4), TimeWindow::Place::After);
+    EXPECT_EQ(cut.shift(start, kMp4), 0);
+    // The sound at 48 kHz: 0.36 s is sample 17280, 0.65 s sample 31200.
+    EXPECT_EQ(cut.place(17279, kAudio), TimeWindow::Place::Before);
+    EXPECT_EQ(cut.place(17280, kAudio), TimeWindow::Place::Inside);
+    EXPECT_EQ(cut.shift(17280, kAudio), 0);
+    EXPECT_EQ(cut.place(31199, kAudio), TimeWindow::Place::Inside);
+    EXPECT_EQ(cut.place(31200, kAudio), TimeWindow::Place::After);
+}
+
+// Times too large for the time base are held at what it counts, never wrapped round.
+TEST(TimeWindow, TimesBeyondTheTimeBaseAreHeldNotWrapped) {
+    EXPECT_DOUBLE_EQ(TimeWindow::maxSeconds(kMp4), 0x1p61 / 12800);
+    for (const double huge : {1e15, 1e308}) {
+        const TimeWindow far(0, kMp4, huge, huge);
+        EXPECT_EQ(far.place(1'000'000, kMp4), TimeWindow::Place::Before) << huge;
+        const TimeWindow whole(0, kMp4, 0, huge);
+        EXPECT_EQ(whole.place(1'000'000'000, kMp4), TimeWindow::Place::Inside) << huge;
+    }
+}
+
 TEST(FrameClock, KeepsGoodTimesAndRepairsMissingOrBackwardOnes) {
     FrameClock clock;
     EXPECT_EQ(clock.next(0, 512), 0);

@@ -277,7 +277,9 @@ bool hasPartFile(const TempDir& dir) {
 TEST(RenderTool, AStoppedRenderLeavesNoFileAndTheEarlierOneIntact) {
     TempDir dir;
     const auto movie = makeMovie(dir, "long.mp4", "320x240", 8);
-    for (const int signalNumber : {SIGINT, SIGTERM}) {
+    // A hang-up the test itself inherited as ignored (nohup) would be kept by the render.
+    std::signal(SIGHUP, SIG_DFL);
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signalNumber);
         const auto out = path(dir, "out.mp4");
         std::filesystem::remove(out);
@@ -361,6 +363,51 @@ TEST(RenderTool, BadInputGetsAClearMessageAndStatusOne) {
                   .exitCode,
               0);
     EXPECT_EQ(MovieTools::streamEntry(odd, "v:0", "width"), "97");
+}
+
+// Writing OUT would replace the movie being read, under whatever name OUT gives it.
+TEST(RenderTool, RefusesAnOutThatIsTheInput) {
+    TempDir dir;
+    const auto movie = makeMovie(dir, "movie.mp4", "96x64", 0.4);
+    const auto frames = MovieTools::frameTimes(movie).size();
+    std::filesystem::create_directory(dir.path() / "sub");
+    std::filesystem::create_symlink(movie, dir.path() / "link.mp4");
+    for (const auto& out : {movie, path(dir, "sub/../movie.mp4"), path(dir, "./link.mp4")}) {
+        const auto result = render({"--mesh", kDome, "--size", "96x64", "--out", out, movie});
+        EXPECT_EQ(result.exitCode, 1) << out;
+        EXPECT_EQ(result.err, "lumenarc-render: OUT " + out + " is the input movie " + movie +
+                                  "; writing it would destroy it\n");
+        EXPECT_EQ(MovieTools::frameTimes(movie).size(), frames) << out;
+    }
+    EXPECT_FALSE(hasPartFile(dir));
+}
+
+// A start or duration past what the movie's time base counts (1/12800 s: 1.8e14 s) is a usage
+// error, named, and not a wrapped-round time.
+TEST(RenderTool, RefusesTimesBeyondTheMoviesTimeBase) {
+    TempDir dir;
+    const auto movie = makeMovie(dir, "movie.mp4", "96x64", 0.4);
+    const auto out = path(dir, "out.mp4");
+    for (const char* option : {"--start", "--duration"}) {
+        for (const char* seconds : {"1e15", "1e308"}) {
+            const auto result =
+                render({"--mesh", kDome, "--size", "96x64", option, seconds, "--out", out, movie});
+            EXPECT_EQ(result.exitCode, 2) << option << " " << seconds << ": " << result.err;
+            EXPECT_EQ(result.err.rfind(std::string("lumenarc-render: ") + option + " 1e+", 0), 0u)
+                << result.err;
+            EXPECT_NE(result.err.find(" is beyond what the movie's time base (1/12800 s) counts: "
+                                      "at most 1.80144e+14 seconds\n"),
+                      std::string::npos)
+                << result.err;
+            EXPECT_FALSE(std::filesystem::exists(out));
+        }
+    }
+    // A long duration within it is simply the whole movie.
+    EXPECT_EQ(
+        render({"--mesh", kDome, "--size", "96x64", "--duration", "1e14", "--out", out, movie})
+            .exitCode,
+        0);
+    EXPECT_EQ(MovieTools::frameTimes(out).size(), 10u);
 }
 
 TEST(RenderTool, AMissingEncoderIsNamed) {

@@ -5,7 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <tuple>
+#include <unistd.h>
 #include <vector>
 
 namespace lumenarc {
@@ -153,6 +159,87 @@ TEST(WarpTool, ErrorsAreClearAndExitCodesDistinct) {
         result = runProcess(argv);
         EXPECT_EQ(result.exitCode, 2);
         EXPECT_NE(result.err.find("Usage"), std::string::npos);
+    }
+}
+
+// Values that are not numbers, or far out of any use, are named with the range they may take.
+TEST(WarpTool, NonFiniteAndOutOfRangeValuesAreRefused) {
+    TempDir dir;
+    const auto out = (dir.path() / "o.png").string();
+    const auto image = writeHalves(dir);
+    const std::string rotate = "lumenarc-warp: --rotate takes a number of radians from -100 to 100";
+    const std::string offset = "lumenarc-warp: --offset takes two numbers DU,DV, each from -100 "
+                               "to 100";
+    const std::string type = "lumenarc-warp: --type takes a projection code: 1 to 5, or 11 to 15";
+    for (const auto& [option, value, message] :
+         std::vector<std::tuple<const char*, const char*, std::string>>{
+             {"--rotate", "nan", rotate},
+             {"--rotate", "-inf", rotate},
+             {"--rotate", "1e39", rotate},
+             {"--rotate", "100.5", rotate},
+             {"--offset", "1e39,0", offset},
+             {"--offset", "0,nan", offset},
+             {"--offset", "-101,0", offset},
+             {"--type", "99", type},
+             {"--type", "-1", type},
+             {"--type", "0", type},
+             {"--type", "6", type}}) {
+        const auto result = runProcess({binPath("lumenarc-warp"), "--mesh", kRect, "--image", image,
+                                        "--out", out, option, value});
+        EXPECT_EQ(result.exitCode, 2) << option << " " << value;
+        EXPECT_EQ(result.err.rfind(message, 0), 0u) << option << " " << value << ": " << result.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+    // The ends of the ranges are taken.
+    warp(dir, {"--rotate", "-100", "--offset", "100,-100", "--type", "15"}, kRect);
+}
+
+// A write that fails leaves an earlier OUT as it was, and nothing beside it.
+TEST(WarpTool, AFailedWriteKeepsTheEarlierPicture) {
+    TempDir dir;
+    const auto out = (dir.path() / "out.png").string();
+    const auto before = warp(dir, {"--grid"}, kRect, "400x400");
+    const auto earlier = test::readFile(out);
+    ASSERT_GT(earlier.size(), 4096u);
+    // Files may grow to 1 KiB at most: the picture's write fails part way (EFBIG).
+    const auto result = runProcess(
+        {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 2; exec \"$@\"", "sh", binPath("lumenarc-warp"),
+         "--mesh", kRect, "--image", (dir.path() / "halves.png").string(), "--out", out, "--size",
+         "400x400", "--lines"},
+        test::ProcessOptions{
+            {{"MESA_SHADER_CACHE_DISABLE", "true"}}, {}, std::chrono::seconds(60)});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "lumenarc-warp: cannot write " + out + ": File too large\n");
+    EXPECT_TRUE(test::readFile(out) == earlier) << "the earlier picture is kept";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              2)
+        << "only halves.png and out.png";
+}
+
+// OUT that is not a regular file is never written over or removed: a link to /dev/full, which
+// the picture would fill, and (as root) a device node of the same kind.
+TEST(WarpTool, AnOutThatIsNoRegularFileIsRefusedAndKept) {
+    TempDir dir;
+    const auto image = writeHalves(dir);
+    const auto link = dir.path() / "full.png";
+    std::filesystem::create_symlink("/dev/full", link);
+    std::vector<std::filesystem::path> outs{link};
+    // Where root may make device nodes (not in every container).
+    const auto device = dir.path() / "device.png";
+    if (geteuid() == 0 && mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0) {
+        outs.push_back(device);
+    }
+    for (const auto& out : outs) {
+        const auto result = runProcess({binPath("lumenarc-warp"), "--mesh", kRect, "--image", image,
+                                        "--out", out.string(), "--size", "64x64"});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.err,
+                  "lumenarc-warp: cannot write " + out.string() + ": it is not a regular file\n");
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    if (outs.size() > 1) {
+        EXPECT_TRUE(std::filesystem::is_character_file(outs.back()));
     }
 }
 

@@ -10,8 +10,8 @@
 #include "tools/rendertool/RenderPipeline.h"
 #include "tools/rendertool/RgbaConverter.h"
 #include "tools/rendertool/StopSignal.h"
-#include "tools/rendertool/TempOutput.h"
 #include "tools/rendertool/TimeWindow.h"
+#include "toolsupport/TempOutput.h"
 #include "warp/MeshWarper.h"
 
 extern "C" {
@@ -23,6 +23,7 @@ extern "C" {
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace lumenarc {
@@ -82,6 +83,35 @@ std::optional<double> totalSeconds(const RenderOptions& o, const MovieReader& re
         total = total > 0 ? std::min(total, *o.duration) : *o.duration;
     }
     return total > 0 ? std::optional<double>(total) : std::nullopt;
+}
+
+// True when OUT already is INPUT, under whatever name: writing it would replace the movie
+// being read.
+bool sameFile(const std::string& input, const std::string& out) {
+    struct stat in {};
+    struct stat existing {};
+    return stat(input.c_str(), &in) == 0 && stat(out.c_str(), &existing) == 0 &&
+           in.st_dev == existing.st_dev && in.st_ino == existing.st_ino;
+}
+
+// A start or duration the video's time base cannot count, or "".
+std::string windowProblem(const RenderOptions& o, AVRational timeBase) {
+    const double most = TimeWindow::maxSeconds(timeBase);
+    const auto beyond = [&](const char* option, double seconds) {
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "%s %g is beyond what the movie's time base (%d/%d s) counts: at most %g "
+                      "seconds",
+                      option, seconds, timeBase.num, timeBase.den, most);
+        return std::string(text);
+    };
+    if (o.start > most) {
+        return beyond("--start", o.start);
+    }
+    if (o.duration && *o.duration > most) {
+        return beyond("--duration", *o.duration);
+    }
+    return "";
 }
 
 } // namespace
@@ -178,6 +208,10 @@ int MovieRender::render() {
 
 int MovieRender::run() {
     const RenderOptions& o = m_options;
+    if (sameFile(o.input, o.out)) {
+        return fail("OUT " + o.out + " is the input movie " + o.input + "; writing it would " +
+                    "destroy it");
+    }
     m_mesh = MeshWarper::loadMesh(o.warp);
     if (!m_mesh) {
         std::fputs(MeshWarper::kInvalidMesh, stderr);
@@ -196,6 +230,11 @@ int MovieRender::run() {
         video->height > kMaxFrameSide) {
         return fail(o.input + " has video of no usable size (" + std::to_string(video->width) +
                     "x" + std::to_string(video->height) + ")");
+    }
+    if (const auto problem = windowProblem(o, m_reader->videoStream()->time_base);
+        !problem.empty()) {
+        std::fprintf(stderr, "lumenarc-render: %s\n", problem.c_str());
+        return kUsageError;
     }
     int status = openOutput();
     if (status == 0) {

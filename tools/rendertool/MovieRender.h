@@ -23,8 +23,10 @@ public:
     MovieRender& operator=(const MovieRender&) = delete;
 
     static constexpr int kStopped = -1;
+    static constexpr int kUsageError = 2;
 
-    // 0 when OUT is complete; 1 after a message saying why not; kStopped when a stop signal
+    // 0 when OUT is complete; 1 after a message saying why not (kUsageError for a start or
+    // duration the movie's time base cannot count); kStopped when a stop signal
     // ended the run first, with nothing written. A signal after OUT is complete changes
     // nothing.
     int run();

@@ -1,6 +1,6 @@
 #include "tools/rendertool/RenderArguments.h"
 
-#include "tools/ToolArguments.h"
+#include "toolsupport/ToolArguments.h"
 #include "warp/WarpArguments.h"
 
 #include <string_view>
@@ -102,7 +102,8 @@ std::string RenderArguments::usage() {
            "                       (x264 and x265 run their medium preset with a look-ahead\n"
            "                       of 10 frames, which keeps memory bounded)\n" +
            "  --start SECONDS    begin with the first frame at or after this time\n"
-           "  --duration SECONDS keep the frames that start within this time\n"
+           "  --duration SECONDS keep the frames that start within this time (both at most\n"
+           "                     what the movie's time base counts)\n"
            "  --no-audio         leave the sound out (by default it is copied, or re-encoded\n"
            "                     where the container does not take it)\n"
            "  --quiet            no progress line\n"
@@ -112,8 +113,11 @@ std::string RenderArguments::usage() {
            "or more than 576 lines, BT.601 below), drawn, and converted back with BT.709 for\n"
            "HD output sizes and BT.601 below, limited range; FFV1 keeps the drawn RGB.\n"
            "\n"
+           "OUT is written beside itself under a hidden name and renamed into place when\n"
+           "complete; it may not be INPUT itself, nor a folder, device or FIFO.\n"
+           "\n"
            "Exit status: 0 on success, 1 for an input, mesh or output that cannot be used,\n"
-           "2 for a usage error, 130 or 143 when stopped by SIGINT or SIGTERM.\n";
+           "2 for a usage error, 130, 143 or 129 when stopped by SIGINT, SIGTERM or SIGHUP.\n";
 }
 
 RenderArguments::Result RenderArguments::parse(int argc, char** argv) {

@@ -22,6 +22,11 @@ void StopSignal::install() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal stops the render as cleanly as SIGTERM; under nohup it goes on.
+    struct sigaction hangUp = {};
+    if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN) {
+        sigaction(SIGHUP, &action, nullptr);
+    }
 }
 
 int StopSignal::received() {

@@ -19,8 +19,13 @@ class TimeWindow {
 public:
     enum class Place { Before, Inside, After };
 
+    // Start and duration at most maxSeconds(timeBase) (larger ones are held there).
     TimeWindow(int64_t origin, AVRational timeBase, double startSeconds,
                std::optional<double> durationSeconds);
+
+    // The longest start or duration that `timeBase` counts without overflow, with room for
+    // both and the origin.
+    static double maxSeconds(AVRational timeBase);
 
     // Where a time stamp in `timeBase` falls.
     Place place(int64_t ts, AVRational timeBase) const;

@@ -1,4 +1,4 @@
-#include "tools/ToolArguments.h"
+#include "toolsupport/ToolArguments.h"
 
 #include <cerrno>
 #include <clocale>
@@ -24,10 +24,27 @@ std::optional<float> ToolArguments::parseFloat(std::string_view text) {
     const std::string copy(text);
     char* end = nullptr;
     const float value = strtof_l(copy.c_str(), &end, cLocale());
-    if (end != copy.c_str() + copy.size()) {
+    // Beyond a float's range strtof gives infinity.
+    if (end != copy.c_str() + copy.size() || !std::isfinite(value)) {
         return std::nullopt;
     }
     return value;
+}
+
+std::optional<float> ToolArguments::parseRotation(std::string_view text) {
+    const auto value = parseFloat(text);
+    if (!value || std::fabs(*value) > kMaxRotation) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+const char* ToolArguments::rotationError() {
+    return "--rotate takes a number of radians from -100 to 100";
+}
+
+const char* ToolArguments::offsetError() {
+    return "--offset takes two numbers DU,DV, each from -100 to 100";
 }
 
 std::optional<double> ToolArguments::parseDouble(std::string_view text) {
@@ -50,7 +67,7 @@ std::optional<std::pair<float, float>> ToolArguments::parseOffset(std::string_vi
     }
     const auto u = parseFloat(text.substr(0, comma));
     const auto v = parseFloat(text.substr(comma + 1));
-    if (!u || !v) {
+    if (!u || !v || std::fabs(*u) > kMaxOffset || std::fabs(*v) > kMaxOffset) {
         return std::nullopt;
     }
     return std::pair{*u, *v};
