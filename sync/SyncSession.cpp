@@ -3,6 +3,8 @@
 #include "playback/MpvMovie.h"
 #include "sync/SyncedMovie.h"
 #include "sync/WallClock.h"
+#include "view/MainThread.h"
+#include "view/ThreadContract.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -52,6 +54,7 @@ SyncSession::~SyncSession() {
 }
 
 bool SyncSession::start(std::string& why) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const bool leader = m_settings.role == Role::Leader;
     // A socket bound to an address of one family cannot reach the other: the leader is looked
     // up in the family of the bound address, and one without an address there is not found.
@@ -86,6 +89,7 @@ bool SyncSession::start(std::string& why) {
 }
 
 void SyncSession::stop() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_timer.stop();
     m_socket.stop();
     m_player.reset();
@@ -97,6 +101,7 @@ void SyncSession::stop() {
 }
 
 void SyncSession::movieOpened(const std::shared_ptr<SyncedMovie>& movie) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_movie) {
         m_movie->setTaken(false);
     }
@@ -136,6 +141,7 @@ void SyncSession::movieOpened(const std::shared_ptr<SyncedMovie>& movie) {
 }
 
 void SyncSession::requestRate(float rate) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (!std::isnan(rate)) {
         rate = std::clamp(rate, -static_cast<float>(SyncMessage::kMaxRate),
                           static_cast<float>(SyncMessage::kMaxRate));
@@ -153,6 +159,7 @@ void SyncSession::requestRate(float rate) {
 }
 
 void SyncSession::requestSeek(double seconds) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_settings.role == Role::Follower) {
         forward("seek", seconds);
         return;
@@ -161,6 +168,7 @@ void SyncSession::requestSeek(double seconds) {
 }
 
 void SyncSession::requestLoop(bool looping) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_settings.role == Role::Follower) {
         forward("loop", looping ? 1 : 0);
         return;
@@ -169,6 +177,7 @@ void SyncSession::requestLoop(bool looping) {
 }
 
 void SyncSession::requestStep(int frames) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_settings.role == Role::Follower) {
         forward("step", frames);
         return;
@@ -182,6 +191,7 @@ void SyncSession::requestStep(int frames) {
 }
 
 float SyncSession::requestedRate() const {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (!m_timeline) {
         return 0.0f;
     }
@@ -221,6 +231,7 @@ void SyncSession::changed() {
 }
 
 void SyncSession::receive(const SyncMessage& message, const SyncAddress& from, int64_t arrived) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     // The socket passes a leader only pings and commands with a true cookie.
     if (m_settings.role == Role::Leader) {
         if (message.kind == SyncMessage::Kind::Ping) {
@@ -413,6 +424,7 @@ bool SyncSession::openLeadersMovie(const MovieIdentity& movie) {
 }
 
 void SyncSession::turn() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const int64_t now = WallClock::now();
     int64_t next = now + SyncPlayer::kTurn;
     if (m_player) {
