@@ -1,7 +1,7 @@
 #include "sync/SyncPlayer.h"
 
+#include "base/WallClock.h"
 #include "playback/MpvMovie.h"
-#include "sync/WallClock.h"
 
 #include <algorithm>
 #include <chrono>

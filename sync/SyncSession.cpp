@@ -1,9 +1,9 @@
 #include "sync/SyncSession.h"
 
+#include "base/DeveloperLog.h"
+#include "base/WallClock.h"
 #include "playback/MpvMovie.h"
-#include "render/DeveloperLog.h"
 #include "sync/SyncedMovie.h"
-#include "sync/WallClock.h"
 
 #include <arpa/inet.h>
 #include <cmath>

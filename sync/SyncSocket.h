@@ -1,7 +1,7 @@
 #pragma once
 
+#include "net/UdpListener.h"
 #include "sync/SyncMessage.h"
-#include "sync/UdpListener.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,14 +1,14 @@
 #include "view/MyOpenGLView.h"
 
+#include "base/DeveloperLog.h"
+#include "base/MainThread.h"
+#include "movie/Movie.h"
 #include "prefs/PrefsManager.h"
-#include "render/DeveloperLog.h"
 #include "render/TextOverlay.h"
 #include "render/TextureLoader.h"
 #include "render/ViewSetup.h"
 #include "ui/Button.h"
 #include "ui/Slider.h"
-#include "view/MainThread.h"
-#include "view/Movie.h"
 #include "view/StartupMesh.h"
 #include "view/ThreadContract.h"
 

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "mesh/DistortionMatrix.h"
+#include "movie/MovieStatus.h"
 #include "render/FrameRenderer.h"
 #include "render/FrameTexture.h"
 #include "render/GlyphSource.h"
 #include "render/Timer.h"
 #include "view/DisplayLink.h"
 #include "view/FramePump.h"
-#include "view/MovieStatus.h"
 #include "view/RenderThread.h"
 #include "view/TextureContext.h"
 

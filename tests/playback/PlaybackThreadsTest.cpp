@@ -3,9 +3,9 @@
 // owner thread of every entry point on the way.
 
 #include "LivePlayer.h"
+#include "movie/Movie.h"
 #include "playback/TestMovies.h"
 #include "support/TempDir.h"
-#include "view/Movie.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

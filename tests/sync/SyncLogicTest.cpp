@@ -1,9 +1,9 @@
+#include "base/WallClock.h"
 #include "sync/ClockOffset.h"
 #include "sync/FrameLog.h"
 #include "sync/SyncCorrection.h"
 #include "sync/SyncMessage.h"
 #include "sync/SyncTimeline.h"
-#include "sync/WallClock.h"
 
 #include <gtest/gtest.h>
 

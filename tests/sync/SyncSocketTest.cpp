@@ -1,7 +1,7 @@
 #include "sync/SyncSocket.h"
 
+#include "base/WallClock.h"
 #include "playback/MainQueue.h"
-#include "sync/WallClock.h"
 
 #include <gtest/gtest.h>
 
