@@ -199,14 +199,6 @@ void Application::connectControls() {
     });
 }
 
-int Application::run(const QStringList& files) {
-    LaunchOptions options;
-    for (const QString& file : files) {
-        options.files.push_back(file.toStdString());
-    }
-    return run(options);
-}
-
 bool Application::applyLaunchOptions(const LaunchOptions& options) {
     // None of these is a preference: the preferences saved at the end are the ones loaded,
     // with what the user changed in the preferences sheet.

@@ -34,10 +34,9 @@ class Application {
 public:
     explicit Application(QApplication& application);
     ~Application();
-    // Wakes the objects in the required order, opens the files given, and runs the event loop.
-    int run(const QStringList& files);
-    // The same, with what the command line asked of this run: its movies as a play list, its
-    // mesh, and settings that hold for this run only. Returns the exit status.
+    // Wakes the objects in the required order, opens what the command line asked of this run
+    // (its movies as a play list, its mesh, and settings that hold for this run only), and runs
+    // the event loop. Returns the exit status.
     int run(const LaunchOptions& options);
 
 private:

@@ -92,11 +92,6 @@ void MyController::movieOpenDidEnd(bool opened) {
     }
 }
 
-bool MyController::openFile(const std::string& path) {
-    openMovies({path});
-    return true;
-}
-
 void MyController::openMovies(const std::vector<std::string>& paths) {
     if (m_movieOpener) {
         m_movieOpener(paths);

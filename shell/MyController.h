@@ -50,7 +50,6 @@ public:
 
     void awakeFromNib();
     void applicationDidFinishLaunching();
-    bool openFile(const std::string& path);
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
     void applicationWillTerminate();
     void applicationDidResignActive();
