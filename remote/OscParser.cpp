@@ -1,5 +1,7 @@
 #include "remote/OscParser.h"
 
+#include "net/LoMessage.h"
+
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -62,30 +64,17 @@ constexpr std::array<Address, 18> kAddresses{{
     {"/lumenarc/status", Verb::Status, Argument::None},
 }};
 
-struct MessageDeleter {
-    void operator()(lo_message message) const { lo_message_free(message); }
-};
-using Message = std::unique_ptr<std::remove_pointer_t<lo_message>, MessageDeleter>;
-
-// An argument's value. liblo's arguments lie in the message at 4-byte steps, which is less than
-// its union's alignment: they are copied out, never read through the union.
-template <typename T> T valueOf(const lo_arg* arg) {
-    T value;
-    std::memcpy(&value, static_cast<const void*>(arg), sizeof value);
-    return value;
-}
-
 // The number an argument holds; integers and reals are both taken, as controllers send either.
 std::optional<double> numberOf(char type, const lo_arg* arg) {
     switch (type) {
     case LO_INT32:
-        return valueOf<int32_t>(arg);
+        return LoMessage::valueOf<int32_t>(arg);
     case LO_INT64:
-        return static_cast<double>(valueOf<int64_t>(arg));
+        return static_cast<double>(LoMessage::valueOf<int64_t>(arg));
     case LO_FLOAT:
-        return valueOf<float>(arg);
+        return LoMessage::valueOf<float>(arg);
     case LO_DOUBLE:
-        return valueOf<double>(arg);
+        return LoMessage::valueOf<double>(arg);
     default:
         return std::nullopt;
     }
@@ -185,7 +174,7 @@ std::optional<OscCommand> OscParser::parse(const void* data, size_t size, std::s
     // liblo decodes from a buffer it may touch: hand it a copy.
     std::vector<char> bytes(static_cast<const char*>(data), static_cast<const char*>(data) + size);
     int result = 0;
-    Message message(lo_message_deserialise(bytes.data(), bytes.size(), &result));
+    LoMessage::Owned message(lo_message_deserialise(bytes.data(), bytes.size(), &result));
     if (!message) {
         why = "not an OSC message";
         return std::nullopt;

@@ -1,5 +1,6 @@
 #include "rendertool/RenderArguments.h"
 
+#include "base/IntegerText.h"
 #include "toolsupport/ToolArguments.h"
 #include "warp/WarpArguments.h"
 
@@ -31,7 +32,7 @@ std::string takeOwn(std::string_view arg, const char* value, RenderOptions& o,
     } else if (arg == "--codec") {
         codecName = value;
     } else if (arg == "--quality") {
-        quality = ToolArguments::parseInt(value);
+        quality = IntegerText::whole(value);
         if (!quality) {
             return "--quality takes an integer";
         }

@@ -1,4 +1,4 @@
-#include "shell/QtTextField.h"
+#include "base/IntegerText.h"
 
 #include <gtest/gtest.h>
 
@@ -17,19 +17,19 @@ TEST(QtTextField, LeadingIntTakesTheNumberAtTheStartOfTheText) {
         {"x2", 0},  {"-", 0},      {"+-2", 0}, {"- 2", 0},   {".5", 0},    {"100000", 100000},
     };
     for (const auto& [text, expected] : cases) {
-        EXPECT_EQ(QtTextField::leadingInt(text), expected) << '"' << text << '"';
+        EXPECT_EQ(IntegerText::typed(text), expected) << '"' << text << '"';
     }
 }
 
 TEST(QtTextField, LeadingIntSaturatesBeyondThirtyTwoBits) {
     constexpr int32_t max = std::numeric_limits<int32_t>::max();
     constexpr int32_t min = std::numeric_limits<int32_t>::min();
-    EXPECT_EQ(QtTextField::leadingInt("2147483647"), max);
-    EXPECT_EQ(QtTextField::leadingInt("2147483648"), max);
-    EXPECT_EQ(QtTextField::leadingInt("99999999999999999999999999"), max);
-    EXPECT_EQ(QtTextField::leadingInt("-2147483648"), min);
-    EXPECT_EQ(QtTextField::leadingInt("-2147483649"), min);
-    EXPECT_EQ(QtTextField::leadingInt("-99999999999999999999999999x"), min);
+    EXPECT_EQ(IntegerText::typed("2147483647"), max);
+    EXPECT_EQ(IntegerText::typed("2147483648"), max);
+    EXPECT_EQ(IntegerText::typed("99999999999999999999999999"), max);
+    EXPECT_EQ(IntegerText::typed("-2147483648"), min);
+    EXPECT_EQ(IntegerText::typed("-2147483649"), min);
+    EXPECT_EQ(IntegerText::typed("-99999999999999999999999999x"), min);
 }
 
 } // namespace
