@@ -84,10 +84,13 @@ private:
     void modalChanged(bool modalUp);
 
     MyOpenGLView& myGLView;
+    // The main window, which holds the video view at start; the sheets attach to it.
     MainWindow& m_mainWindow;
     AboutBox& m_aboutBox;
     PrefsDialog& m_prefsWindow;
     PlaybackControl& m_playback;
+    // The full-screen window (not the main window: that is m_mainWindow), made by the first
+    // goFullScreen and kept until the end.
     std::unique_ptr<NSFullScreenWindow> mainWindow;
     bool fullScreen = false;
     bool hideMouse = false;
