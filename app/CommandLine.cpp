@@ -95,8 +95,12 @@ CommandLine::Result CommandLine::parse(const QStringList& arguments) {
     const auto syncLog =
         option("sync-log", "Writes the wall-clock time and movie time of each frame shown to FILE.",
                "FILE");
+    const auto syncSecret = option("sync-secret",
+                                   "Authenticates the sync messages with the secret in FILE, "
+                                   "which every machine of the show holds.",
+                                   "FILE");
     parser.addOptions({help, version, fullScreen, mesh, loop, volume, quitAtEnd, paused, oscPort,
-                       oscBind, syncLead, syncFollow, syncBind, syncLog});
+                       oscBind, syncLead, syncFollow, syncBind, syncLog, syncSecret});
     parser.addPositionalArgument("FILE", "Movies to play, in order.", "[FILE...]");
 
     Result result;
@@ -185,6 +189,15 @@ CommandLine::Result CommandLine::parse(const QStringList& arguments) {
         out.syncLog = parser.value(syncLog).toStdString();
         if (out.syncLog.empty()) {
             return fail("--sync-log needs a file");
+        }
+    }
+    if (parser.isSet(syncSecret)) {
+        if (!out.syncLeadPort && out.syncLeaderHost.empty()) {
+            return fail("--sync-secret needs --sync-leader or --sync-follow");
+        }
+        out.syncSecret = parser.value(syncSecret).toStdString();
+        if (out.syncSecret.empty()) {
+            return fail("--sync-secret needs a file");
         }
     }
     for (const QString& file : parser.positionalArguments()) {

@@ -24,7 +24,8 @@ struct LaunchOptions {
     std::string syncLeaderHost;
     uint16_t syncLeaderPort = 0;
     std::string syncBind;
-    std::string syncLog; // one line per presented frame ("" = none)
+    std::string syncLog;    // one line per presented frame ("" = none)
+    std::string syncSecret; // the show's secret, a file every machine holds ("" = none)
 };
 
 } // namespace lumenarc

@@ -49,6 +49,7 @@ bool SyncLink::startSession(const LaunchOptions& options, std::string& why) {
     settings.port = options.syncLeadPort.value_or(0);
     settings.leaderHost = options.syncLeaderHost;
     settings.leaderPort = options.syncLeaderPort;
+    settings.secretFile = options.syncSecret;
     auto session = std::make_shared<SyncSession>(settings);
     // The leader moves the show on: a movie that does not open here is said on standard error,
     // as nobody at this machine asked for it.

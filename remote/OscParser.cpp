@@ -97,8 +97,9 @@ bool readNumber(Verb verb, double value, OscCommand& command, std::string& why) 
         why = "a rate is -100 to 100";
         return false;
     }
-    if (verb == Verb::Projection &&
-        (value != std::floor(value) || !OscParser::isProjectionCode(static_cast<int>(value)))) {
+    // Range first: a float outside int would make the cast undefined.
+    if (verb == Verb::Projection && (std::fabs(value) > 100.0 || value != std::floor(value) ||
+                                     !OscParser::isProjectionCode(static_cast<int>(value)))) {
         why = "not a projection type code";
         return false;
     }

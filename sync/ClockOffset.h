@@ -18,8 +18,10 @@ public:
     };
 
     static Sample measure(int64_t t1, int64_t t2, int64_t t3, int64_t t4);
-    // Keeps the exchange; refuses one that cannot be (a negative round trip).
+    // Keeps the exchange; refuses one that cannot be (a negative round trip, time stamps out of
+    // order, clocks further apart than kMaxOffset).
     bool add(int64_t t1, int64_t t2, int64_t t3, int64_t t4);
+    static bool plausible(int64_t t1, int64_t t2, int64_t t3, int64_t t4);
     // The best estimate so far, or nothing before the first exchange.
     std::optional<Sample> best() const;
     void clear() { m_samples.clear(); }
@@ -33,6 +35,10 @@ public:
     static constexpr size_t kKept = 64;
     // Beyond this the machines' clocks are not in step, and the log says so.
     static constexpr int64_t kWarnAbove = 2'000'000;
+    // Clocks further apart than a day belong to no show.
+    static constexpr int64_t kMaxOffset = 86'400'000'000'000;
+    // Time stamps are of this era: before the year 2200.
+    static constexpr int64_t kLatest = 7'258'118'400'000'000'000;
 
 private:
     std::deque<Sample> m_samples;

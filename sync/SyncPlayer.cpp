@@ -102,6 +102,8 @@ int64_t SyncPlayer::tick(int64_t now) {
         if (movesInto(segment) && !segment.paused &&
             (jumps(previous, segment) || previous.rate != segment.rate)) {
             resync(now, segment.anchor + kJumpHold);
+        } else if (movesInto(segment) && !segment.paused && m_state != State::Following) {
+            resync(now); // a seek's wait ends with the segment it was made for
         }
     }
     switch (m_state) {

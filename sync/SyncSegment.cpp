@@ -10,7 +10,12 @@ namespace lumenarc {
 double SyncSegment::positionAt(int64_t wall, double duration) const {
     double at = position;
     if (!paused) {
-        at += rate * static_cast<double>(wall - anchor) / WallClock::kSecond;
+        // Far apart (an anchor from a damaged timeline), the difference is taken in doubles.
+        int64_t elapsed = 0;
+        const double span = __builtin_sub_overflow(wall, anchor, &elapsed)
+                                ? static_cast<double>(wall) - static_cast<double>(anchor)
+                                : static_cast<double>(elapsed);
+        at += rate * span / WallClock::kSecond;
     }
     if (!(duration > 0) || !std::isfinite(at)) {
         return std::isfinite(at) ? at : 0.0;

@@ -5,6 +5,7 @@
 #include "playback/MpvMovie.h"
 #include "sync/SyncedMovie.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cmath>
 #include <filesystem>
@@ -67,10 +68,20 @@ bool SyncSession::start(std::string& why) {
     if (bind.empty()) {
         bind = !leader && m_leader.address.ss_family == AF_INET6 ? "::" : "0.0.0.0";
     }
+    if (!m_settings.secretFile.empty()) {
+        auto seal = DatagramSeal::fromFile(m_settings.secretFile, why);
+        if (!seal) {
+            why = "cannot use the sync secret " + m_settings.secretFile + ": " + why;
+            return false;
+        }
+        m_socket.setSecret(std::move(*seal));
+    }
     if (!m_socket.start(bind, leader ? m_settings.port : 0, leader, why)) {
         return false;
     }
-    m_session = std::random_device{}() | (uint64_t{std::random_device{}()} << 32);
+    std::random_device random;
+    m_session = random() | (uint64_t{random()} << 32);
+    m_nonces.seed(random() | (uint64_t{random()} << 32));
     m_timer.start(0);
     return true;
 }
@@ -126,6 +137,10 @@ void SyncSession::movieOpened(const std::shared_ptr<SyncedMovie>& movie) {
 }
 
 void SyncSession::requestRate(float rate) {
+    if (!std::isnan(rate)) {
+        rate = std::clamp(rate, -static_cast<float>(SyncMessage::kMaxRate),
+                          static_cast<float>(SyncMessage::kMaxRate));
+    }
     if (m_settings.role == Role::Follower) {
         forward("rate", rate);
         return;
@@ -192,6 +207,11 @@ void SyncSession::forward(const std::string& verb, double value) {
     message.kind = SyncMessage::Kind::Command;
     message.verb = verb;
     message.value = value;
+    if (!m_cookie) {
+        log("command", "sync: the leader has not answered yet; " + verb + " is not passed on");
+        return;
+    }
+    message.cookie = *m_cookie;
     m_socket.send(message, m_leader);
 }
 
@@ -202,74 +222,132 @@ void SyncSession::changed() {
 }
 
 void SyncSession::receive(const SyncMessage& message, const SyncAddress& from, int64_t arrived) {
-    const bool leader = m_settings.role == Role::Leader;
-    switch (message.kind) {
-    case SyncMessage::Kind::Ping:
-        // Any number of followers, but not without bound: a flood of pings from made-up
-        // senders must not grow memory.
-        if (leader && (m_followers.size() < kMaxFollowers || m_followers.count(from.describe()))) {
-            m_followers[from.describe()] = {from, arrived};
-        }
-        break;
-    case SyncMessage::Kind::Command:
-        if (leader) {
+    // The socket passes a leader only pings and commands with a true cookie.
+    if (m_settings.role == Role::Leader) {
+        if (message.kind == SyncMessage::Kind::Ping) {
+            heardFollower(from, arrived);
+        } else if (message.kind == SyncMessage::Kind::Command) {
             runCommand(message.verb, message.value);
         }
+        return;
+    }
+    // Only the leader configured may steer this machine.
+    if (!(from == m_leader)) {
+        sayMismatch(from);
+        return;
+    }
+    switch (message.kind) {
+    case SyncMessage::Kind::Cookie:
+        m_cookie = message.cookie;
+        m_cookieAt = arrived;
         break;
     case SyncMessage::Kind::Pong:
-        if (!leader && from == m_leader) {
-            receivePong(message, arrived);
-        }
+        receivePong(message, arrived);
         break;
     case SyncMessage::Kind::Timeline:
-        // Only the leader configured may steer this machine.
-        if (!leader && from == m_leader) {
-            receiveTimeline(message);
-        }
+        receiveTimeline(message, arrived);
         break;
+    default:
+        break;
+    }
+}
+
+void SyncSession::heardFollower(const SyncAddress& from, int64_t arrived) {
+    switch (m_followers.heard(from, arrived)) {
+    case SyncFollowers::Heard::HostFull:
+        log("followers", "sync: " + from.host() + " has " +
+                             std::to_string(SyncFollowers::kMaxPerHost) + " followers already; " +
+                             from.describe() + " is not sent timelines");
+        break;
+    case SyncFollowers::Heard::TableFull:
+        log("followers", "sync: " + std::to_string(SyncFollowers::kMaxTotal) +
+                             " followers already; " + from.describe() + " is not sent timelines");
+        break;
+    default:
+        break;
+    }
+}
+
+void SyncSession::sayMismatch(const SyncAddress& from) {
+    // A leader with several addresses may answer from another than the one it was given.
+    if (!m_saidMismatch && UdpListener::portOf(from.address) == m_settings.leaderPort) {
+        m_saidMismatch = true;
+        log("mismatch", "sync: ignoring " + from.describe() + ", which is not the leader " +
+                            m_leader.describe() +
+                            "; give the leader by the address it answers from");
     }
 }
 
 void SyncSession::runCommand(const std::string& verb, double value) {
     // A follower's command is the leader's own: the controls show it through the change hook.
-    if (verb == "rate") {
+    // The player's ranges, and nothing sent for a command that changes nothing.
+    if (!m_timeline || !std::isfinite(value)) {
+        return;
+    }
+    const SyncSegment& next = m_timeline->after;
+    if (verb == "rate" && std::fabs(value) <= SyncMessage::kMaxRate &&
+        static_cast<float>(value) != requestedRate()) {
         requestRate(static_cast<float>(value));
-    } else if (verb == "seek") {
-        requestSeek(value);
-    } else if (verb == "loop") {
+    } else if (verb == "seek" && value >= 0) {
+        const double duration = m_timeline->movie.duration;
+        requestSeek(duration > 0 ? std::min(value, duration) : value);
+    } else if (verb == "loop" && (value != 0) != next.looping) {
         requestLoop(value != 0);
-    } else if (verb == "step") {
+    } else if (verb == "step" && next.paused) {
         requestStep(value < 0 ? -1 : 1);
     }
 }
 
 void SyncSession::receivePong(const SyncMessage& message, int64_t arrived) {
-    if (!m_offset.add(message.t1, message.t2, message.t3, arrived)) {
+    // Only the answer to a ping of ours counts, with our own t1.
+    const auto ping = std::find_if(m_pings.begin(), m_pings.end(),
+                                   [&](const auto& sent) { return sent.first == message.nonce; });
+    if (ping == m_pings.end()) {
         return;
     }
+    const int64_t t1 = ping->second;
+    m_pings.erase(ping);
+    if (!m_offset.add(t1, message.t2, message.t3, arrived)) {
+        return;
+    }
+    m_lastPong = arrived;
     ++m_pongs;
     const auto best = m_offset.best();
     if (best && m_pongs >= kFastPings &&
         ClockOffset::surelyBeyond(*best, ClockOffset::kWarnAbove) &&
         arrived - m_lastOffsetWarning > kWarnEvery) {
         m_lastOffsetWarning = arrived;
-        log("sync: this machine's clock is " + std::to_string(best->offset / 1000) +
-            " us behind the leader's (round trip " + std::to_string(best->roundTrip / 1000) +
-            " us); keep the clocks in step with chrony or PTP");
+        log("clock", "sync: this machine's clock is " + std::to_string(best->offset / 1000) +
+                         " us behind the leader's (round trip " +
+                         std::to_string(best->roundTrip / 1000) +
+                         " us); keep the clocks in step with chrony or PTP");
     }
 }
 
-void SyncSession::receiveTimeline(const SyncMessage& message) {
-    if (message.session == m_leaderSession && message.sequence <= m_leaderSequence) {
-        return; // late or repeated: a newer one was heard already
+void SyncSession::receiveTimeline(const SyncMessage& message, int64_t arrived) {
+    const auto best = m_offset.best();
+    if (!message.timeline.plausibleAt(arrived + (best ? best->offset : 0))) {
+        log("timeline", "sync: ignoring a timeline from the leader whose changes are out of "
+                        "reach (the next more than 5 s ahead, or the last more than a year back)");
+        return;
     }
-    if (message.session != m_leaderSession) {
-        m_leaderSession = message.session; // a leader (re)started, perhaps on another machine
-        m_triedOpen.clear();
-        m_offset.clear();
-        m_pongs = 0; // measure its clock again, quickly
+    const auto following = m_order.session();
+    switch (m_order.admit(message.session, message.sequence)) {
+    case SyncSequence::Verdict::Stale:
+    case SyncSequence::Verdict::Candidate:
+        return; // late, repeated, or not yet confirmed by a second
+    case SyncSequence::Verdict::TakeOver:
+        if (following != message.session) {
+            // A leader (re)started, perhaps on another machine.
+            m_triedOpen.clear();
+            m_triedOrder.clear();
+            m_offset.clear();
+            m_pongs = 0; // measure its clock again, quickly
+        }
+        break;
+    case SyncSequence::Verdict::Next:
+        break;
     }
-    m_leaderSequence = message.sequence;
     // Timelines come up to 50 times a second: the controls change only when the show does.
     const bool showChanged = !m_timeline || !(m_timeline->after == message.timeline.after);
     m_timeline = message.timeline;
@@ -279,8 +357,8 @@ void SyncSession::receiveTimeline(const SyncMessage& message) {
     if (!m_player || !followsMovie(message.timeline.movie)) {
         return;
     }
-    const auto best = m_offset.best();
-    m_player->setTimeline(message.timeline, best ? best->offset : 0);
+    const auto measured = m_offset.best();
+    m_player->setTimeline(message.timeline, measured ? measured->offset : 0);
 }
 
 bool SyncSession::followsMovie(const MovieIdentity& movie) {
@@ -298,8 +376,8 @@ bool SyncSession::followsMovie(const MovieIdentity& movie) {
     const std::string key = movie.describe();
     if (m_refused != key) {
         m_refused = key;
-        log("sync: not following: the leader plays " + key + ", this instance has " +
-            own.describe());
+        log("refused", "sync: not following: the leader plays " + key + ", this instance has " +
+                           own.describe());
     }
     return false;
 }
@@ -312,6 +390,11 @@ bool SyncSession::openLeadersMovie(const MovieIdentity& movie) {
         movie.name.find('/') != std::string::npos || movie.name == "." || movie.name == "..") {
         return false;
     }
+    m_triedOrder.push_back(movie.name);
+    if (m_triedOrder.size() > kMaxTried) {
+        m_triedOpen.erase(m_triedOrder.front());
+        m_triedOrder.pop_front();
+    }
     std::set<std::string> folders = m_folders;
     if (m_movie) {
         folders.insert(std::filesystem::path(m_movie->path()).parent_path().string());
@@ -320,8 +403,8 @@ bool SyncSession::openLeadersMovie(const MovieIdentity& movie) {
         const auto candidate = std::filesystem::path(folder) / movie.name;
         std::error_code error;
         if (std::filesystem::is_regular_file(candidate, error)) {
-            log("sync: the leader changed to " + movie.describe() + "; opening " +
-                candidate.string());
+            log("opening", "sync: the leader changed to " + movie.describe() + "; opening " +
+                               candidate.string());
             m_opening = movie.name;
             m_opener(candidate.string());
             return true;
@@ -354,9 +437,34 @@ void SyncSession::ping(int64_t now) {
         return;
     }
     m_lastPing = now;
+    // A cookie holds for a while, and not across a restart of the leader: ask again in time,
+    // and when the pings go unanswered.
+    if (!m_cookie || now - m_cookieAt > kRejoin ||
+        now - std::max(m_lastPong, m_cookieAt) > kUnanswered) {
+        join(now);
+    }
+    if (!m_cookie) {
+        return;
+    }
     SyncMessage message;
     message.kind = SyncMessage::Kind::Ping;
     message.t1 = now;
+    message.nonce = m_nonces();
+    message.cookie = *m_cookie;
+    m_pings.emplace_back(message.nonce, now);
+    if (m_pings.size() > kPingsAwaited) {
+        m_pings.pop_front();
+    }
+    m_socket.send(message, m_leader);
+}
+
+void SyncSession::join(int64_t now) {
+    if (now - m_lastJoin < kFastPing) {
+        return;
+    }
+    m_lastJoin = now;
+    SyncMessage message;
+    message.kind = SyncMessage::Kind::Join;
     m_socket.send(message, m_leader);
 }
 
@@ -370,18 +478,8 @@ void SyncSession::publish(int64_t now) {
     message.session = m_session;
     message.sequence = ++m_sequence;
     message.timeline = *m_timeline;
-    for (auto it = m_followers.begin(); it != m_followers.end();) {
-        if (now - it->second.second > kForgetFollower) {
-            it = m_followers.erase(it);
-            continue;
-        }
-        m_socket.send(message, it->second.first);
-        ++it;
-    }
-}
-
-void SyncSession::log(const std::string& text) {
-    DeveloperLog::write("lumenarc: " + text);
+    m_followers.expire(now);
+    m_followers.forEach([&](const SyncAddress& follower) { m_socket.send(message, follower); });
 }
 
 } // namespace lumenarc

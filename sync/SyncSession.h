@@ -1,15 +1,20 @@
 #pragma once
 
 #include "sync/ClockOffset.h"
+#include "sync/SyncFollowers.h"
+#include "sync/SyncLog.h"
 #include "sync/SyncPlayer.h"
+#include "sync/SyncSequence.h"
 #include "sync/SyncSocket.h"
 #include "sync/SyncTimeline.h"
 
 #include <QTimer>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -30,6 +35,7 @@ public:
         uint16_t port = 0;      // the leader's port; a follower's own is chosen by the system
         std::string leaderHost; // follower: where the leader listens
         uint16_t leaderPort = 0;
+        std::string secretFile; // every machine's copy of the show's secret, or none
     };
     // Follower: opens the leader's movie from this file.
     using Opener = std::function<void(const std::string& path)>;
@@ -72,23 +78,32 @@ public:
     void requestStep(int frames);
     // The rate the show plays at or is about to: 0 while it pauses.
     float requestedRate() const;
+    // Follower: the leader's clock as measured.
+    const ClockOffset& clockOffset() const { return m_offset; }
 
     // Changes are scheduled this far ahead: every follower hears of them before they are due.
     static constexpr int64_t kLead = 200'000'000;
     static constexpr int64_t kPublishEvery = 100'000'000;
     static constexpr int64_t kPublishPending = 20'000'000;
-    // A follower not heard from for this long is no longer sent timelines.
-    static constexpr int64_t kForgetFollower = 5'000'000'000;
-    static constexpr size_t kMaxFollowers = 256;
+    // A follower asks for a new cookie this often, and whenever its pings go unanswered.
+    static constexpr int64_t kRejoin = 10'000'000'000;
+    static constexpr int64_t kUnanswered = 1'000'000'000;
+    // Pings awaiting their pong at most; older ones are given up.
+    static constexpr size_t kPingsAwaited = 16;
+    // The leader's movies a follower looked for, remembered at most.
+    static constexpr size_t kMaxTried = 64;
 
 private:
     void receive(const SyncMessage& message, const SyncAddress& from, int64_t arrived);
-    void receiveTimeline(const SyncMessage& message);
+    void receiveTimeline(const SyncMessage& message, int64_t arrived);
+    void heardFollower(const SyncAddress& from, int64_t arrived);
+    void sayMismatch(const SyncAddress& from);
     void receivePong(const SyncMessage& message, int64_t arrived);
     // Leader: a transport command a follower passed on ("rate", "seek", "loop", "step").
     void runCommand(const std::string& verb, double value);
     void turn();
     void ping(int64_t now);
+    void join(int64_t now);
     void publish(int64_t now);
     void change(const std::function<void(SyncSegment&)>& edit);
     void forward(const std::string& verb, double value);
@@ -96,7 +111,7 @@ private:
     bool followsMovie(const MovieIdentity& movie);
     // Starts opening the leader's movie from a file of its name; true while one is opening.
     bool openLeadersMovie(const MovieIdentity& movie);
-    static void log(const std::string& text);
+    void log(const std::string& kind, const std::string& text) { m_log.write(kind, text); }
 
     Settings m_settings;
     SyncSocket m_socket;
@@ -110,24 +125,32 @@ private:
     std::shared_ptr<SyncedMovie> m_movie;
     std::unique_ptr<SyncPlayer> m_player;
     std::optional<SyncTimeline> m_timeline; // the leader's, or the last heard from it
+    SyncLog m_log;
 
     // Leader.
     uint64_t m_session = 0;
     int64_t m_sequence = 0;
     int64_t m_lastPublished = 0;
-    std::map<std::string, std::pair<SyncAddress, int64_t>> m_followers; // by address: last heard
+    SyncFollowers m_followers;
 
     // Follower.
-    uint64_t m_leaderSession = 0;
-    int64_t m_leaderSequence = -1;
+    SyncSequence m_order;
     ClockOffset m_offset;
+    std::optional<SyncMessage::Cookie> m_cookie; // the leader's proof of this address
+    int64_t m_cookieAt = 0;
+    int64_t m_lastJoin = 0;
     int64_t m_lastPing = 0;
+    int64_t m_lastPong = 0;
+    std::deque<std::pair<uint64_t, int64_t>> m_pings; // awaited: nonce and t1
+    std::mt19937_64 m_nonces;
+    bool m_saidMismatch = false;
     int m_pongs = 0;
     int64_t m_lastOffsetWarning = 0;
-    std::string m_refused;             // the leader's movie last refused, to say so once
-    bool m_followed = false;           // this machine's movie has matched the leader's
-    std::set<std::string> m_triedOpen; // the leader's movies looked for, each once
-    std::string m_opening;             // the leader's movie being opened here
+    std::string m_refused;                // the leader's movie last refused, to say so once
+    bool m_followed = false;              // this machine's movie has matched the leader's
+    std::set<std::string> m_triedOpen;    // the leader's movies looked for, each once
+    std::deque<std::string> m_triedOrder; // the same, oldest first
+    std::string m_opening;                // the leader's movie being opened here
 };
 
 } // namespace lumenarc

@@ -6,14 +6,12 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <random>
 #include <unistd.h>
 #include <vector>
 
@@ -27,28 +25,10 @@ struct SyncSocket::Shared {
 
 namespace {
 
-double environmentNumber(const char* name) {
-    const char* text = std::getenv(name);
-    if (text == nullptr) {
-        return 0;
-    }
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    return end != text && value > 0 && value < 1e6 ? value : 0;
+SyncSocket::FaultMaker& faultMaker() {
+    static SyncSocket::FaultMaker make;
+    return make;
 }
-
-// The test-only faults: a drop fraction and a largest delay.
-struct Faults {
-    double drop = environmentNumber("LUMENARC_SYNC_TEST_DROP");
-    int64_t delay =
-        static_cast<int64_t>(environmentNumber("LUMENARC_SYNC_TEST_DELAY_MS") * 1'000'000);
-    std::mt19937_64 random{std::random_device{}()};
-
-    bool dropped() { return drop > 0 && std::uniform_real_distribution<>(0, 1)(random) < drop; }
-    int64_t delayFor() {
-        return delay > 0 ? std::uniform_int_distribution<int64_t>(0, delay)(random) : 0;
-    }
-};
 
 struct Delayed {
     std::vector<char> data;
@@ -56,49 +36,26 @@ struct Delayed {
     int64_t arrived = 0;
 };
 
+// The local address a datagram arrived at, from its control messages.
+void readLocal(msghdr& header, SyncAddress& from) {
+    for (cmsghdr* c = CMSG_FIRSTHDR(&header); c != nullptr; c = CMSG_NXTHDR(&header, c)) {
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            auto* local = reinterpret_cast<sockaddr_in*>(&from.local);
+            local->sin_family = AF_INET;
+            local->sin_addr = info.ipi_addr;
+        } else if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_PKTINFO) {
+            in6_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            auto* local = reinterpret_cast<sockaddr_in6*>(&from.local);
+            local->sin6_family = AF_INET6;
+            local->sin6_addr = info.ipi6_addr;
+        }
+    }
+}
+
 } // namespace
-
-bool SyncAddress::operator==(const SyncAddress& other) const {
-    if (address.ss_family != other.address.ss_family ||
-        UdpListener::portOf(address) != UdpListener::portOf(other.address)) {
-        return false;
-    }
-    if (address.ss_family == AF_INET6) {
-        return std::memcmp(&reinterpret_cast<const sockaddr_in6*>(&address)->sin6_addr,
-                           &reinterpret_cast<const sockaddr_in6*>(&other.address)->sin6_addr,
-                           sizeof(in6_addr)) == 0;
-    }
-    return reinterpret_cast<const sockaddr_in*>(&address)->sin_addr.s_addr ==
-           reinterpret_cast<const sockaddr_in*>(&other.address)->sin_addr.s_addr;
-}
-
-std::string SyncAddress::describe() const {
-    char host[INET6_ADDRSTRLEN] = "?";
-    const void* raw =
-        address.ss_family == AF_INET6
-            ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(&address)->sin6_addr)
-            : &reinterpret_cast<const sockaddr_in*>(&address)->sin_addr;
-    inet_ntop(address.ss_family, raw, host, sizeof host);
-    return std::string(host) + ":" + std::to_string(UdpListener::portOf(address));
-}
-
-bool SyncAddress::resolve(const std::string& host, uint16_t port, SyncAddress& out,
-                          std::string& why, int family) {
-    addrinfo hints{};
-    hints.ai_family = family;
-    hints.ai_socktype = SOCK_DGRAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    if (const int error = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
-        error != 0) {
-        why = gai_strerror(error);
-        return false;
-    }
-    std::memcpy(&out.address, found->ai_addr, found->ai_addrlen);
-    out.length = found->ai_addrlen;
-    freeaddrinfo(found);
-    return true;
-}
 
 SyncSocket::SyncSocket(Handler handler) : m_shared(std::make_shared<Shared>()) {
     m_shared->handler = std::move(handler);
@@ -111,8 +68,16 @@ SyncSocket::~SyncSocket() {
 bool SyncSocket::start(const std::string& address, uint16_t port, bool answerPings,
                        std::string& why) {
     m_answerPings = answerPings;
-    return m_listener.start(
-        address, port, [this](int socket, int wake) { receive(socket, wake); }, why);
+    m_faults = faultMaker() ? faultMaker()() : nullptr; // the receiving thread's from now on
+    if (!m_listener.start(
+            address, port, [this](int socket, int wake) { receive(socket, wake); }, why)) {
+        return false;
+    }
+    // Where each datagram arrived, so that answers leave from there (one family applies).
+    const int on = 1;
+    setsockopt(m_listener.socket(), IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    setsockopt(m_listener.socket(), IPPROTO_IPV6, IPV6_RECVPKTINFO, &on, sizeof on);
+    return true;
 }
 
 uint16_t SyncSocket::port() const {
@@ -120,10 +85,46 @@ uint16_t SyncSocket::port() const {
 }
 
 void SyncSocket::send(const SyncMessage& message, const SyncAddress& to) const {
-    const std::vector<char> bytes = message.encode();
-    if (m_listener.socket() >= 0 && !bytes.empty()) {
-        sendto(m_listener.socket(), bytes.data(), bytes.size(), MSG_DONTWAIT,
-               reinterpret_cast<const sockaddr*>(&to.address), to.length);
+    std::vector<char> bytes = message.encode();
+    if (m_listener.socket() < 0 || bytes.empty()) {
+        return;
+    }
+    if (m_seal) {
+        bytes = m_seal->seal(bytes.data(), bytes.size(), WallClock::now());
+    }
+    iovec data{bytes.data(), bytes.size()};
+    msghdr header{};
+    header.msg_name = const_cast<sockaddr_storage*>(&to.address);
+    header.msg_namelen = to.length;
+    header.msg_iov = &data;
+    header.msg_iovlen = 1;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in6_pktinfo))] = {};
+    if (to.local.ss_family == AF_INET) {
+        header.msg_control = control;
+        header.msg_controllen = CMSG_SPACE(sizeof(in_pktinfo));
+        cmsghdr* c = CMSG_FIRSTHDR(&header);
+        c->cmsg_level = IPPROTO_IP;
+        c->cmsg_type = IP_PKTINFO;
+        c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_spec_dst = reinterpret_cast<const sockaddr_in*>(&to.local)->sin_addr;
+        std::memcpy(CMSG_DATA(c), &info, sizeof info);
+    } else if (to.local.ss_family == AF_INET6) {
+        header.msg_control = control;
+        header.msg_controllen = CMSG_SPACE(sizeof(in6_pktinfo));
+        cmsghdr* c = CMSG_FIRSTHDR(&header);
+        c->cmsg_level = IPPROTO_IPV6;
+        c->cmsg_type = IPV6_PKTINFO;
+        c->cmsg_len = CMSG_LEN(sizeof(in6_pktinfo));
+        in6_pktinfo info{};
+        info.ipi6_addr = reinterpret_cast<const sockaddr_in6*>(&to.local)->sin6_addr;
+        std::memcpy(CMSG_DATA(c), &info, sizeof info);
+    }
+    if (sendmsg(m_listener.socket(), &header, MSG_DONTWAIT) < 0 && header.msg_control != nullptr) {
+        // The address it arrived at is gone: any will do.
+        header.msg_control = nullptr;
+        header.msg_controllen = 0;
+        sendmsg(m_listener.socket(), &header, MSG_DONTWAIT);
     }
 }
 
@@ -132,8 +133,12 @@ void SyncSocket::stop() {
     m_shared->stopped = true;
 }
 
+void SyncSocket::installFaults(FaultMaker make) {
+    faultMaker() = std::move(make);
+}
+
 void SyncSocket::receive(int socket, int wake) {
-    Faults faults;
+    SyncReceiveFaults* faults = m_faults.get();
     std::multimap<int64_t, Delayed> delayed; // by the time each is due
     std::vector<char> buffer(65536);
     pollfd waits[2] = {{socket, POLLIN, 0}, {wake, POLLIN, 0}};
@@ -158,14 +163,28 @@ void SyncSocket::receive(int socket, int wake) {
             continue;
         }
         SyncAddress from;
-        from.length = sizeof from.address;
-        const ssize_t got = recvfrom(socket, buffer.data(), buffer.size(), MSG_DONTWAIT,
-                                     reinterpret_cast<sockaddr*>(&from.address), &from.length);
+        iovec data{buffer.data(), buffer.size()};
+        alignas(cmsghdr) char control[256];
+        msghdr header{};
+        header.msg_name = &from.address;
+        header.msg_namelen = sizeof from.address;
+        header.msg_iov = &data;
+        header.msg_iovlen = 1;
+        header.msg_control = control;
+        header.msg_controllen = sizeof control;
+        const ssize_t got = recvmsg(socket, &header, MSG_DONTWAIT);
         const int64_t arrived = WallClock::now();
-        if (got <= 0 || faults.dropped()) {
+        from.length = header.msg_namelen;
+        if (got > 0) {
+            readLocal(header, from);
+        }
+        if (got <= 0) {
             continue;
         }
-        if (const int64_t delay = faults.delayFor(); delay > 0) {
+        if (const int64_t delay = faults ? faults->delayFor() : 0; delay != 0) {
+            if (delay < 0) {
+                continue;
+            }
             delayed.emplace(arrived + delay,
                             Delayed{{buffer.data(), buffer.data() + got}, from, arrived});
             continue;
@@ -174,18 +193,52 @@ void SyncSocket::receive(int socket, int wake) {
     }
 }
 
+bool SyncSocket::answer(const SyncMessage& message, const SyncAddress& from, int64_t arrived) {
+    switch (message.kind) {
+    case SyncMessage::Kind::Join: {
+        SyncMessage cookie;
+        cookie.kind = SyncMessage::Kind::Cookie;
+        cookie.cookie = m_cookies.make(from, arrived);
+        send(cookie, from);
+        return false;
+    }
+    case SyncMessage::Kind::Ping: {
+        if (!m_cookies.check(from, message.cookie, arrived)) {
+            return false;
+        }
+        SyncMessage pong;
+        pong.kind = SyncMessage::Kind::Pong;
+        pong.t1 = message.t1;
+        pong.nonce = message.nonce;
+        pong.t2 = arrived;
+        pong.t3 = WallClock::now();
+        send(pong, from);
+        return true;
+    }
+    case SyncMessage::Kind::Command:
+        return m_cookies.check(from, message.cookie, arrived);
+    default:
+        return false; // a follower's kind of message
+    }
+}
+
 void SyncSocket::deliver(const char* data, size_t size, const SyncAddress& from, int64_t arrived) {
+    if (m_seal) {
+        const std::optional<size_t> inside = m_seal->open(data, size, arrived);
+        if (!inside) {
+            return; // not sealed with the show's secret, or a replay
+        }
+        size = *inside;
+    }
     auto message = SyncMessage::decode(data, size);
     if (!message) {
         return; // not ours: stray datagrams are no reason to log
     }
-    if (message->kind == SyncMessage::Kind::Ping && m_answerPings) {
-        SyncMessage pong;
-        pong.kind = SyncMessage::Kind::Pong;
-        pong.t1 = message->t1;
-        pong.t2 = arrived;
-        pong.t3 = WallClock::now();
-        send(pong, from);
+    if (m_answerPings ? !answer(*message, from, arrived)
+                      : message->kind == SyncMessage::Kind::Join ||
+                            message->kind == SyncMessage::Kind::Ping ||
+                            message->kind == SyncMessage::Kind::Command) {
+        return;
     }
     if (m_shared->waiting.fetch_add(1) >= kMaxWaiting) {
         m_shared->waiting.fetch_sub(1);

@@ -17,6 +17,11 @@ SyncSegment& SyncTimeline::change(int64_t now, int64_t lead) {
     return after;
 }
 
+bool SyncTimeline::plausibleAt(int64_t leaderNow) const {
+    return before.anchor <= after.anchor && after.anchor <= leaderNow + kMaxAhead &&
+           before.anchor >= leaderNow - kMaxAge;
+}
+
 double SyncTimeline::difference(double a, double b, double duration, bool looping) {
     const double d = a - b;
     if (looping && duration > 0) {

@@ -26,6 +26,12 @@ struct SyncTimeline {
     // Leader: the segment that takes effect `lead` after `now`, to be changed by the caller.
     // Changes asked for while one is still pending join it, at its instant.
     SyncSegment& change(int64_t now, int64_t lead);
+    // Follower: whether a timeline heard when the leader's clock reads `leaderNow` can be the
+    // leader's: its next change at most kMaxAhead away (a change is made kLead ahead), and its
+    // last no older than kMaxAge.
+    bool plausibleAt(int64_t leaderNow) const;
+    static constexpr int64_t kMaxAhead = 5'000'000'000;
+    static constexpr int64_t kMaxAge = 366LL * 86'400'000'000'000;
     // Difference a - b of two movie times, the shorter way round a looping movie.
     static double difference(double a, double b, double duration, bool looping);
 };

@@ -52,7 +52,10 @@ AppSession::Rect SyncPlayers::settledGeometry(const std::string& window) {
 bool SyncPlayers::start(const std::string& name, const std::vector<std::string>& args,
                         const std::map<std::string, std::string>& env, const std::string& title,
                         int x, int y) {
-    std::vector<std::string> argv{binPath("lumenarc")};
+    // A poor network asked for is the test build's player.
+    const bool lossy =
+        env.count("LUMENARC_SYNC_TEST_DROP") || env.count("LUMENARC_SYNC_TEST_DELAY_MS");
+    std::vector<std::string> argv{binPath(lossy ? "lumenarc-lossy" : "lumenarc")};
     argv.insert(argv.end(), args.begin(), args.end());
     auto environment = m_app.environment();
     for (const auto& [key, value] : env) {

@@ -127,6 +127,9 @@ TEST(OscParser, TakesEachRangeToItsEdgeAndNoFurther) {
     for (int code : {0, 6, 10, 16, -1}) {
         EXPECT_FALSE(parse(encode("/lumenarc/projection", "i", code))) << code;
     }
+    // Codes far beyond int are refused before any conversion (undefined behaviour otherwise).
+    EXPECT_FALSE(parse(encode("/lumenarc/projection", "f", 3.6e16f)));
+    EXPECT_FALSE(parse(encode("/lumenarc/projection", "d", -1e300)));
     const std::string longest(OscParser::kMaxPathLength, 'x');
     EXPECT_EQ(parse(encode("/lumenarc/open", "s", longest.c_str()))->text, longest);
     EXPECT_FALSE(parse(encode("/lumenarc/open", "s", (longest + "x").c_str())));

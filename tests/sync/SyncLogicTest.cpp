@@ -1,8 +1,11 @@
 #include "base/WallClock.h"
 #include "sync/ClockOffset.h"
+#include "sync/DatagramSeal.h"
 #include "sync/FrameLog.h"
 #include "sync/SyncCorrection.h"
+#include "sync/SyncFollowers.h"
 #include "sync/SyncMessage.h"
+#include "sync/SyncSequence.h"
 #include "sync/SyncTimeline.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +13,8 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -188,6 +193,214 @@ TEST(SyncMessage, EveryKindSurvivesTheWireAndDamagedOnesAreRefused) {
     EXPECT_FALSE(SyncMessage::decode(absurdBytes.data(), absurdBytes.size()));
     const char osc[] = "/lumenarc/play\0\0,\0\0\0";
     EXPECT_FALSE(SyncMessage::decode(osc, sizeof osc - 1));
+}
+
+TEST(SyncCorrection, BackwardPlayIsTheMirrorOfForwardAndTheSeekBoundaryIsExclusive) {
+    const auto decide = [](double error, double rate) {
+        SyncCorrection correction;
+        for (int k = 0; k < 5; ++k) {
+            correction.add(error);
+        }
+        return correction.decide(kFrame, rate);
+    };
+    for (const double rate : {2.0, -2.0}) {
+        // At twice the speed either way, 5 frames of movie are 2.5 shown: a trim takes them.
+        EXPECT_FALSE(decide(5 * kFrame, rate).seek) << rate;
+        EXPECT_FALSE(decide(-5 * kFrame, rate).seek) << rate;
+        EXPECT_TRUE(decide(9 * kFrame, rate).seek) << rate;
+        EXPECT_TRUE(decide(-9 * kFrame, rate).seek) << rate;
+    }
+    EXPECT_EQ(decide(0.02, -1).trim, decide(-0.02, 1).trim); // mirrored errors, mirrored trims
+    EXPECT_NEAR(decide(-0.02, -1).trim, 0.98, 1e-9);
+    // Exactly the seek threshold still trims; just past it seeks.
+    const double threshold = SyncCorrection::kSeekFrames * kFrame;
+    EXPECT_FALSE(decide(threshold, 1).seek);
+    EXPECT_FALSE(decide(-threshold, -1).seek);
+    EXPECT_TRUE(decide(std::nextafter(threshold, 1.0), 1).seek);
+    EXPECT_TRUE(decide(-std::nextafter(threshold, 1.0), -1).seek);
+}
+
+TEST(SyncMessage, EveryNumberMustBeFiniteAndWithinItsRangeToTheLastValue) {
+    SyncMessage good;
+    good.session = 5;
+    good.sequence = 9;
+    good.timeline = timeline(30, {7 * kS, 3.25, 1.5, false, true});
+    good.timeline.after = {8 * kS, 9.0, -0.8, true, false};
+    const auto decodes = [](const SyncMessage& message) {
+        const auto bytes = message.encode();
+        return SyncMessage::decode(bytes.data(), bytes.size()).has_value();
+    };
+    ASSERT_TRUE(decodes(good));
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<std::function<double&(SyncMessage&)>> fields{
+        [](SyncMessage& m) -> double& { return m.timeline.movie.duration; },
+        [](SyncMessage& m) -> double& { return m.timeline.before.position; },
+        [](SyncMessage& m) -> double& { return m.timeline.before.rate; },
+        [](SyncMessage& m) -> double& { return m.timeline.after.position; },
+        [](SyncMessage& m) -> double& { return m.timeline.after.rate; },
+    };
+    for (size_t k = 0; k < fields.size(); ++k) {
+        for (const double bad : {std::nan(""), inf, -inf}) {
+            SyncMessage damaged = good;
+            fields[k](damaged) = bad;
+            EXPECT_FALSE(decodes(damaged)) << "field " << k << " = " << bad;
+        }
+    }
+    // Rates up to the player's own limit either way, and not a hair beyond.
+    for (const double rate : {SyncMessage::kMaxRate, -SyncMessage::kMaxRate}) {
+        SyncMessage edge = good;
+        edge.timeline.before.rate = rate;
+        edge.timeline.after.rate = rate;
+        EXPECT_TRUE(decodes(edge)) << rate;
+        edge.timeline.after.rate = std::nextafter(rate, 2 * rate);
+        EXPECT_FALSE(decodes(edge)) << rate;
+        edge.timeline.after.rate = rate;
+        edge.timeline.before.rate = std::nextafter(rate, 2 * rate);
+        EXPECT_FALSE(decodes(edge)) << rate;
+    }
+    SyncMessage named = good;
+    named.timeline.movie.name.assign(SyncMessage::kMaxNameLength, 'x');
+    EXPECT_TRUE(decodes(named));
+    named.timeline.movie.name += 'x';
+    EXPECT_FALSE(decodes(named));
+    SyncMessage negative = good;
+    negative.timeline.movie.duration = -std::numeric_limits<double>::denorm_min();
+    EXPECT_FALSE(decodes(negative));
+    negative.timeline.movie.duration = 0; // unknown length
+    EXPECT_TRUE(decodes(negative));
+
+    SyncMessage command;
+    command.kind = SyncMessage::Kind::Command;
+    for (const char* verb : {"rate", "seek", "loop", "step"}) {
+        command.verb = verb;
+        for (const double bad : {std::nan(""), inf, -inf}) {
+            command.value = bad;
+            EXPECT_FALSE(decodes(command)) << verb << " " << bad;
+        }
+    }
+    command.verb = "rate";
+    command.value = SyncMessage::kMaxRate;
+    EXPECT_TRUE(decodes(command));
+    command.value = -SyncMessage::kMaxRate;
+    EXPECT_TRUE(decodes(command));
+    command.value = std::nextafter(SyncMessage::kMaxRate, 1e300);
+    EXPECT_FALSE(decodes(command));
+    command.value = 1e300;
+    EXPECT_FALSE(decodes(command));
+    command.verb = "seek";
+    command.value = 0;
+    EXPECT_TRUE(decodes(command));
+    command.value = -1;
+    EXPECT_FALSE(decodes(command));
+    command.verb = "jump";
+    command.value = 1;
+    EXPECT_FALSE(decodes(command)); // not a verb of ours
+}
+
+TEST(SyncMessage, NoAnswerIsLargerThanWhatItAnswers) {
+    SyncMessage join, cookie, ping, pong;
+    join.kind = SyncMessage::Kind::Join;
+    cookie.kind = SyncMessage::Kind::Cookie;
+    ping.kind = SyncMessage::Kind::Ping;
+    pong.kind = SyncMessage::Kind::Pong;
+    EXPECT_LE(cookie.encode().size(), join.encode().size());
+    EXPECT_LE(pong.encode().size(), ping.encode().size());
+}
+
+TEST(SyncTimeline, TimeStampsAtTheEndsOfTheirRangeNeitherOverflowNorCount) {
+    // Movie time a whole range away from its anchor: the end of the movie, not a wrap.
+    const SyncSegment ancient{INT64_MIN, 0.0, 1.0, false, false};
+    EXPECT_DOUBLE_EQ(ancient.positionAt(INT64_MAX, 20), 20.0);
+    const int64_t now = 1'800'000'000 * kS;
+    SyncTimeline show = timeline(20, {now - 3600 * kS, 1.0, 1.0, false, false});
+    EXPECT_TRUE(show.plausibleAt(now)); // the last change an hour ago
+    show.change(now, 200 * kMs);
+    EXPECT_TRUE(show.plausibleAt(now));
+    for (const int64_t anchor : {INT64_MAX, INT64_MIN, now + 6 * kS, now - 400 * 86400 * kS}) {
+        EXPECT_FALSE(timeline(20, {anchor, 1.0, 1.0, false, false}).plausibleAt(now)) << anchor;
+    }
+    ClockOffset offset;
+    EXPECT_FALSE(offset.add(0, INT64_MAX, INT64_MAX, 1));
+    EXPECT_FALSE(offset.add(INT64_MIN, 0, 0, 1));
+    EXPECT_FALSE(offset.add(now, now + 2 * 86400 * kS, now + 2 * 86400 * kS, now + kMs));
+    EXPECT_FALSE(offset.best());
+}
+
+TEST(SyncSequence, OneStrayTimelineCannotTakeOverButTwoThatAgreeDo) {
+    using Verdict = SyncSequence::Verdict;
+    SyncSequence order;
+    EXPECT_EQ(order.admit(7, 1), Verdict::Candidate);
+    EXPECT_EQ(order.admit(7, 2), Verdict::TakeOver);
+    EXPECT_EQ(order.admit(7, 3), Verdict::Next);
+    EXPECT_EQ(order.admit(7, 3), Verdict::Stale);
+    EXPECT_EQ(order.admit(7, INT64_MAX), Verdict::Candidate); // one stray, however late
+    EXPECT_EQ(order.admit(7, 4), Verdict::Next);
+    EXPECT_EQ(order.admit(9, 1), Verdict::Candidate); // another leader's run
+    EXPECT_EQ(order.admit(7, 4 + SyncSequence::kMaxStep), Verdict::Next);
+    // After a long gap the same leader is taken back at its second timeline.
+    const int64_t later = 5 + 2 * SyncSequence::kMaxStep;
+    EXPECT_EQ(order.admit(7, later), Verdict::Candidate);
+    EXPECT_EQ(order.admit(7, later + 5), Verdict::TakeOver);
+    EXPECT_EQ(order.admit(7, 0), Verdict::Stale);
+    EXPECT_EQ(order.admit(7, -1), Verdict::Stale);
+    EXPECT_EQ(order.session(), 7u);
+}
+
+TEST(SyncFollowers, TheTableIsBoundedPerHostAndInAllAndForgetsTheSilent) {
+    using Heard = SyncFollowers::Heard;
+    const auto address = [](int host, int port) {
+        SyncAddress out;
+        std::string why;
+        SyncAddress::resolve("127.0." + std::to_string(host / 256) + "." +
+                                 std::to_string(host % 256),
+                             static_cast<uint16_t>(port), out, why);
+        return out;
+    };
+    SyncFollowers followers;
+    const int64_t now = 1'800'000'000 * kS;
+    for (int port = 0; port < static_cast<int>(SyncFollowers::kMaxPerHost); ++port) {
+        EXPECT_EQ(followers.heard(address(1, 9000 + port), now), Heard::Added);
+    }
+    EXPECT_EQ(followers.heard(address(1, 8999), now), Heard::HostFull);
+    EXPECT_EQ(followers.heard(address(1, 9000), now + kS), Heard::Renewed);
+    for (int host = 2; followers.size() < SyncFollowers::kMaxTotal; ++host) {
+        ASSERT_EQ(followers.heard(address(host, 9000), now + kS), Heard::Added);
+    }
+    EXPECT_EQ(followers.heard(address(999, 9000), now + kS), Heard::TableFull);
+    // Those not heard from for kForget are forgotten, and make room.
+    followers.expire(now + SyncFollowers::kForget + kS / 2);
+    EXPECT_EQ(followers.size(), SyncFollowers::kMaxTotal - SyncFollowers::kMaxPerHost + 1);
+    EXPECT_EQ(followers.heard(address(1, 8999), now + SyncFollowers::kForget + kS / 2),
+              Heard::Added);
+    followers.expire(now + 2 * SyncFollowers::kForget + kS);
+    EXPECT_EQ(followers.size(), 0u);
+}
+
+TEST(DatagramSeal, OnlyATrueSealOfTheRecentPastOpensAndOnlyOnce) {
+    const std::vector<unsigned char> key(32, 0x5a);
+    DatagramSeal seal(key);
+    const int64_t now = 1'800'000'000 * kS;
+    const std::string text = "/lumenarc/sync/ping";
+    const auto sealed = seal.seal(text.data(), text.size(), now);
+    ASSERT_EQ(sealed.size(), text.size() + DatagramSeal::kOverhead);
+    DatagramSeal other(std::vector<unsigned char>(32, 0x5b));
+    EXPECT_FALSE(other.open(sealed.data(), sealed.size(), now));
+    for (size_t k = 0; k < sealed.size(); k += 7) {
+        auto damaged = sealed;
+        damaged[k] ^= 1;
+        EXPECT_FALSE(seal.open(damaged.data(), damaged.size(), now)) << k;
+    }
+    EXPECT_FALSE(seal.open(sealed.data(), sealed.size(), now + DatagramSeal::kWindow + 1));
+    EXPECT_FALSE(seal.open(sealed.data(), DatagramSeal::kOverhead - 1, now));
+    EXPECT_EQ(seal.open(sealed.data(), sealed.size(), now + kS), text.size());
+    EXPECT_FALSE(seal.open(sealed.data(), sealed.size(), now + kS)); // a replay
+
+    const std::string path = testing::TempDir() + "/short.secret";
+    std::ofstream(path) << "fifteen bytes!!";
+    std::string why;
+    EXPECT_FALSE(DatagramSeal::fromFile(path, why));
+    EXPECT_NE(why.find("16 to 4096 bytes"), std::string::npos) << why;
+    EXPECT_FALSE(DatagramSeal::fromFile(path + ".missing", why));
 }
 
 TEST(MovieIdentity, CopiesOfOneMasterAgreeAndOtherMoviesDoNot) {

@@ -2,9 +2,11 @@
 
 #include "base/WallClock.h"
 #include "playback/MainQueue.h"
+#include "sync/LossyNetwork.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <unistd.h>
@@ -24,10 +26,7 @@ struct Received {
 // Two real sockets on the loopback address, as a leader and a follower.
 class SyncSocketTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        unsetenv("LUMENARC_SYNC_TEST_DROP");
-        unsetenv("LUMENARC_SYNC_TEST_DELAY_MS");
-    }
+    void TearDown() override { test::LossyNetwork::uninstall(); }
 
     void startBoth() {
         std::string why;
@@ -36,11 +35,39 @@ protected:
         ASSERT_TRUE(SyncAddress::resolve("127.0.0.1", m_leader.port(), m_leaderAddress, why));
     }
 
+    // The follower's cookie from the leader, as a follower joins.
+    SyncMessage::Cookie joinLeader() {
+        SyncMessage join;
+        join.kind = SyncMessage::Kind::Join;
+        m_follower.send(join, m_leaderAddress);
+        EXPECT_TRUE(m_main.waitFor(
+            [&] {
+                return std::any_of(m_atFollower.begin(), m_atFollower.end(), [](const auto& r) {
+                    return r.message.kind == SyncMessage::Kind::Cookie;
+                });
+            },
+            5s));
+        for (const Received& received : m_atFollower) {
+            if (received.message.kind == SyncMessage::Kind::Cookie) {
+                return received.message.cookie;
+            }
+        }
+        return {};
+    }
+
     SyncMessage command(double value) {
         SyncMessage message;
         message.kind = SyncMessage::Kind::Command;
         message.verb = "seek";
         message.value = value;
+        message.cookie = m_cookie;
+        return message;
+    }
+
+    SyncMessage pong(int64_t t1) {
+        SyncMessage message;
+        message.kind = SyncMessage::Kind::Pong;
+        message.t1 = t1;
         return message;
     }
 
@@ -56,19 +83,28 @@ protected:
             m_atFollower.push_back({message, from, arrived});
         }};
     SyncAddress m_leaderAddress;
+    SyncMessage::Cookie m_cookie{};
 };
 
-TEST_F(SyncSocketTest, PingsAreAnsweredOnTheSpotWithTheirTimeStamps) {
+TEST_F(SyncSocketTest, PingsWithTheCookieAreAnsweredOnTheSpotWithTheirTimeStamps) {
     startBoth();
     SyncMessage ping;
     ping.kind = SyncMessage::Kind::Ping;
     ping.t1 = WallClock::now();
+    ping.nonce = 77;
+    // Without the cookie of this address, a ping is neither answered nor heard.
+    m_follower.send(ping, m_leaderAddress);
+    ping.cookie = joinLeader();
+    EXPECT_EQ(m_atFollower.size(), 1u); // the cookie alone
+    EXPECT_TRUE(m_atLeader.empty());
+    m_atFollower.clear();
     m_follower.send(ping, m_leaderAddress);
     ASSERT_TRUE(m_main.waitFor([&] { return !m_atFollower.empty(); }, 5s));
     const Received& pong = m_atFollower.front();
     EXPECT_EQ(pong.message.kind, SyncMessage::Kind::Pong);
     EXPECT_TRUE(pong.from == m_leaderAddress);
     EXPECT_EQ(pong.message.t1, ping.t1);
+    EXPECT_EQ(pong.message.nonce, 77u);
     EXPECT_LE(ping.t1, pong.message.t2);
     EXPECT_LE(pong.message.t2, pong.message.t3);
     EXPECT_LE(pong.message.t3, pong.arrived);
@@ -79,6 +115,7 @@ TEST_F(SyncSocketTest, PingsAreAnsweredOnTheSpotWithTheirTimeStamps) {
 
 TEST_F(SyncSocketTest, StrayDatagramsAreIgnoredAndNothingRunsAfterStop) {
     startBoth();
+    m_cookie = joinLeader();
     // A timeline with the wrong arguments, and bytes that are no message at all.
     const char junk[] = "/lumenarc/sync/timeline\0,i\0\0\0\0\0\1";
     const int raw = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -102,35 +139,37 @@ TEST_F(SyncSocketTest, StrayDatagramsAreIgnoredAndNothingRunsAfterStop) {
 
 TEST_F(SyncSocketTest, TheTestFaultsDropAndReorderWhatArrives) {
     setenv("LUMENARC_SYNC_TEST_DELAY_MS", "40", 1);
+    test::LossyNetwork::installFromEnvironment();
+    unsetenv("LUMENARC_SYNC_TEST_DELAY_MS");
     startBoth();
+    SyncAddress followerAddress;
+    std::string why;
+    ASSERT_TRUE(SyncAddress::resolve("127.0.0.1", m_follower.port(), followerAddress, why));
     for (int k = 0; k < 60; ++k) {
-        m_follower.send(command(k), m_leaderAddress);
+        m_leader.send(pong(k), followerAddress);
         std::this_thread::sleep_for(1ms);
     }
-    ASSERT_TRUE(m_main.waitFor([&] { return m_atLeader.size() == 60; }, 5s));
+    ASSERT_TRUE(m_main.waitFor([&] { return m_atFollower.size() == 60; }, 5s));
     bool reordered = false;
-    for (size_t k = 1; k < m_atLeader.size(); ++k) {
-        reordered |= m_atLeader[k].message.value < m_atLeader[k - 1].message.value;
+    for (size_t k = 1; k < m_atFollower.size(); ++k) {
+        reordered |= m_atFollower[k].message.t1 < m_atFollower[k - 1].message.t1;
     }
     EXPECT_TRUE(reordered);
 
-    m_leader.stop();
-    m_atLeader.clear();
-    setenv("LUMENARC_SYNC_TEST_DROP", "0.5", 1);
-    unsetenv("LUMENARC_SYNC_TEST_DELAY_MS");
+    m_atFollower.clear();
+    test::LossyNetwork::install(0.5, 0);
     SyncSocket lossy([this](const SyncMessage& message, const SyncAddress& from, int64_t arrived) {
-        m_atLeader.push_back({message, from, arrived});
+        m_atFollower.push_back({message, from, arrived});
     });
-    std::string why;
-    ASSERT_TRUE(lossy.start("127.0.0.1", 0, true, why));
+    ASSERT_TRUE(lossy.start("127.0.0.1", 0, false, why));
     SyncAddress lossyAddress;
     ASSERT_TRUE(SyncAddress::resolve("127.0.0.1", lossy.port(), lossyAddress, why));
     for (int k = 0; k < 200; ++k) {
-        m_follower.send(command(k), lossyAddress);
+        m_leader.send(pong(k), lossyAddress);
     }
     m_main.waitFor([] { return false; }, 300ms);
-    EXPECT_GT(m_atLeader.size(), 40u);
-    EXPECT_LT(m_atLeader.size(), 160u);
+    EXPECT_GT(m_atFollower.size(), 40u);
+    EXPECT_LT(m_atFollower.size(), 160u);
 }
 
 TEST(SyncAddress, NamesResolveAndAddressesCompareByHostAndPort) {
