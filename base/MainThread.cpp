@@ -2,6 +2,7 @@
 
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 namespace lumenarc {
 namespace {
@@ -30,8 +31,15 @@ void MainThread::setPoster(Poster poster) {
 }
 
 bool MainThread::isCurrent() {
-    std::lock_guard lock(posterMutex());
-    return mainThreadId() == std::thread::id() || mainThreadId() == std::this_thread::get_id();
+    std::thread::id main;
+    {
+        std::lock_guard lock(posterMutex());
+        main = mainThreadId();
+    }
+    if (main == std::thread::id()) {
+        return gettid() == getpid();
+    }
+    return main == std::this_thread::get_id();
 }
 
 void MainThread::post(Task task) {

@@ -15,7 +15,8 @@ public:
     static void setPoster(Poster poster);
     // Queues the task for the main thread; runs it at once when no poster is installed.
     static void post(Task task);
-    // True on the main thread, and on every thread while no main thread is known.
+    // True on the main thread only: the one that installed the poster, or, while none is
+    // installed, the process's first thread (where the toolkit, and a test, runs).
     static bool isCurrent();
 };
 

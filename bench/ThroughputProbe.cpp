@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "not a mesh: %s\n", argv[2]);
         return 1;
     }
-    RenderThread thread(60);
+    const auto shared = std::make_shared<RenderThread>(60);
+    RenderThread& thread = *shared;
     std::unique_ptr<OffscreenGL> gl;
     thread.start([&] {
         gl = OffscreenGL::create(width, height);
@@ -60,7 +61,7 @@ int main(int argc, char** argv) {
             ViewSetup::reshape(width, height);
         }
     });
-    auto context = std::make_shared<MpvTextureContext>(thread, &procAddress, nullptr);
+    auto context = std::make_shared<MpvTextureContext>(shared, &procAddress, nullptr);
     thread.runAndWait([&] {
         context->prepare();
         context->setTargetSize(width, height);

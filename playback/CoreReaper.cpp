@@ -40,7 +40,8 @@ struct CoreReaper::Queue {
     }
 };
 
-CoreReaper::CoreReaper() : m_queue(std::make_shared<Queue>()) {
+CoreReaper::CoreReaper(std::chrono::milliseconds grace)
+    : m_grace(grace), m_queue(std::make_shared<Queue>()) {
     m_thread = std::thread([queue = m_queue] { queue->run(); });
 }
 
@@ -50,7 +51,7 @@ CoreReaper::~CoreReaper() {
         std::unique_lock lock(m_queue->mutex);
         m_queue->stopping = true;
         m_queue->changed.notify_all();
-        finished = m_queue->changed.wait_for(lock, kGrace, [this] { return m_queue->finished; });
+        finished = m_queue->changed.wait_for(lock, m_grace, [this] { return m_queue->finished; });
     }
     if (finished) {
         m_thread.join();

@@ -14,9 +14,12 @@ class CoreReaper {
 public:
     using Job = std::function<void()>;
 
-    CoreReaper();
+    static constexpr std::chrono::milliseconds kGrace{3000};
+
+    explicit CoreReaper(std::chrono::milliseconds grace = kGrace);
     // Finishes what was handed over, waiting at most `grace`; a core still stuck after that is
-    // left to its thread, which ends with the process.
+    // left to its thread, which ends with the process. What such a job uses must therefore not
+    // belong to anything that goes before the process ends: it holds shares of it.
     ~CoreReaper();
     CoreReaper(const CoreReaper&) = delete;
     CoreReaper& operator=(const CoreReaper&) = delete;
@@ -26,10 +29,9 @@ public:
     // Waits until everything handed over so far has run.
     void drain();
 
-    static constexpr std::chrono::seconds kGrace{3};
-
 private:
     struct Queue;
+    const std::chrono::milliseconds m_grace;
     std::shared_ptr<Queue> m_queue;
     std::thread m_thread;
 };

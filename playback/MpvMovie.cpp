@@ -1,6 +1,7 @@
 #include "playback/MpvMovie.h"
 
 #include "base/MainThread.h"
+#include "view/ThreadContract.h"
 
 #include <mpv/client.h>
 
@@ -254,6 +255,7 @@ std::vector<std::string> collectFileTypes() {
 } // namespace
 
 std::shared_ptr<MpvMovie> MpvMovie::create(const Options& options, std::string* error) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     std::string reason;
     std::shared_ptr<MpvMovie> movie;
     if (mpv_handle* handle = mpv_create()) {
@@ -281,6 +283,7 @@ std::shared_ptr<MpvMovie> MpvMovie::create(const Options& options, std::string* 
 
 std::shared_ptr<MpvMovie> MpvMovie::open(const std::string& path, const Options& options,
                                          std::string* error) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (const std::string refused = checkReadableFile(path); !refused.empty()) {
         if (error != nullptr) {
             *error = refused;
@@ -354,6 +357,7 @@ void MpvMovie::observeProperties() {
 }
 
 void MpvMovie::beginLoad(const std::string& path, LoadDone done) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_loadDone = std::move(done);
     m_displayName = std::filesystem::path(path).filename().string();
     if (const std::string refused = checkReadableFile(path); !refused.empty()) {
@@ -493,6 +497,7 @@ void MpvMovie::postProcessEvents() {
 }
 
 void MpvMovie::processEvents() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     // An event loop run from inside the handling of an event (by an observer) would come back
     // here, and the next read would end the life of the event still being handled: the drain
     // under way takes the events that come meanwhile.
@@ -655,11 +660,13 @@ MpvMovie::Size MpvMovie::videoSize() const {
 }
 
 void MpvMovie::setLoops(bool loops) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_status->setLoops(loops);
     mpv_set_property_string(m_handle, "loop-file", loops ? "inf" : "no");
 }
 
 void MpvMovie::setRate(float rate) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (rate == 0.0f || std::isnan(rate)) {
         setPaused(true);
         return;
@@ -671,6 +678,7 @@ void MpvMovie::setRate(float rate) {
 }
 
 void MpvMovie::setPausedRate(float rate) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (rate != 0.0f && !std::isnan(rate)) {
         m_status->setRate(rate);
         applySpeed();
@@ -680,6 +688,7 @@ void MpvMovie::setPausedRate(float rate) {
 }
 
 void MpvMovie::setSpeedTrim(double trim) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (!std::isfinite(trim) || trim <= 0 || trim == m_speedTrim) {
         return;
     }
@@ -688,6 +697,7 @@ void MpvMovie::setSpeedTrim(double trim) {
 }
 
 void MpvMovie::holdPicturesUntil(std::chrono::steady_clock::time_point instant) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     // A hold is for a seek's short wait: one far ahead would freeze the picture.
     constexpr auto kLongest = std::chrono::seconds(3);
     const auto latest = std::chrono::steady_clock::now() + kLongest;
@@ -722,6 +732,7 @@ void MpvMovie::setBackward(bool backward) {
 }
 
 void MpvMovie::stepForward() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     setBackward(false);
     // The core lifts its pause for the length of the step; the movie counts as paused throughout.
     m_status->setPaused(true);
@@ -729,6 +740,7 @@ void MpvMovie::stepForward() {
 }
 
 void MpvMovie::stepBackward() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     setBackward(false);
     m_status->setPaused(true);
     command({"frame-back-step"});
@@ -741,6 +753,7 @@ void MpvMovie::command(std::initializer_list<const char*> words) {
 }
 
 void MpvMovie::setCurrentTime(const MovieTime& time) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (time.scale <= 0) {
         return; // no units per second: no time at all
     }
@@ -753,6 +766,7 @@ void MpvMovie::setCurrentTime(const MovieTime& time) {
 }
 
 void MpvMovie::setVolume(float volume) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     // 1.0 is full volume, mpv's 100; nothing louder, nothing below silence.
     double level = volume > 0 ? std::min(static_cast<double>(volume), 1.0) * 100.0 : 0.0;
     mpv_set_property(m_handle, "volume", MPV_FORMAT_DOUBLE, &level);

@@ -10,7 +10,7 @@ namespace lumenarc {
 MpvPlayback::MpvPlayback(MyOpenGLView& view, MpvTextureContext::GetProcAddress getProcAddress,
                          void* procContext, Settings settings)
     : m_settings(std::move(settings)), m_context(std::make_shared<MpvTextureContext>(
-                                           view.renderThread(), getProcAddress, procContext)),
+                                           view.sharedRenderThread(), getProcAddress, procContext)),
       m_reaper(std::make_shared<CoreReaper>()) {
     view.setTextureContext(m_context);
 }

@@ -56,15 +56,15 @@ private:
 
 } // namespace
 
-MpvTextureContext::MpvTextureContext(RenderThread& thread, GetProcAddress getProcAddress,
-                                     void* procContext)
-    : m_thread(thread), m_getProcAddress(getProcAddress), m_procContext(procContext),
+MpvTextureContext::MpvTextureContext(std::shared_ptr<RenderThread> thread,
+                                     GetProcAddress getProcAddress, void* procContext)
+    : m_thread(std::move(thread)), m_getProcAddress(getProcAddress), m_procContext(procContext),
       m_pool(std::make_shared<TexturePool>()) {}
 
 MpvTextureContext::~MpvTextureContext() = default;
 
 void MpvTextureContext::prepare() {
-    LUMENARC_ASSERT_THREAD(m_thread.isRenderThread());
+    LUMENARC_ASSERT_THREAD(m_thread->isRenderThread());
     const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     const std::string name = renderer != nullptr ? renderer : "";
     m_path = FramePath::choose(name, std::getenv("LUMENARC_FRAME_PATH"));
@@ -79,29 +79,29 @@ void MpvTextureContext::setTargetSize(int width, int height) {
 }
 
 bool MpvTextureContext::attachCore(mpv_handle* core, std::shared_ptr<const MovieStatus> status) {
-    LUMENARC_ASSERT_THREAD(!m_thread.isRenderThread());
-    return m_thread.runAndWait([this, core, &status] { attach(core, status); });
+    LUMENARC_ASSERT_THREAD(!m_thread->isRenderThread());
+    return m_thread->runAndWait([this, core, &status] { attach(core, status); });
 }
 
 void MpvTextureContext::attachCoreThen(mpv_handle* core, std::shared_ptr<const MovieStatus> status,
                                        std::function<void()> then) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    m_thread.post([this, core, status = std::move(status), then = std::move(then)]() mutable {
+    m_thread->post([this, core, status = std::move(status), then = std::move(then)]() mutable {
         attach(core, std::move(status));
         MainThread::post(std::move(then));
     });
 }
 
 void MpvTextureContext::detachCore(mpv_handle* core) {
-    LUMENARC_ASSERT_THREAD(!m_thread.isRenderThread());
-    m_thread.runAndWait([this, core] { detach(core); });
+    LUMENARC_ASSERT_THREAD(!m_thread->isRenderThread());
+    m_thread->runAndWait([this, core] { detach(core); });
 }
 
 void MpvTextureContext::setMovie(const Movie* movie) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const auto* mpv =
         dynamic_cast<const MpvMovie*>(movie != nullptr ? movie->pictureSource() : nullptr);
-    m_thread.post([this, core = mpv != nullptr ? mpv->handle() : nullptr] { select(core); });
+    m_thread->post([this, core = mpv != nullptr ? mpv->handle() : nullptr] { select(core); });
 }
 
 void MpvTextureContext::attach(mpv_handle* core, std::shared_ptr<const MovieStatus> status) {
@@ -273,7 +273,7 @@ void MpvTextureContext::task() {
 }
 
 void MpvTextureContext::release() {
-    LUMENARC_ASSERT_THREAD(m_thread.isRenderThread() || !m_thread.isRunning());
+    LUMENARC_ASSERT_THREAD(m_thread->isRenderThread() || !m_thread->isRunning());
     for (const Slot& slot : m_slots) {
         freeRenderContext(slot.render);
     }

@@ -31,8 +31,10 @@ class MpvTextureContext final : public TextureContext {
 public:
     using GetProcAddress = void* (*)(void* context, const char* name);
 
-    // Main thread; nothing happens in GL until prepare().
-    MpvTextureContext(RenderThread& thread, GetProcAddress getProcAddress, void* procContext);
+    // Main thread; nothing happens in GL until prepare(). The render thread is shared: a core
+    // the reaper destroys after the view has gone still finds it, ended, and nothing to free.
+    MpvTextureContext(std::shared_ptr<RenderThread> thread, GetProcAddress getProcAddress,
+                      void* procContext);
     ~MpvTextureContext() override;
 
     // Not on the render thread: makes the core's render context there and waits. False when
@@ -75,7 +77,7 @@ private:
     FrameTextureRef renderOnProcessor(const Slot& slot);
     FrameTextureRef makeFrame(uint32_t texture, int width, int height, bool topRowFirst);
 
-    RenderThread& m_thread;
+    const std::shared_ptr<RenderThread> m_thread;
     GetProcAddress m_getProcAddress;
     void* m_procContext;
     std::atomic<FramePath::Kind> m_path{FramePath::Kind::Gl};

@@ -1,6 +1,7 @@
 #include "shell/MyController.h"
 
 #include "base/DeveloperLog.h"
+#include "base/MainThread.h"
 #include "movie/Movie.h"
 #include "playback/MpvMovie.h"
 #include "playback/PlaybackControl.h"
@@ -12,6 +13,7 @@
 #include "shell/NSFullScreenWindow.h"
 #include "shell/PrefsDialog.h"
 #include "view/MyOpenGLView.h"
+#include "view/ThreadContract.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -56,6 +58,7 @@ MyController::MyController(MainWindow& window, MyOpenGLView& view, PlaybackContr
 MyController::~MyController() = default;
 
 void MyController::awakeFromNib() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     loadPrefs();
     fullScreen = false;
     m_prefsWindow.setPrefsManager(m_prefsManager.get());
@@ -63,6 +66,7 @@ void MyController::awakeFromNib() {
 }
 
 void MyController::applicationDidFinishLaunching() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_prefsManager->hideMouse()) {
         hideMouse = true;
     }
@@ -80,6 +84,7 @@ void MyController::applicationDidFinishLaunching() {
 }
 
 void MyController::movieOpenDidEnd(bool opened) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (!m_launchOpenPending || m_playback.isOpening()) {
         return;
     }
@@ -105,6 +110,7 @@ bool MyController::startupInFullScreen() const {
 }
 
 void MyController::applicationWillTerminate() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_terminated) {
         return;
     }
@@ -115,6 +121,7 @@ void MyController::applicationWillTerminate() {
 }
 
 void MyController::applicationDidResignActive() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const auto movie = myGLView.currentMovie();
     if (movie && movie->rate() > 0.0f) {
         m_playback.togglePaused();
@@ -126,6 +133,7 @@ QWidget* MyController::viewWindow() const {
 }
 
 void MyController::open() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     myGLView.stopDisplayLink(); // no frame is drawn while the sheet is up
     // Several files chosen play in order.
     beginOpenSheet(
@@ -135,6 +143,7 @@ void MyController::open() {
 }
 
 void MyController::openPanelDidEnd(int returnCode, const QStringList& files) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (returnCode != 0 && !files.isEmpty()) {
         std::vector<std::string> paths;
         for (const QString& file : files) {
@@ -146,6 +155,7 @@ void MyController::openPanelDidEnd(int returnCode, const QStringList& files) {
 }
 
 void MyController::openDistortionMatrix() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     // The sample meshes are where a new user starts.
     beginOpenSheet(viewWindow(), QStringLiteral("Open Distortion Matrix"),
                    QString::fromStdString(myGLView.resourcePath() + "/meshes"),
@@ -156,6 +166,7 @@ void MyController::openDistortionMatrix() {
 }
 
 void MyController::openDistortionMatrixPanelDidEnd(int returnCode, const QStringList& files) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (returnCode != 0 && !files.isEmpty()) {
         myGLView.loadDistortionMatrix(files.first().toStdString());
         // The load stopped the movie, so no frame comes to show the new mesh: draw it now.
@@ -164,22 +175,26 @@ void MyController::openDistortionMatrixPanelDidEnd(int returnCode, const QString
 }
 
 void MyController::showAboutBox() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_aboutBox.setParent(&m_mainWindow, m_aboutBox.windowFlags());
     m_aboutBox.exec();
     m_aboutBox.hide();
 }
 
 void MyController::showPrefsWindow() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_prefsWindow.runModal();
 }
 
 void MyController::acceptSheet() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
         sheet->done(1);
     }
 }
 
 void MyController::goFullScreen() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (fullScreen) {
         return;
     }
@@ -234,6 +249,7 @@ FullScreenGeometry::Rect MyController::fullScreenRect() const {
 }
 
 void MyController::startMouseHideTimer() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (mouseHideTimer) {
         return;
     }
@@ -244,6 +260,7 @@ void MyController::startMouseHideTimer() {
 }
 
 void MyController::doHideMouse() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (mouseHideTimer) {
         mouseHideTimer->deleteLater();
     }
@@ -263,10 +280,12 @@ void MyController::modalChanged(bool modalUp) {
 }
 
 void MyController::loadPrefs() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_prefsManager = PrefsStore::loadPrefs(PrefsStore::getPrefsPath());
 }
 
 void MyController::savePrefs() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_prefsManager) {
         PrefsStore::savePrefs(*m_prefsManager, PrefsStore::getPrefsPath());
     }

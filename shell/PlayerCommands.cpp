@@ -1,5 +1,6 @@
 #include "shell/PlayerCommands.h"
 
+#include "base/MainThread.h"
 #include "movie/Movie.h"
 #include "playback/PlaybackControl.h"
 #include "shell/MainWindow.h"
@@ -8,6 +9,7 @@
 #include "shell/VideoWindow.h"
 #include "ui/Slider.h"
 #include "view/MyOpenGLView.h"
+#include "view/ThreadContract.h"
 
 #include <QAction>
 #include <QMenu>
@@ -30,6 +32,7 @@ void PlayerCommands::trigger(const char* name) const {
 }
 
 void PlayerCommands::play() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const auto movie = m_parts.view.currentMovie();
     if (movie && movie->rate() == 0.0f) {
         m_parts.playback.togglePaused(); // the play button
@@ -37,6 +40,7 @@ void PlayerCommands::play() {
 }
 
 void PlayerCommands::pause() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const auto movie = m_parts.view.currentMovie();
     if (movie && movie->rate() != 0.0f) {
         m_parts.playback.togglePaused(); // the play button
@@ -44,15 +48,18 @@ void PlayerCommands::pause() {
 }
 
 void PlayerCommands::toggle() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_parts.playback.keyDown(PhysicalKey::Space);
 }
 
 void PlayerCommands::stop() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     pause();
     seekTo(0.0);
 }
 
 void PlayerCommands::setRate(float rate) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (!std::isfinite(rate)) {
         return;
     }
@@ -68,6 +75,7 @@ void PlayerCommands::setRate(float rate) {
 }
 
 bool PlayerCommands::seekTo(double target) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const auto movie = m_parts.view.currentMovie();
     const double length = movie ? seconds(movie->duration()) : 0.0;
     if (!movie || !(length > 0.0) || !std::isfinite(target)) {
@@ -80,6 +88,7 @@ bool PlayerCommands::seekTo(double target) {
 }
 
 void PlayerCommands::setVolume(float volume) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (!std::isfinite(volume)) {
         return;
     }
@@ -89,30 +98,35 @@ void PlayerCommands::setVolume(float volume) {
 }
 
 void PlayerCommands::setLooping(bool on) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_parts.view.looping() != on) {
         trigger("actionLooping");
     }
 }
 
 void PlayerCommands::setGrid(bool on) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_parts.view.showDistortionMatrix() != on) {
         trigger("actionShowDistortionMatrix");
     }
 }
 
 void PlayerCommands::setLines(bool on) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_parts.view.showGridLines() != on) {
         trigger("actionShowGridLines");
     }
 }
 
 void PlayerCommands::setReadout(bool on) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_parts.view.showFPS() != on) {
         m_parts.playback.keyDown(PhysicalKey::Tab);
     }
 }
 
 bool PlayerCommands::setProjection(int code) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const auto* menu = m_parts.window.findChild<QMenu*>(QStringLiteral("menuProjection"));
     if (menu == nullptr) {
         return false;
@@ -127,10 +141,12 @@ bool PlayerCommands::setProjection(int code) {
 }
 
 void PlayerCommands::openFiles(const std::vector<std::string>& paths, Report report) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_parts.playList.openFiles(paths, std::move(report));
 }
 
 void PlayerCommands::openMesh(const std::string& path, Report report) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (!report) {
         m_parts.view.loadDistortionMatrix(path); // as the open sheet does
         return;
@@ -146,18 +162,22 @@ void PlayerCommands::openMesh(const std::string& path, Report report) {
 }
 
 void PlayerCommands::next(Report report) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_parts.playList.next(std::move(report)); // as Movie › Next
 }
 
 void PlayerCommands::previous(Report report) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_parts.playList.previous(std::move(report)); // as Movie › Previous
 }
 
 void PlayerCommands::fullScreen() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     trigger("actionFullScreen");
 }
 
 void PlayerCommands::raise() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     QWidget* window = m_parts.controller.viewWindow();
     window->show();
     window->raise();
@@ -165,10 +185,12 @@ void PlayerCommands::raise() {
 }
 
 void PlayerCommands::quit() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     trigger("actionQuit");
 }
 
 PlayerCommands::Status PlayerCommands::status() const {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     Status status;
     status.looping = m_parts.view.looping();
     status.volume = m_parts.window.volumeSlider().floatValue();

@@ -1,7 +1,9 @@
 #include "sync/SyncPlayer.h"
 
+#include "base/MainThread.h"
 #include "base/WallClock.h"
 #include "playback/MpvMovie.h"
+#include "view/ThreadContract.h"
 
 #include <algorithm>
 #include <chrono>
@@ -35,11 +37,13 @@ double SyncPlayer::framePeriod() const {
 }
 
 void SyncPlayer::setTimeline(const SyncTimeline& timeline, int64_t clockOffset) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_timeline = timeline;
     m_offset = clockOffset;
 }
 
 void SyncPlayer::onPosition(double seconds, bool landed) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_state == State::Seeking && landed) {
         m_landed = true;
         return;
@@ -55,6 +59,7 @@ void SyncPlayer::onPosition(double seconds, bool landed) {
 }
 
 void SyncPlayer::onPresented(int64_t presented, double seconds) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_framesReported = true;
     const SyncSegment* segment = measurable(presented);
     if (segment == nullptr) {
@@ -87,6 +92,7 @@ double SyncPlayer::deadband(double rate) const {
 }
 
 int64_t SyncPlayer::tick(int64_t now) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (!m_timeline) {
         return now + kTurn;
     }

@@ -1,9 +1,11 @@
 #include "sync/SyncSession.h"
 
 #include "base/DeveloperLog.h"
+#include "base/MainThread.h"
 #include "base/WallClock.h"
 #include "playback/MpvMovie.h"
 #include "sync/SyncedMovie.h"
+#include "view/ThreadContract.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -53,6 +55,7 @@ SyncSession::~SyncSession() {
 }
 
 bool SyncSession::start(std::string& why) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const bool leader = m_settings.role == Role::Leader;
     // A socket bound to an address of one family cannot reach the other: the leader is looked
     // up in the family of the bound address, and one without an address there is not found.
@@ -87,6 +90,7 @@ bool SyncSession::start(std::string& why) {
 }
 
 void SyncSession::stop() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_timer.stop();
     m_socket.stop();
     m_player.reset();
@@ -98,6 +102,7 @@ void SyncSession::stop() {
 }
 
 void SyncSession::movieOpened(const std::shared_ptr<SyncedMovie>& movie) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_movie) {
         m_movie->setTaken(false);
     }
@@ -137,6 +142,7 @@ void SyncSession::movieOpened(const std::shared_ptr<SyncedMovie>& movie) {
 }
 
 void SyncSession::requestRate(float rate) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (!std::isnan(rate)) {
         rate = std::clamp(rate, -static_cast<float>(SyncMessage::kMaxRate),
                           static_cast<float>(SyncMessage::kMaxRate));
@@ -154,6 +160,7 @@ void SyncSession::requestRate(float rate) {
 }
 
 void SyncSession::requestSeek(double seconds) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_settings.role == Role::Follower) {
         forward("seek", seconds);
         return;
@@ -162,6 +169,7 @@ void SyncSession::requestSeek(double seconds) {
 }
 
 void SyncSession::requestLoop(bool looping) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_settings.role == Role::Follower) {
         forward("loop", looping ? 1 : 0);
         return;
@@ -170,6 +178,7 @@ void SyncSession::requestLoop(bool looping) {
 }
 
 void SyncSession::requestStep(int frames) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (m_settings.role == Role::Follower) {
         forward("step", frames);
         return;
@@ -183,6 +192,7 @@ void SyncSession::requestStep(int frames) {
 }
 
 float SyncSession::requestedRate() const {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (!m_timeline) {
         return 0.0f;
     }
@@ -222,6 +232,7 @@ void SyncSession::changed() {
 }
 
 void SyncSession::receive(const SyncMessage& message, const SyncAddress& from, int64_t arrived) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     // The socket passes a leader only pings and commands with a true cookie.
     if (m_settings.role == Role::Leader) {
         if (message.kind == SyncMessage::Kind::Ping) {
@@ -414,6 +425,7 @@ bool SyncSession::openLeadersMovie(const MovieIdentity& movie) {
 }
 
 void SyncSession::turn() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const int64_t now = WallClock::now();
     int64_t next = now + SyncPlayer::kTurn;
     if (m_player) {

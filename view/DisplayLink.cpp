@@ -11,20 +11,15 @@ void DisplayLink::setOutputCallback(OutputCallback callback, void* context) {
 }
 
 void DisplayLink::start() {
-    std::lock_guard lock(m_mutex);
-    m_running = true;
     m_thread.setTicking(true);
 }
 
 void DisplayLink::stop() {
-    std::lock_guard lock(m_mutex);
-    m_running = false;
     m_thread.setTicking(false); // waits for a callback in progress
 }
 
 bool DisplayLink::isRunning() const {
-    std::lock_guard lock(m_mutex);
-    return m_running;
+    return m_thread.isTicking();
 }
 
 } // namespace lumenarc

@@ -3,12 +3,12 @@
 #include "view/RenderThread.h"
 
 #include <cstdint>
-#include <mutex>
 
 namespace lumenarc {
 
 // The once-per-refresh callback, driven by the render thread's ticks. Stopping returns only
-// when no callback runs, and must not be done from inside the callback.
+// when no callback runs, and must not be done from inside the callback. Whether it runs is the
+// render thread's ticking and nothing else, so no lock of its own is held while stopping waits.
 class DisplayLink {
 public:
     using TimeStamp = RenderThread::Clock::time_point;
@@ -28,8 +28,6 @@ public:
 
 private:
     RenderThread& m_thread;
-    mutable std::mutex m_mutex;
-    bool m_running = false;
 };
 
 } // namespace lumenarc

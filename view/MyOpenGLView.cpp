@@ -29,7 +29,7 @@ bool fileExists(const std::string& path) {
 
 MyOpenGLView::MyOpenGLView(Host& host, std::string resourcePath)
     : m_host(host), m_resourcePath(std::move(resourcePath)),
-      m_renderThread(std::make_unique<RenderThread>(host.refreshRate())),
+      m_renderThread(std::make_shared<RenderThread>(host.refreshRate())),
       m_displayLink(std::make_unique<DisplayLink>(*m_renderThread)) {
     m_displayLink->setOutputCallback(&FramePump::MyRenderCallback, &m_framePump);
     m_renderThread->setBeforeWork([this] { makeContextCurrent(); });
@@ -187,7 +187,7 @@ bool MyOpenGLView::buildFont() {
 
 void MyOpenGLView::reshape() {
     LUMENARC_ASSERT_THREAD(m_renderThread->isRenderThread());
-    std::lock_guard guard(m_lock);
+    // No lock: the drawing runs on this thread too, so it never sees half a reshape.
     const int width = m_host.pixelWidth();
     const int height = m_host.pixelHeight();
     ViewSetup::reshape(width, height);
@@ -208,7 +208,8 @@ bool MyOpenGLView::loadDistortionMatrix(const std::string& path) {
         return false;
     }
     {
-        // The drawing holds the lock for a whole frame, so one frame is drawn from one mesh.
+        // A frame takes its mesh under the lock and keeps it while it draws: one frame is drawn
+        // from one mesh, and the one replaced here goes with the last frame drawn from it.
         std::lock_guard guard(m_lock);
         m_distortionMatrix = std::move(mesh);
     }
@@ -301,7 +302,6 @@ void MyOpenGLView::showProgress(float position) {
 
 void MyOpenGLView::drawPicture() {
     LUMENARC_ASSERT_THREAD(m_renderThread->isRenderThread());
-    std::lock_guard guard(m_lock);
     if (!m_prepared || !m_onWindowSurface || m_surfaceMoving) {
         return;
     }
@@ -310,9 +310,18 @@ void MyOpenGLView::drawPicture() {
 }
 
 void MyOpenGLView::renderBits() {
+    // The lock is held only to take what the frame is drawn from; drawing and presenting run
+    // without it, so the main thread never waits for GL, libmpv or the window system.
+    std::shared_ptr<DistortionMatrix> mesh;
+    FrameTextureRef frame;
+    {
+        std::lock_guard guard(m_lock);
+        mesh = m_distortionMatrix;
+        frame = m_currentFrame;
+    }
     FrameRenderer::Inputs in;
-    in.mesh = m_distortionMatrix.get();
-    in.frame = m_currentFrame.get();
+    in.mesh = mesh.get();
+    in.frame = frame.get();
     in.showDistortionMatrix = m_showDistortionMatrix;
     in.showGridLines = m_showGridLines;
     in.showFPS = m_showFPS;
@@ -345,8 +354,7 @@ void MyOpenGLView::cleanUp() {
     // context current; then the thread ends. A core released after this point finds its render
     // context already freed.
     m_renderThread->quit([this] {
-        std::lock_guard guard(m_lock);
-        m_currentFrame.reset();
+        setCurrentFrame(nullptr);
         if (m_textureContext) {
             m_textureContext->release();
         }

@@ -127,9 +127,9 @@ public:
     bool loadDistortionMatrix(const std::string& path);
     void cleanUp();
 
-    // Render thread: one picture under the lock with the context current, then presented.
+    // Render thread, with the context current: one picture, then presented. Only taking what it
+    // is drawn from holds the lock.
     void drawPicture();
-    // With the lock held and the context current.
     void renderBits();
 
     // Any thread: the mesh every frame is drawn from.
@@ -180,8 +180,10 @@ public:
 
     FramePump& framePump() { return m_framePump; }
     Host& host() { return m_host; }
-    // The render thread lives as long as the view; it is internally synchronised.
+    // The render thread lives as long as the view, and longer for whoever shares it (a core
+    // destroyed late still asks it to free its render context); it is internally synchronised.
     RenderThread& renderThread() { return *m_renderThread; }
+    std::shared_ptr<RenderThread> sharedRenderThread() const { return m_renderThread; }
     const std::string& resourcePath() const { return m_resourcePath; }
     // Set on the main thread before the render thread starts; read by both.
     PrefsManager* prefsManager() const { return m_prefsManager; }
@@ -210,8 +212,8 @@ private:
     std::shared_ptr<const MovieStatus> m_movieStatus;
     FrameTextureRef m_currentFrame;
     std::shared_ptr<DistortionMatrix> m_distortionMatrix;
-    // Made on the main thread, lives as long as the view; started and stopped on either.
-    const std::unique_ptr<RenderThread> m_renderThread;
+    // Made on the main thread, shared with the frame source; started and stopped on either.
+    const std::shared_ptr<RenderThread> m_renderThread;
     const std::unique_ptr<DisplayLink> m_displayLink;
     std::shared_ptr<TextureContext> m_textureContext; // set before the render thread starts
     Timer m_frameTimer;                               // atomic fields: reset here, read there

@@ -39,23 +39,33 @@
 //   reaper, which first has the render thread free the core's render context (runAndWait), then
 //   destroys the core. A core is never destroyed on the render thread.
 // - The mesh (DistortionMatrix): shared, swapped under the view's lock, its interaction state
-//   atomic; it holds no thread-bound resource and may be released on either thread.
+//   atomic; it holds no thread-bound resource and may be released on either thread. A picture
+//   takes the mesh and the frame it is drawn from under the lock and holds them while it draws.
 // - Frames (FrameTextureRef): shared; released anywhere. A released frame only hands its texture
 //   back to the pool; textures are made and deleted on the render thread.
 // - The texture context (MpvTextureContext): made on the main thread, lives for the whole run;
-//   its GL objects and render contexts are made, used and freed on the render thread.
+//   its GL objects and render contexts are made, used and freed on the render thread. It holds
+//   a share of the render thread (RenderThread), as does the view: a core that the reaper
+//   destroys after the view has gone (the reaper stops waiting at the end) finds the thread
+//   ended, its render context already freed, and nothing freed under it.
 //
 // Locks, in the only order in which they nest
-//   view lock (MyOpenGLView, recursive) -> RenderThread queue mutex
-//   DisplayLink mutex -> RenderThread tick mutex -> RenderThread queue mutex
-//   leaf locks, never held across a call: texture pool, texture-context slots, MainThread
-//   poster, CoreReaper queue, OSC queue, OSC log throttle.
-// No lock is held while calling the libmpv client API or the toolkit, or while waiting for
-// another thread.
+//   RenderThread tick mutex -> view lock (MyOpenGLView, recursive)
+//   RenderThread tick mutex -> RenderThread queue mutex
+//   leaf locks, never held across a call: the view lock (held only to read or swap what a
+//   picture is drawn from), RenderThread queue mutex, texture pool, MainThread poster,
+//   CoreReaper queue, OSC queue, OSC log throttle, developer log.
+// The tick mutex is the one lock held across work: the render thread holds it for a whole tick
+// (GL, libmpv's render API, presenting the picture), because that is how stopping the ticks
+// (RenderThread::setTicking(false), DisplayLink::stop) waits for a tick under way; it is taken
+// with no other lock held, and the tick never waits for another of our threads. Apart from it,
+// no lock is held while calling the libmpv client API or the toolkit, or while waiting for
+// another thread: DisplayLink has no lock of its own (whether it runs is the render thread's
+// ticking), so stopping it waits holding nothing.
 //
 // Blocking
 // - The main thread may wait for the render thread (RenderThread::runAndWait, DisplayLink::stop,
-//   the final quit) only while it holds no view lock. The render thread never waits for the
+//   the final quit) only while it holds no lock. The render thread never waits for the
 //   main thread or for the reaper.
 // - The reaper waits for the render thread (runAndWait) and for libmpv. Once the render thread
 //   has ended, runAndWait returns false only after its teardown ran, which freed every render

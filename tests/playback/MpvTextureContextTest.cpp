@@ -68,7 +68,7 @@ protected:
 
     // A texture context on the given path, preparing for drawables of the given size.
     MpvTextureContext& makeContext(Kind kind, int target = kView) {
-        auto context = std::make_shared<MpvTextureContext>(m_thread, &glProcAddress, nullptr);
+        auto context = std::make_shared<MpvTextureContext>(m_threadOwner, &glProcAddress, nullptr);
         ::setenv("LUMENARC_FRAME_PATH", kind == Kind::Cpu ? "cpu" : "gl", 1);
         m_thread.runAndWait([&] {
             context->prepare();
@@ -151,7 +151,8 @@ protected:
         return test::GLTestScene::gridMesh(type, 2, 2);
     }
 
-    RenderThread m_thread{100};
+    const std::shared_ptr<RenderThread> m_threadOwner = std::make_shared<RenderThread>(100);
+    RenderThread& m_thread = *m_threadOwner;
     std::unique_ptr<test::GLTestScene> m_scene;
     std::vector<std::shared_ptr<MpvTextureContext>> m_contexts;
     std::vector<std::shared_ptr<MpvMovie>> m_movies;

@@ -3,7 +3,11 @@
 // owner thread of every entry point on the way.
 
 #include "LivePlayer.h"
+#include "MainQueue.h"
 #include "movie/Movie.h"
+#include "playback/CoreReaper.h"
+#include "playback/MpvMovie.h"
+#include "playback/MpvTextureContext.h"
 #include "playback/TestMovies.h"
 #include "support/TempDir.h"
 
@@ -11,6 +15,9 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
 
 namespace lumenarc {
 namespace {
@@ -123,6 +130,102 @@ TEST_F(PlaybackThreads, AFailedOpenLeavesThePlayingMovie) {
     EXPECT_TRUE(player.waitForFrames(3)) << "the show stopped";
     EXPECT_EQ(player.host.alerts().front(),
               "Movie error: The movie \"typo.mp4\" could not be opened: file not found.");
+}
+
+// A view whose first presentation waits until the test lets it go (or gives up after a while).
+class HeldPresentHost : public test::OffscreenViewHost {
+public:
+    void presentDrawable() override {
+        test::OffscreenViewHost::presentDrawable();
+        std::unique_lock lock(m_mutex);
+        if (m_done) {
+            return;
+        }
+        m_presenting = true;
+        m_changed.notify_all();
+        m_releasedInTime = m_changed.wait_for(lock, 5s, [this] { return m_released; });
+        m_done = true;
+        m_changed.notify_all();
+    }
+    bool waitUntilPresenting() {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, 10s, [this] { return m_presenting; });
+    }
+    // Lets the presentation go; whether it was still waiting for that.
+    bool release() {
+        std::unique_lock lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_done; });
+        return m_releasedInTime;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_presenting = false;
+    bool m_released = false;
+    bool m_releasedInTime = false;
+    bool m_done = false;
+};
+
+// A frame on its way to the screen (the window system may hold it for a whole refresh) never
+// holds up the main thread, which reads the view for every widget update.
+TEST(ViewLock, TheMainThreadDoesNotWaitForAPresentation) {
+    test::MainQueue main;
+    HeldPresentHost host;
+    MyOpenGLView view(host, LUMENARC_SHARE_DIR);
+    view.awakeFromNib();
+    view.startRendering();
+    ASSERT_TRUE(host.waitUntilPresenting());
+    EXPECT_EQ(view.currentMovie(), nullptr);
+    (void)view.distortionMatrix();
+    (void)view.movieStatus();
+    view.showProgress(0.5f);
+    EXPECT_TRUE(host.release()) << "the main thread waited for the presentation";
+    view.cleanUp();
+}
+
+// The reaper gives up on a core that takes too long to go, and the run ends without it. When it
+// goes at last, it frees its render context through a render thread that has ended but is still
+// there, though the view that made it is gone.
+TEST_F(PlaybackThreads, ACoreDestroyedAfterTheViewFindsTheRenderThreadEnded) {
+    const auto path = makeMovie("late.mp4", 160, 120);
+    test::MainQueue main;
+    test::OffscreenViewHost host;
+    auto view = std::make_unique<MyOpenGLView>(host, LUMENARC_SHARE_DIR);
+    auto context = std::make_shared<MpvTextureContext>(
+        view->sharedRenderThread(),
+        [](void*, const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); },
+        nullptr);
+    view->setTextureContext(context);
+    view->awakeFromNib();
+    view->startRendering();
+    MpvMovie::Options options;
+    options.audio = false;
+    options.beforeLoad = [&context](MpvMovie& movie) {
+        context->attachCore(movie.handle(), movie.status());
+    };
+    options.beforeDestroy = [context](mpv_handle* core) { context->detachCore(core); };
+    std::string error;
+    std::shared_ptr<MpvMovie> movie = MpvMovie::open(path, options, &error);
+    ASSERT_NE(movie, nullptr) << error;
+
+    auto gate = std::make_shared<std::promise<void>>();
+    auto destroyed = std::make_shared<std::promise<void>>();
+    {
+        CoreReaper reaper(std::chrono::milliseconds(10));
+        reaper.dispose(
+            [opened = gate->get_future().share(), destroyed, movie = std::move(movie)]() mutable {
+                opened.wait(); // stuck, until the view is gone
+                movie.reset();
+                destroyed->set_value();
+            });
+    } // gives up waiting
+    view->cleanUp();
+    view.reset();
+    gate->set_value();
+    EXPECT_EQ(destroyed->get_future().wait_for(10s), std::future_status::ready);
 }
 
 } // namespace
