@@ -1,13 +1,13 @@
 #include "app/Application.h"
 
-#include "app/MprisService.h"
-#include "app/ShowControl.h"
-#include "app/VideoWindow.h"
-#include "playback/KeyMap.h"
-#include "render/DeveloperLog.h"
+#include "base/DeveloperLog.h"
+#include "base/MainThread.h"
+#include "input/KeyMap.h"
+#include "movie/Movie.h"
+#include "remote/MprisService.h"
+#include "remote/ShowControl.h"
+#include "shell/VideoWindow.h"
 #include "ui_MainWindow.h"
-#include "view/MainThread.h"
-#include "view/Movie.h"
 
 #include <QAction>
 #include <QDir>
@@ -197,14 +197,6 @@ void Application::connectControls() {
         m_mpris.reset();
         m_controller.applicationWillTerminate();
     });
-}
-
-int Application::run(const QStringList& files) {
-    LaunchOptions options;
-    for (const QString& file : files) {
-        options.files.push_back(file.toStdString());
-    }
-    return run(options);
 }
 
 bool Application::applyLaunchOptions(const LaunchOptions& options) {

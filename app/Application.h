@@ -1,22 +1,22 @@
 #pragma once
 
-#include "app/AboutBox.h"
-#include "app/DropHandler.h"
-#include "app/KeyRouter.h"
 #include "app/LaunchOptions.h"
-#include "app/MainWindow.h"
-#include "app/MyController.h"
-#include "app/PlayListControl.h"
-#include "app/PlayerCommands.h"
-#include "app/PrefsDialog.h"
-#include "app/QtMenuItem.h"
-#include "app/QuitRequest.h"
-#include "app/SeekSlider.h"
 #include "app/SignalQuit.h"
 #include "app/SyncLink.h"
-#include "playback/MeshInteraction.h"
+#include "input/MeshInteraction.h"
 #include "playback/MpvPlayback.h"
 #include "playback/PlaybackControl.h"
+#include "shell/AboutBox.h"
+#include "shell/DropHandler.h"
+#include "shell/KeyRouter.h"
+#include "shell/MainWindow.h"
+#include "shell/MyController.h"
+#include "shell/PlayListControl.h"
+#include "shell/PlayerCommands.h"
+#include "shell/PrefsDialog.h"
+#include "shell/QtMenuItem.h"
+#include "shell/QuitRequest.h"
+#include "shell/SeekSlider.h"
 #include "view/MyOpenGLView.h"
 
 #include <QApplication>
@@ -34,10 +34,9 @@ class Application {
 public:
     explicit Application(QApplication& application);
     ~Application();
-    // Wakes the objects in the required order, opens the files given, and runs the event loop.
-    int run(const QStringList& files);
-    // The same, with what the command line asked of this run: its movies as a play list, its
-    // mesh, and settings that hold for this run only. Returns the exit status.
+    // Wakes the objects in the required order, opens what the command line asked of this run
+    // (its movies as a play list, its mesh, and settings that hold for this run only), and runs
+    // the event loop. Returns the exit status.
     int run(const LaunchOptions& options);
 
 private:

@@ -1,6 +1,6 @@
 #include "app/SignalQuit.h"
 
-#include "app/QuitRequest.h"
+#include "shell/QuitRequest.h"
 
 #include <QSocketNotifier>
 #include <csignal>

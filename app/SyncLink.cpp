@@ -1,13 +1,13 @@
 #include "app/SyncLink.h"
 
+#include "base/DeveloperLog.h"
+#include "base/MainThread.h"
+#include "base/WallClock.h"
 #include "playback/MpvMovie.h"
-#include "render/DeveloperLog.h"
 #include "sync/FrameLog.h"
 #include "sync/SyncSession.h"
 #include "sync/SyncedMovie.h"
-#include "sync/WallClock.h"
 #include "ui/MenuItem.h"
-#include "view/MainThread.h"
 #include "view/MyOpenGLView.h"
 
 #include <filesystem>

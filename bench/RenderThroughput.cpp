@@ -4,9 +4,9 @@
 // muxer, which keep nothing. Run by bench/render-tool-bench:
 //   render_throughput MOVIE MESH [WxH]
 
-#include "tools/rendertool/MovieRender.h"
-#include "tools/rendertool/RenderOptions.h"
-#include "tools/rendertool/StopSignal.h"
+#include "rendertool/MovieRender.h"
+#include "rendertool/RenderOptions.h"
+#include "rendertool/StopSignal.h"
 #include "toolsupport/ToolArguments.h"
 
 extern "C" {

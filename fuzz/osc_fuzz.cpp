@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the show-control parser. A command it accepts must be within the
 // ranges the player takes; anything it refuses must say why.
 
-#include "app/OscParser.h"
+#include "remote/OscParser.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,27 +1,21 @@
 #include "mesh/NumberConversion.h"
 
+#include "base/CLocale.h"
+
 #include <bit>
 #include <charconv>
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
-#include <locale.h>
 #include <string>
 
 namespace lumenarc {
 namespace {
 
-locale_t cLocale() {
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    return locale;
-}
-
 // from_chars leaves the value unset when the result is out of range; strtod in the C locale
 // gives atof's answer there (infinity on overflow, the rounded tiny value on underflow).
 double strtodC(std::string_view text) {
     const std::string copy(text);
-    return strtod_l(copy.c_str(), nullptr, cLocale());
+    return strtod_l(copy.c_str(), nullptr, CLocale::get());
 }
 
 // Exact powers of ten as doubles (10^22 is the largest one a double holds exactly).
@@ -70,31 +64,6 @@ const char* readDigits(const char* p, const char* end, uint64_t& value) {
 }
 
 } // namespace
-
-int32_t NumberConversion::toInt(std::string_view text) {
-    size_t i = 0;
-    const bool negative = i < text.size() && text[i] == '-';
-    if (negative) {
-        ++i;
-    }
-    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value < kLimit) {
-            value = value * 10 + (text[i] - '0');
-        }
-    }
-    if (negative) {
-        value = -value;
-    }
-    if (value > std::numeric_limits<int32_t>::max()) {
-        return std::numeric_limits<int32_t>::max();
-    }
-    if (value < std::numeric_limits<int32_t>::min()) {
-        return std::numeric_limits<int32_t>::min();
-    }
-    return static_cast<int32_t>(value);
-}
 
 // Most mesh numbers have few digits and a small exponent. Their digits then form an integer
 // below 2^53 and the power of ten is exact, so one IEEE multiplication or division gives the

@@ -6,13 +6,9 @@
 namespace lumenarc {
 
 // The number conversions of the mesh format, always in the C locale whatever the user's locale:
-// the results of atoi and atof on the same bytes.
+// the results of atof on the same bytes (base/IntegerText reads the integers).
 class NumberConversion {
 public:
-    // Optional minus sign and decimal digits; stops at the first other byte; no digits give 0.
-    // Values beyond the 32-bit range saturate (atoi leaves them undefined).
-    static int32_t toInt(std::string_view text);
-
     // The longest beginning that forms a decimal number, rounded to the nearest double, with
     // atof's results on overflow (+-HUGE_VAL), underflow and subnormals; no number gives 0.
     static double toDouble(std::string_view text);

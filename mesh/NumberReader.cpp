@@ -1,5 +1,6 @@
 #include "mesh/NumberReader.h"
 
+#include "base/IntegerText.h"
 #include "mesh/NumberConversion.h"
 
 #include <array>
@@ -78,7 +79,7 @@ std::optional<int32_t> NumberReader::scanInt() {
     if (!number) {
         return std::nullopt;
     }
-    return NumberConversion::toInt(*number);
+    return IntegerText::leading(*number);
 }
 
 std::optional<double> NumberReader::scanDouble() {

@@ -1,6 +1,6 @@
 #include "playback/CoreReaper.h"
 
-#include "render/DeveloperLog.h"
+#include "base/DeveloperLog.h"
 
 #include <condition_variable>
 #include <deque>

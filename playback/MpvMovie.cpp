@@ -1,6 +1,6 @@
 #include "playback/MpvMovie.h"
 
-#include "view/MainThread.h"
+#include "base/MainThread.h"
 #include "view/ThreadContract.h"
 
 #include <mpv/client.h>

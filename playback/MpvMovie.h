@@ -1,6 +1,6 @@
 #pragma once
 
-#include "view/Movie.h"
+#include "movie/Movie.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,8 +1,8 @@
 #include "playback/MpvPlayback.h"
 
+#include "base/MainThread.h"
 #include "playback/CoreReaper.h"
 #include "playback/MpvMovie.h"
-#include "view/MainThread.h"
 #include "view/MyOpenGLView.h"
 
 namespace lumenarc {

@@ -1,10 +1,10 @@
 #include "playback/MpvTextureContext.h"
 
+#include "base/DeveloperLog.h"
+#include "base/MainThread.h"
+#include "movie/MovieStatus.h"
 #include "playback/MpvMovie.h"
 #include "playback/TexturePool.h"
-#include "render/DeveloperLog.h"
-#include "view/MainThread.h"
-#include "view/MovieStatus.h"
 #include "view/ThreadContract.h"
 
 #define GL_GLEXT_PROTOTYPES 1

@@ -1,14 +1,14 @@
 #include "playback/PlaybackControl.h"
 
-#include "playback/MeshInteraction.h"
+#include "input/MeshInteraction.h"
+#include "movie/Movie.h"
 #include "prefs/PrefsManager.h"
 #include "ui/Button.h"
 #include "ui/MenuItem.h"
 #include "ui/Slider.h"
-#include "view/Movie.h"
 #include "view/MyOpenGLView.h"
 
-#include "view/MainThread.h"
+#include "base/MainThread.h"
 #include "view/ThreadContract.h"
 
 #include <cmath>

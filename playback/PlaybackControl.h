@@ -1,6 +1,6 @@
 #pragma once
 
-#include "playback/KeyMap.h"
+#include "input/KeyMap.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "prefs/PrefsFileWriter.h"
 
-#include "prefs/OwnedFd.h"
+#include "base/OwnedFd.h"
 
 #include <algorithm>
 #include <cerrno>

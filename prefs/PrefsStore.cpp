@@ -1,7 +1,7 @@
 #include "prefs/PrefsStore.h"
 
+#include "base/OwnedFd.h"
 #include "prefs/DamagedCopy.h"
-#include "prefs/OwnedFd.h"
 #include "prefs/PrefsArchive.h"
 #include "prefs/PrefsFileWriter.h"
 #include "prefs/PrefsLimits.h"

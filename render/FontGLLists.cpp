@@ -1,6 +1,6 @@
 #include "render/FontGLLists.h"
 
-#include "render/DeveloperLog.h"
+#include "base/DeveloperLog.h"
 #include "render/GlyphBitmap.h"
 
 #include <atomic>

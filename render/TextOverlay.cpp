@@ -1,6 +1,6 @@
 #include "render/TextOverlay.h"
 
-#include "render/DeveloperLog.h"
+#include "base/DeveloperLog.h"
 #include "render/FontGLLists.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "view/MovieTime.h"
+#include "movie/MovieTime.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "sync/SyncAddress.h"
 
-#include "sync/UdpListener.h"
+#include "net/UdpListener.h"
 
 #include <arpa/inet.h>
 #include <cstring>

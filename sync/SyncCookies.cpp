@@ -1,6 +1,6 @@
 #include "sync/SyncCookies.h"
 
-#include "sync/UdpListener.h"
+#include "net/UdpListener.h"
 
 #include <cstring>
 #include <netinet/in.h>

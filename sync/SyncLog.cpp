@@ -1,7 +1,7 @@
 #include "sync/SyncLog.h"
 
-#include "render/DeveloperLog.h"
-#include "sync/WallClock.h"
+#include "base/DeveloperLog.h"
+#include "base/WallClock.h"
 
 namespace lumenarc {
 

@@ -1,5 +1,7 @@
 #include "sync/SyncMessage.h"
 
+#include "net/LoMessage.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -20,18 +22,6 @@ constexpr const char* kPong = "/lumenarc/sync/pong";
 constexpr const char* kCommand = "/lumenarc/sync/command";
 // Session, sequence, movie, then two segments.
 constexpr std::string_view kTimelineTypes = "hhsiidhddiihddii";
-
-struct MessageDeleter {
-    void operator()(lo_message message) const { lo_message_free(message); }
-};
-using Message = std::unique_ptr<std::remove_pointer_t<lo_message>, MessageDeleter>;
-
-// liblo's arguments lie at 4-byte steps, less than its union's alignment: copy them out.
-template <typename T> T valueOf(lo_arg* arg) {
-    T value;
-    std::memcpy(&value, static_cast<const void*>(arg), sizeof value);
-    return value;
-}
 
 void addBlob(lo_message message, const unsigned char* data, size_t size) {
     lo_blob blob = lo_blob_new(static_cast<int32_t>(size), data);
@@ -58,23 +48,23 @@ void addSegment(lo_message message, const SyncSegment& segment) {
 }
 
 bool readSegment(lo_arg** argv, int first, SyncSegment& segment) {
-    segment.anchor = valueOf<int64_t>(argv[first]);
-    segment.position = valueOf<double>(argv[first + 1]);
-    segment.rate = valueOf<double>(argv[first + 2]);
-    segment.paused = valueOf<int32_t>(argv[first + 3]) != 0;
-    segment.looping = valueOf<int32_t>(argv[first + 4]) != 0;
+    segment.anchor = LoMessage::valueOf<int64_t>(argv[first]);
+    segment.position = LoMessage::valueOf<double>(argv[first + 1]);
+    segment.rate = LoMessage::valueOf<double>(argv[first + 2]);
+    segment.paused = LoMessage::valueOf<int32_t>(argv[first + 3]) != 0;
+    segment.looping = LoMessage::valueOf<int32_t>(argv[first + 4]) != 0;
     return std::isfinite(segment.position) && std::isfinite(segment.rate) &&
            std::fabs(segment.rate) <= SyncMessage::kMaxRate;
 }
 
 bool readTimeline(lo_arg** argv, SyncMessage& out) {
-    out.session = static_cast<uint64_t>(valueOf<int64_t>(argv[0]));
-    out.sequence = valueOf<int64_t>(argv[1]);
+    out.session = static_cast<uint64_t>(LoMessage::valueOf<int64_t>(argv[0]));
+    out.sequence = LoMessage::valueOf<int64_t>(argv[1]);
     MovieIdentity& movie = out.timeline.movie;
     movie.name = reinterpret_cast<const char*>(argv[2]);
-    movie.width = valueOf<int32_t>(argv[3]);
-    movie.height = valueOf<int32_t>(argv[4]);
-    movie.duration = valueOf<double>(argv[5]);
+    movie.width = LoMessage::valueOf<int32_t>(argv[3]);
+    movie.height = LoMessage::valueOf<int32_t>(argv[4]);
+    movie.duration = LoMessage::valueOf<double>(argv[5]);
     if (movie.name.size() > SyncMessage::kMaxNameLength || !std::isfinite(movie.duration) ||
         movie.duration < 0 || movie.width < 0 || movie.height < 0) {
         return false;
@@ -98,7 +88,7 @@ bool validCommand(const std::string& verb, double value) {
 } // namespace
 
 std::vector<char> SyncMessage::encode() const {
-    Message message(lo_message_new());
+    LoMessage::Owned message(lo_message_new());
     const char* path = kTimeline;
     switch (kind) {
     case Kind::Timeline:
@@ -158,7 +148,7 @@ std::optional<SyncMessage> SyncMessage::decode(const char* data, size_t size) {
     // liblo decodes from a buffer it may touch: hand it a copy.
     std::vector<char> bytes(data, data + size);
     int result = 0;
-    Message message(lo_message_deserialise(bytes.data(), bytes.size(), &result));
+    LoMessage::Owned message(lo_message_deserialise(bytes.data(), bytes.size(), &result));
     if (!message) {
         return std::nullopt;
     }
@@ -184,23 +174,23 @@ std::optional<SyncMessage> SyncMessage::decode(const char* data, size_t size) {
     }
     if (path == kPing && types == "hhb") {
         out.kind = Kind::Ping;
-        out.t1 = valueOf<int64_t>(argv[0]);
-        out.nonce = static_cast<uint64_t>(valueOf<int64_t>(argv[1]));
+        out.t1 = LoMessage::valueOf<int64_t>(argv[0]);
+        out.nonce = static_cast<uint64_t>(LoMessage::valueOf<int64_t>(argv[1]));
         return readBlob(argv[2], out.cookie.data(), out.cookie.size()) ? std::optional(out)
                                                                        : std::nullopt;
     }
     if (path == kPong && types == "hhhh") {
         out.kind = Kind::Pong;
-        out.t1 = valueOf<int64_t>(argv[0]);
-        out.t2 = valueOf<int64_t>(argv[1]);
-        out.t3 = valueOf<int64_t>(argv[2]);
-        out.nonce = static_cast<uint64_t>(valueOf<int64_t>(argv[3]));
+        out.t1 = LoMessage::valueOf<int64_t>(argv[0]);
+        out.t2 = LoMessage::valueOf<int64_t>(argv[1]);
+        out.t3 = LoMessage::valueOf<int64_t>(argv[2]);
+        out.nonce = static_cast<uint64_t>(LoMessage::valueOf<int64_t>(argv[3]));
         return out;
     }
     if (path == kCommand && types == "sdb") {
         out.kind = Kind::Command;
         out.verb = reinterpret_cast<const char*>(argv[0]);
-        out.value = valueOf<double>(argv[1]);
+        out.value = LoMessage::valueOf<double>(argv[1]);
         if (!readBlob(argv[2], out.cookie.data(), out.cookie.size())) {
             return std::nullopt;
         }

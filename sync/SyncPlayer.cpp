@@ -1,8 +1,8 @@
 #include "sync/SyncPlayer.h"
 
+#include "base/MainThread.h"
+#include "base/WallClock.h"
 #include "playback/MpvMovie.h"
-#include "sync/WallClock.h"
-#include "view/MainThread.h"
 #include "view/ThreadContract.h"
 
 #include <algorithm>

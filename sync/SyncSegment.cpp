@@ -1,6 +1,6 @@
 #include "sync/SyncSegment.h"
 
-#include "sync/WallClock.h"
+#include "base/WallClock.h"
 
 #include <algorithm>
 #include <cmath>

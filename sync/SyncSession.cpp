@@ -1,9 +1,10 @@
 #include "sync/SyncSession.h"
 
+#include "base/DeveloperLog.h"
+#include "base/MainThread.h"
+#include "base/WallClock.h"
 #include "playback/MpvMovie.h"
 #include "sync/SyncedMovie.h"
-#include "sync/WallClock.h"
-#include "view/MainThread.h"
 #include "view/ThreadContract.h"
 
 #include <algorithm>

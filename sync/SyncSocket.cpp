@@ -1,8 +1,8 @@
 #include "sync/SyncSocket.h"
 
-#include "sync/UdpListener.h"
-#include "sync/WallClock.h"
-#include "view/MainThread.h"
+#include "base/MainThread.h"
+#include "base/WallClock.h"
+#include "net/UdpListener.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "net/UdpListener.h"
 #include "sync/DatagramSeal.h"
 #include "sync/SyncAddress.h"
 #include "sync/SyncCookies.h"
 #include "sync/SyncMessage.h"
-#include "sync/UdpListener.h"
 
 #include <atomic>
 #include <cstdint>

@@ -2,9 +2,9 @@
 // player draws it, and writes a new movie: pre-warped content for show systems that cannot
 // warp, and a frame-by-frame check of a mesh on real content.
 
-#include "tools/rendertool/MovieRender.h"
-#include "tools/rendertool/RenderArguments.h"
-#include "tools/rendertool/StopSignal.h"
+#include "rendertool/MovieRender.h"
+#include "rendertool/RenderArguments.h"
+#include "rendertool/StopSignal.h"
 
 extern "C" {
 #include <libavutil/log.h>

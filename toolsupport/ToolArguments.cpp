@@ -1,29 +1,19 @@
 #include "toolsupport/ToolArguments.h"
 
-#include <cerrno>
-#include <clocale>
+#include "base/CLocale.h"
+#include "base/IntegerText.h"
+
 #include <cmath>
-#include <cstdlib>
-#include <locale.h>
 #include <string>
 
 namespace lumenarc::tools {
-namespace {
-
-locale_t cLocale() {
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    return locale;
-}
-
-} // namespace
-
 std::optional<float> ToolArguments::parseFloat(std::string_view text) {
     if (text.empty()) {
         return std::nullopt;
     }
     const std::string copy(text);
     char* end = nullptr;
-    const float value = strtof_l(copy.c_str(), &end, cLocale());
+    const float value = strtof_l(copy.c_str(), &end, CLocale::get());
     // Beyond a float's range strtof gives infinity.
     if (end != copy.c_str() + copy.size() || !std::isfinite(value)) {
         return std::nullopt;
@@ -53,7 +43,7 @@ std::optional<double> ToolArguments::parseDouble(std::string_view text) {
     }
     const std::string copy(text);
     char* end = nullptr;
-    const double value = strtod_l(copy.c_str(), &end, cLocale());
+    const double value = strtod_l(copy.c_str(), &end, CLocale::get());
     if (end != copy.c_str() + copy.size() || !std::isfinite(value)) {
         return std::nullopt;
     }
@@ -73,28 +63,13 @@ std::optional<std::pair<float, float>> ToolArguments::parseOffset(std::string_vi
     return std::pair{*u, *v};
 }
 
-std::optional<int> ToolArguments::parseInt(std::string_view text) {
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    const std::string copy(text);
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(copy.c_str(), &end, 10);
-    if (end != copy.c_str() + copy.size() || errno == ERANGE || value < -2147483648L ||
-        value > 2147483647L) {
-        return std::nullopt;
-    }
-    return static_cast<int>(value);
-}
-
 std::optional<std::pair<int, int>> ToolArguments::parseSize(std::string_view text, int maxSide) {
     const auto x = text.find('x');
     if (x == std::string_view::npos) {
         return std::nullopt;
     }
-    const auto width = parseInt(text.substr(0, x));
-    const auto height = parseInt(text.substr(x + 1));
+    const auto width = IntegerText::whole(text.substr(0, x));
+    const auto height = IntegerText::whole(text.substr(x + 1));
     if (!width || !height || *width < 1 || *height < 1 || *width > maxSide || *height > maxSide) {
         return std::nullopt;
     }

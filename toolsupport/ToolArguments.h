@@ -26,8 +26,6 @@ public:
     // What --rotate and --offset say when refused.
     static const char* rotationError();
     static const char* offsetError();
-    // A whole argument as a 32-bit integer.
-    static std::optional<int> parseInt(std::string_view text);
     // "WxH" with both sides from 1 to maxSide.
     static std::optional<std::pair<int, int>> parseSize(std::string_view text, int maxSide);
 };

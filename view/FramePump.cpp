@@ -1,8 +1,8 @@
 #include "view/FramePump.h"
 #include "view/ThreadContract.h"
 
-#include "view/MainThread.h"
-#include "view/MovieStatus.h"
+#include "base/MainThread.h"
+#include "movie/MovieStatus.h"
 #include "view/MyOpenGLView.h"
 #include "view/TextureContext.h"
 

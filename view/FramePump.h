@@ -1,7 +1,7 @@
 #pragma once
 
+#include "movie/MovieTime.h"
 #include "view/DisplayLink.h"
-#include "view/MovieTime.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,14 +1,14 @@
 #include "view/MyOpenGLView.h"
 
+#include "base/DeveloperLog.h"
+#include "base/MainThread.h"
+#include "movie/Movie.h"
 #include "prefs/PrefsManager.h"
-#include "render/DeveloperLog.h"
 #include "render/TextOverlay.h"
 #include "render/TextureLoader.h"
 #include "render/ViewSetup.h"
 #include "ui/Button.h"
 #include "ui/Slider.h"
-#include "view/MainThread.h"
-#include "view/Movie.h"
 #include "view/StartupMesh.h"
 #include "view/ThreadContract.h"
 
@@ -101,7 +101,8 @@ void MyOpenGLView::setNeedsDisplay() {
 }
 
 void MyOpenGLView::surfaceChanged() {
-    update();
+    // The toolkit keeps the context in step with its window by itself; what follows a new size
+    // here is the viewport, which reshape sets on the render thread between two frames.
     m_renderThread->post([this] {
         reshape();
         m_framePump.drawRect();
@@ -182,11 +183,6 @@ bool MyOpenGLView::buildFont() {
     const bool built = TextOverlay::buildFont(first, glyphs.get());
     base = first;
     return built;
-}
-
-void MyOpenGLView::update() {
-    // The toolkit keeps the context in step with its window by itself; what follows a new size
-    // here is the viewport, which reshape sets on the render thread between two frames.
 }
 
 void MyOpenGLView::reshape() {

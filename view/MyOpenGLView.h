@@ -1,13 +1,13 @@
 #pragma once
 
 #include "mesh/DistortionMatrix.h"
+#include "movie/MovieStatus.h"
 #include "render/FrameRenderer.h"
 #include "render/FrameTexture.h"
 #include "render/GlyphSource.h"
 #include "render/Timer.h"
 #include "view/DisplayLink.h"
 #include "view/FramePump.h"
-#include "view/MovieStatus.h"
 #include "view/RenderThread.h"
 #include "view/TextureContext.h"
 
@@ -121,9 +121,6 @@ public:
     void prepareOpenGL();
     bool loadTexture(uint32_t& name, const std::string& file);
     bool buildFont();
-    // Main thread: the toolkit brings the context up to date with the window by itself; the
-    // viewport follows in reshape, on the render thread.
-    void update();
     // Render thread: viewport and projection from the current size.
     void reshape();
     // Main thread. False (after the alert) for a file that is not a valid mesh.
@@ -166,7 +163,6 @@ public:
     // Main thread: stops the display link, waiting for a frame in progress; true when it ran.
     bool stopDisplayLink();
     void startDisplayLink();
-    bool isDisplayLinkRunning() const { return m_displayLink->isRunning(); }
     void resetFrameTimer() { m_frameTimer.reset(); }
     const Timer& frameTimer() const { return m_frameTimer; }
     // Main thread: the viewport follows the drawable at the render thread's next chance.

@@ -2,6 +2,10 @@
 
 // The player's threading contract. Every rule here is asserted in debug builds where it names an
 // owner thread, and the tests under ThreadSanitizer exercise it with real libmpv cores.
+// Where the classes named here live: MainThread in base/; RenderThread, DisplayLink and
+// MyOpenGLView in view/; MovieStatus in movie/; MpvMovie, CoreReaper, PlaybackControl and
+// MpvTextureContext in playback/; MeshInteraction in input/; OscServer in remote/; SyncSocket
+// and SyncPlayer in sync/; the controller (MyController) in shell/.
 //
 // Threads
 // - Main thread (the toolkit's): widgets, menus, keys, the preferences, opening and replacing

@@ -1,5 +1,6 @@
 #include "warp/WarpArguments.h"
 
+#include "base/IntegerText.h"
 #include "mesh/ProjectionType.h"
 #include "toolsupport/ToolArguments.h"
 
@@ -52,7 +53,7 @@ WarpArguments::Step takeValue(std::string_view arg, const char* value, WarpOptio
         o.du = offset->first;
         o.dv = offset->second;
     } else {
-        o.type = ToolArguments::parseInt(value);
+        o.type = IntegerText::whole(value);
         if (!o.type || ProjectionType::find(*o.type) == nullptr) {
             return failed("--type takes a projection code: 1 to 5, or 11 to 15 for stereo");
         }

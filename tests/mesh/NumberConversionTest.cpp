@@ -1,5 +1,7 @@
 #include "mesh/NumberConversion.h"
 
+#include "base/IntegerText.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -21,24 +23,24 @@ void expectSameAsAtof(const std::string& text) {
 }
 
 TEST(NumberConversion, IntegersFollowAtoi) {
-    EXPECT_EQ(NumberConversion::toInt("12"), 12);
-    EXPECT_EQ(NumberConversion::toInt("-3"), -3);
-    EXPECT_EQ(NumberConversion::toInt("2.9"), 2);
-    EXPECT_EQ(NumberConversion::toInt("1e3"), 1);
-    EXPECT_EQ(NumberConversion::toInt("3-4"), 3);
-    EXPECT_EQ(NumberConversion::toInt("-"), 0);
-    EXPECT_EQ(NumberConversion::toInt("."), 0);
-    EXPECT_EQ(NumberConversion::toInt("e"), 0);
-    EXPECT_EQ(NumberConversion::toInt("--5"), 0);
-    EXPECT_EQ(NumberConversion::toInt("2147483647"), 2147483647);
-    EXPECT_EQ(NumberConversion::toInt("-2147483648"), std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(IntegerText::leading("12"), 12);
+    EXPECT_EQ(IntegerText::leading("-3"), -3);
+    EXPECT_EQ(IntegerText::leading("2.9"), 2);
+    EXPECT_EQ(IntegerText::leading("1e3"), 1);
+    EXPECT_EQ(IntegerText::leading("3-4"), 3);
+    EXPECT_EQ(IntegerText::leading("-"), 0);
+    EXPECT_EQ(IntegerText::leading("."), 0);
+    EXPECT_EQ(IntegerText::leading("e"), 0);
+    EXPECT_EQ(IntegerText::leading("--5"), 0);
+    EXPECT_EQ(IntegerText::leading("2147483647"), 2147483647);
+    EXPECT_EQ(IntegerText::leading("-2147483648"), std::numeric_limits<int32_t>::min());
 }
 
 TEST(NumberConversion, IntegersBeyondTheRangeSaturate) {
-    EXPECT_EQ(NumberConversion::toInt("2147483648"), std::numeric_limits<int32_t>::max());
-    EXPECT_EQ(NumberConversion::toInt("4294967298"), std::numeric_limits<int32_t>::max());
-    EXPECT_EQ(NumberConversion::toInt(std::string(500, '9')), std::numeric_limits<int32_t>::max());
-    EXPECT_EQ(NumberConversion::toInt("-" + std::string(500, '9')),
+    EXPECT_EQ(IntegerText::leading("2147483648"), std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(IntegerText::leading("4294967298"), std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(IntegerText::leading(std::string(500, '9')), std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(IntegerText::leading("-" + std::string(500, '9')),
               std::numeric_limits<int32_t>::min());
 }
 

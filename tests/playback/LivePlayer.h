@@ -1,10 +1,10 @@
 #pragma once
 
 #include "MainQueue.h"
+#include "base/MainThread.h"
 #include "offscreen/OffscreenGL.h"
 #include "playback/MpvPlayback.h"
 #include "playback/PlaybackControl.h"
-#include "view/MainThread.h"
 #include "view/MyOpenGLView.h"
 
 #include <EGL/egl.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "view/MainThread.h"
+#include "base/MainThread.h"
 
 #include <chrono>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "playback/MeshInteraction.h"
+#include "input/MeshInteraction.h"
 #include "FakeMovie.h"
 #include "FakeViewHost.h"
 #include "support/TempDir.h"

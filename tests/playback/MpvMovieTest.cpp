@@ -2,9 +2,9 @@
 
 #include "MainQueue.h"
 
+#include "base/MainThread.h"
 #include "playback/TestMovies.h"
 #include "support/TempDir.h"
-#include "view/MainThread.h"
 
 #include <gtest/gtest.h>
 #include <mpv/client.h>

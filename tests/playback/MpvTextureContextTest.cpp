@@ -1,12 +1,12 @@
 #include "playback/MpvTextureContext.h"
 
 #include "MainQueue.h"
+#include "base/MainThread.h"
 #include "playback/MpvMovie.h"
 #include "playback/TestMovies.h"
 #include "render/GLTestScene.h"
 #include "render/ViewSetup.h"
 #include "support/TempDir.h"
-#include "view/MainThread.h"
 #include "view/RenderThread.h"
 
 #include <EGL/egl.h>

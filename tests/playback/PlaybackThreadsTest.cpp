@@ -4,12 +4,12 @@
 
 #include "LivePlayer.h"
 #include "MainQueue.h"
+#include "movie/Movie.h"
 #include "playback/CoreReaper.h"
 #include "playback/MpvMovie.h"
 #include "playback/MpvTextureContext.h"
 #include "playback/TestMovies.h"
 #include "support/TempDir.h"
-#include "view/Movie.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

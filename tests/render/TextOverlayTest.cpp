@@ -1,8 +1,8 @@
 #include "render/TextOverlay.h"
 
-#include "app/QtGlyphSource.h"
 #include "render/FontGLLists.h"
 #include "render/TextTestSupport.h"
+#include "shell/QtGlyphSource.h"
 
 #include <gtest/gtest.h>
 

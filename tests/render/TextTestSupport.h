@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/DeveloperLog.h"
 #include "offscreen/OffscreenGL.h"
-#include "render/DeveloperLog.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

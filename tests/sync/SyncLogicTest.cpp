@@ -1,3 +1,4 @@
+#include "base/WallClock.h"
 #include "sync/ClockOffset.h"
 #include "sync/DatagramSeal.h"
 #include "sync/FrameLog.h"
@@ -6,7 +7,6 @@
 #include "sync/SyncMessage.h"
 #include "sync/SyncSequence.h"
 #include "sync/SyncTimeline.h"
-#include "sync/WallClock.h"
 
 #include <gtest/gtest.h>
 

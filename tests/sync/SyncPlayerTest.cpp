@@ -1,11 +1,11 @@
 #include "sync/SyncPlayer.h"
 
+#include "base/WallClock.h"
 #include "playback/MainQueue.h"
 #include "playback/MpvMovie.h"
 #include "playback/TestMovies.h"
 #include "support/TempDir.h"
 #include "sync/QuietCores.h"
-#include "sync/WallClock.h"
 
 #include <gtest/gtest.h>
 #include <mpv/client.h>

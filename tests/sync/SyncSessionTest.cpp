@@ -1,14 +1,14 @@
 #include "sync/SyncSession.h"
 
+#include "base/DeveloperLog.h"
+#include "base/MainThread.h"
+#include "base/WallClock.h"
 #include "playback/MainQueue.h"
 #include "playback/MpvMovie.h"
 #include "playback/TestMovies.h"
-#include "render/DeveloperLog.h"
 #include "support/TempDir.h"
 #include "sync/QuietCores.h"
 #include "sync/SyncedMovie.h"
-#include "sync/WallClock.h"
-#include "view/MainThread.h"
 
 #include <QCoreApplication>
 #include <arpa/inet.h>

@@ -1,8 +1,8 @@
 #include "sync/SyncSocket.h"
 
+#include "base/WallClock.h"
 #include "playback/MainQueue.h"
 #include "sync/LossyNetwork.h"
-#include "sync/WallClock.h"
 
 #include <gtest/gtest.h>
 

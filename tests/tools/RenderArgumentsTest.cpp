@@ -1,5 +1,5 @@
-#include "tools/rendertool/RenderArguments.h"
-#include "tools/rendertool/CodecTable.h"
+#include "rendertool/RenderArguments.h"
+#include "rendertool/CodecTable.h"
 #include "toolsupport/ToolArguments.h"
 #include "warp/WarpArguments.h"
 

@@ -1,11 +1,11 @@
 #define GL_GLEXT_PROTOTYPES 1
 #include "offscreen/OffscreenGL.h"
+#include "rendertool/BoundedQueue.h"
+#include "rendertool/ColourChoice.h"
+#include "rendertool/OutputConverter.h"
+#include "rendertool/ReadbackRing.h"
+#include "rendertool/RgbaConverter.h"
 #include "support/TempDir.h"
-#include "tools/rendertool/BoundedQueue.h"
-#include "tools/rendertool/ColourChoice.h"
-#include "tools/rendertool/OutputConverter.h"
-#include "tools/rendertool/ReadbackRing.h"
-#include "tools/rendertool/RgbaConverter.h"
 #include "toolsupport/TempOutput.h"
 
 extern "C" {

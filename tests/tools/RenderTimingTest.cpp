@@ -1,6 +1,6 @@
-#include "tools/rendertool/FrameClock.h"
-#include "tools/rendertool/ProgressLine.h"
-#include "tools/rendertool/TimeWindow.h"
+#include "rendertool/FrameClock.h"
+#include "rendertool/ProgressLine.h"
+#include "rendertool/TimeWindow.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,33 @@
+#include "remote/MprisRoot.h"
+
+#include "shell/PlayerCommands.h"
+
+namespace lumenarc {
+
+MprisRoot::MprisRoot(QObject* object, PlayerCommands& commands)
+    : QDBusAbstractAdaptor(object), m_commands(commands) {}
+
+QStringList MprisRoot::mimeTypes() {
+    return {"video/mp4",  "video/quicktime", "video/x-matroska", "video/webm",
+            "video/mpeg", "video/x-msvideo", "video/ogg"};
+}
+
+bool MprisRoot::fullscreen() const {
+    return m_commands.status().fullScreen;
+}
+
+void MprisRoot::setFullscreen(bool on) {
+    if (on) {
+        m_commands.fullScreen();
+    }
+}
+
+void MprisRoot::Raise() {
+    m_commands.raise();
+}
+
+void MprisRoot::Quit() {
+    m_commands.quit();
+}
+
+} // namespace lumenarc

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "remote/OscServer.h"
+
+#include <cstdint>
+#include <string>
+
+namespace lumenarc {
+
+class PlayerCommands;
+
+// OSC show control joined to the player: each message received is carried out, on the main
+// thread, as the player's own command for it. Off unless started.
+class ShowControl {
+public:
+    explicit ShowControl(PlayerCommands& commands);
+
+    // Main thread: listens on the numeric address and port; false with the reason if it cannot.
+    bool start(const std::string& address, uint16_t port, std::string& why);
+    // Main thread: stops listening (at the end of the run, before the player goes).
+    void stop() { m_server.stop(); }
+
+private:
+    void carryOut(const OscCommand& command);
+
+    PlayerCommands& m_commands;
+    OscServer m_server;
+};
+
+} // namespace lumenarc

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "rendertool/BoundedQueue.h"
+#include "rendertool/TimeWindow.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct AVFrame;
+struct AVPacket;
+
+namespace lumenarc {
+
+class FrameClock;
+class MeshWarper;
+class MovieReader;
+class MovieWriter;
+class ProgressLine;
+class ReadbackRing;
+class RgbaConverter;
+
+// Renders a movie on three threads that overlap:
+//  - the reader decodes the video, converts each frame to RGBA and writes the sound;
+//  - the calling thread, which holds the GL context, draws each frame through the mesh and
+//    reads it back into a pixel-buffer slot;
+//  - the encoder converts each slot to the output format and encodes it.
+// The frames travel through bounded queues of buffer and slot numbers, so memory stays at a
+// few frames whatever the movie's length, and a slow stage holds the others back. Each thread
+// polls for a failure elsewhere and for a stop signal, and then ends promptly.
+class RenderPipeline {
+public:
+    struct Parts {
+        MovieReader* reader = nullptr;
+        MovieWriter* writer = nullptr;
+        MeshWarper* warper = nullptr;
+        ReadbackRing* ring = nullptr;
+        ProgressLine* progress = nullptr;
+        int frameWidth = 0; // the frame texture's size
+        int frameHeight = 0;
+        int outWidth = 0;
+        int outHeight = 0;
+        int outStride = 0; // of the read-back slots
+        bool audio = true;
+    };
+
+    static constexpr int kInputBuffers = 3;
+
+    RenderPipeline(const Parts& parts, const TimeWindow& window);
+
+    // Runs to the end of the cut; false with a message on a failure. A stop signal ends it
+    // early (true, StopSignal tells). The encoder is not flushed: MovieWriter::finish does.
+    bool run(std::string* error);
+    int64_t frames() const { return m_frames.load(); }
+    double lastSeconds() const { return m_lastSeconds.load(); }
+
+private:
+    struct Decoded {
+        int buffer;
+        int64_t pts; // output time stamp, video time base
+        int64_t duration;
+    };
+    struct Drawn {
+        int slot;
+        int64_t pts;
+        int64_t duration;
+    };
+
+    void readLoop();
+    void drawLoop();
+    void encodeLoop();
+    bool handleFrame(AVFrame* frame, FrameClock& clock, RgbaConverter& converter, bool& videoDone);
+    bool handlePacket(AVPacket* packet, std::vector<int>& audioOpen);
+    void fail(const std::string& message);
+    bool stopping() const;
+
+    struct FreeBuffer {
+        void operator()(uint8_t* p) const;
+    };
+
+    Parts m_parts;
+    TimeWindow m_window;
+    int m_inputStride;
+    std::vector<std::unique_ptr<uint8_t, FreeBuffer>> m_inputs;
+    BoundedQueue<int> m_freeInputs;
+    BoundedQueue<Decoded> m_decoded;
+    BoundedQueue<int> m_freeSlots;
+    BoundedQueue<Drawn> m_drawn;
+    std::atomic<bool> m_failed{false};
+    std::mutex m_errorLock;
+    std::string m_error;
+    std::atomic<int64_t> m_frames{0};
+    std::atomic<double> m_lastSeconds{0};
+};
+
+} // namespace lumenarc
