@@ -19,8 +19,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -191,6 +191,18 @@ protected:
             pump(10ms);
         }
         return true;
+    }
+
+    // Waits until the follower plays at rate 1 within 3 frames of a leader past `after` s.
+    bool followsWithin(const std::shared_ptr<SyncedMovie>& led,
+                       const std::shared_ptr<SyncedMovie>& following, double after) {
+        return waitFor(
+            [&] {
+                return following->movie()->rate() == 1.0f && seconds(led->currentTime()) > after &&
+                       std::fabs(seconds(following->currentTime()) - seconds(led->currentTime())) <
+                           3 * kFrame;
+            },
+            8s);
     }
 
     // Opens a movie of the test folder into the session, as the player does once it is shown.
@@ -412,13 +424,7 @@ TEST_F(SyncSessionTest, AnAddressNotProvenIsSentNoMoreThanItSentAndCannotFillThe
     auto led = show(lead, "show.mp4");
     SyncSession& follow = follower(lead.port(), "127.0.0.1", "", "127.0.0.2");
     auto following = show(follow, "show.mp4");
-    EXPECT_TRUE(waitFor(
-        [&] {
-            return following->movie()->rate() == 1.0f && seconds(led->currentTime()) > 0.5 &&
-                   std::fabs(seconds(following->currentTime()) - seconds(led->currentTime())) <
-                       3 * kFrame;
-        },
-        8s));
+    EXPECT_TRUE(followsWithin(led, following, 0.5));
     const std::string said = log();
     const size_t full = said.find("followers already");
     EXPECT_NE(full, std::string::npos) << said;
@@ -494,13 +500,7 @@ TEST_F(SyncSessionTest, ALeaderWithSeveralAddressesAnswersFromTheOneAsked) {
     SyncSession& follow = follower(lead.port(), "127.0.0.2");
     auto led = show(lead, "show.mp4");
     auto following = show(follow, "show.mp4");
-    EXPECT_TRUE(waitFor(
-        [&] {
-            return following->movie()->rate() == 1.0f && seconds(led->currentTime()) > 0.5 &&
-                   std::fabs(seconds(following->currentTime()) - seconds(led->currentTime())) <
-                       3 * kFrame;
-        },
-        8s));
+    EXPECT_TRUE(followsWithin(led, following, 0.5));
 }
 
 TEST_F(SyncSessionTest, WithASecretOnlyMachinesThatHoldItTakePart) {
@@ -512,13 +512,7 @@ TEST_F(SyncSessionTest, WithASecretOnlyMachinesThatHoldItTakePart) {
     auto led = show(lead, "show.mp4");
     auto following = show(member, "show.mp4");
     auto outside = show(stranger, "show.mp4");
-    EXPECT_TRUE(waitFor(
-        [&] {
-            return following->movie()->rate() == 1.0f && seconds(led->currentTime()) > 1.0 &&
-                   std::fabs(seconds(following->currentTime()) - seconds(led->currentTime())) <
-                       3 * kFrame;
-        },
-        8s));
+    EXPECT_TRUE(followsWithin(led, following, 1.0));
     EXPECT_EQ(outside->movie()->rate(), 0.0f); // waits on its first frame for a leader
     EXPECT_LT(seconds(outside->currentTime()), 2 * kFrame);
     EXPECT_FALSE(stranger.clockOffset().best());
