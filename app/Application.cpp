@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSlider>
+#include <algorithm>
 
 namespace lumenarc {
 namespace {
@@ -115,7 +116,8 @@ void Application::connectMenus() {
     m_loopingItem = std::make_unique<QtMenuItem>(ui.actionLooping);
     m_gridItem = std::make_unique<QtMenuItem>(ui.actionShowDistortionMatrix);
     m_linesItem = std::make_unique<QtMenuItem>(ui.actionShowGridLines);
-    m_commands.setToggleItems(m_gridItem.get(), m_linesItem.get());
+    addMenuItems();
+    m_commands.setToggleItems(m_gridItem.get(), m_linesItem.get(), m_overlayItem.get());
     using Verb = Command::Verb;
     connectMenuItem(ui.actionOpenMovie, Command::of(Verb::OpenSheet));
     connectMenuItem(ui.actionOpenDistortionMatrix, Command::of(Verb::MeshSheet));
@@ -143,24 +145,41 @@ void Application::connectMenus() {
         connectMenuItem(projections[k], Command::with(Verb::Projection, tagOf(projections[k])));
     }
     m_interaction.setProjectionMenuItems(items);
-    addPlayListMenu();
 }
 
-void Application::addPlayListMenu() {
+QAction* Application::addMenuItem(QMenu* menu, QAction* before, const char* name,
+                                  const QString& text, const QKeySequence& key,
+                                  const Command& command) {
+    auto* action = new QAction(text, &m_window);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::ApplicationShortcut); // in full screen too
+    menu->insertAction(before, action);
+    connectMenuItem(action, command);
+    return action;
+}
+
+void Application::addMenuItems() {
     auto& ui = m_window.ui();
+    using Verb = Command::Verb;
+    // The movie's own shortcuts: the view's arrow keys keep stepping frames.
     ui.menuMovie->addSeparator();
-    const auto add = [this, &ui](const char* name, const QString& text, Qt::Key key,
-                                 const Command& command) {
-        auto* action = new QAction(text, &m_window);
-        action->setObjectName(QString::fromLatin1(name));
-        action->setShortcut(QKeySequence(key));
-        action->setShortcutContext(Qt::ApplicationShortcut);
-        ui.menuMovie->addAction(action);
-        connectMenuItem(action, command);
-    };
-    add("actionNext", QStringLiteral("Next"), Qt::Key_PageDown, Command::of(Command::Verb::Next));
-    add("actionPrevious", QStringLiteral("Previous"), Qt::Key_PageUp,
-        Command::of(Command::Verb::Previous));
+    addMenuItem(ui.menuMovie, nullptr, "actionGoToStart", QStringLiteral("Go to Start"),
+                QKeySequence(Qt::Key_Home), Command::with(Verb::Seek, 0));
+    addMenuItem(ui.menuMovie, nullptr, "actionBack", QStringLiteral("Back 10 Seconds"),
+                QKeySequence(Qt::CTRL | Qt::Key_Left), Command::with(Verb::Jump, -10));
+    addMenuItem(ui.menuMovie, nullptr, "actionForward", QStringLiteral("Forward 10 Seconds"),
+                QKeySequence(Qt::CTRL | Qt::Key_Right), Command::with(Verb::Jump, 10));
+    ui.menuMovie->addSeparator();
+    addMenuItem(ui.menuMovie, nullptr, "actionNext", QStringLiteral("Next"),
+                QKeySequence(Qt::Key_PageDown), Command::of(Verb::Next));
+    addMenuItem(ui.menuMovie, nullptr, "actionPrevious", QStringLiteral("Previous"),
+                QKeySequence(Qt::Key_PageUp), Command::of(Verb::Previous));
+    QAction* overlay =
+        addMenuItem(ui.menuView, ui.actionResetInteraction, "actionOverlayBand",
+                    QStringLiteral("Overlay Band"), QKeySequence(), Command::flip(Verb::Overlay));
+    m_overlayItem = std::make_unique<QtMenuItem>(overlay);
+    m_overlayItem->setState(1);
 }
 
 void Application::connectControls() {
@@ -173,8 +192,7 @@ void Application::connectControls() {
     });
     m_seekSlider = std::make_unique<SeekSlider>(ui.positionSlider, [this] {
         const auto movie = m_view.currentMovie();
-        const MovieTime length = movie ? movie->duration() : MovieTime{};
-        return length.scale > 0 ? static_cast<double>(length.value) / length.scale : 0.0;
+        return movie ? movie->duration().seconds() : 0.0;
     });
     QObject::connect(ui.volumeSlider, &QSlider::valueChanged, [this] {
         send(Command::with(Command::Verb::Volume, m_window.volumeSlider().floatValue()));
@@ -248,9 +266,27 @@ void Application::startRemotes(const LaunchOptions&) {
     m_mpris->start();
 }
 
+void Application::applyShowMode(bool on) {
+    m_controller.setShowMode(on);
+    m_commands.setShowMode(on);
+    if (on) {
+        // Nobody may be at the screen: what would have been an alert is a line on standard
+        // error, and the show goes on.
+        m_window.videoWindow().divertAlerts([](const std::string& title, const std::string& message,
+                                               const std::string& informative) {
+            std::string text = message;
+            std::replace(text.begin(), text.end(), '\n', ' ');
+            DeveloperLog::write("lumenarc: " + title + ": " + text +
+                                (informative.empty() ? "" : " (" + informative + ")"));
+        });
+    }
+}
+
 Application::Launch Application::launch(const LaunchOptions& options) {
     // The controller wakes first: the view's own wake-up reads the preferences it was handed.
     m_controller.awakeFromNib();
+    m_controller.setSyncRole(options.syncLeadPort.has_value() || !options.syncLeaderHost.empty());
+    applyShowMode(false);
     m_view.awakeFromNib();
     if (!applyLaunchOptions(options)) {
         return Launch::Failed;

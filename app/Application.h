@@ -49,10 +49,14 @@ private:
     // Every key, menu item, button and start-up step goes to the command table through here.
     bool send(const Command& command);
     void connectMenuItem(QAction* action, const Command& command);
-    void addPlayListMenu();
+    void addMenuItems();
+    QAction* addMenuItem(QMenu* menu, QAction* before, const char* name, const QString& text,
+                         const QKeySequence& key, const Command& command);
     // What the command line asks for before the first frame; false when the run cannot start.
     bool applyLaunchOptions(const LaunchOptions& options);
     void startRemotes(const LaunchOptions& options);
+    // Before the view wakes, so that its start-up mesh never waits on an alert in a show.
+    void applyShowMode(bool on);
 
     QApplication& m_application;
     QuitRequest m_quit;
@@ -75,6 +79,7 @@ private:
     std::unique_ptr<QtMenuItem> m_loopingItem;
     std::unique_ptr<QtMenuItem> m_gridItem;
     std::unique_ptr<QtMenuItem> m_linesItem;
+    std::unique_ptr<QtMenuItem> m_overlayItem;
     std::array<std::unique_ptr<QtMenuItem>, 10> m_projectionItems;
     // Remote control, when asked for; they go first at the end, before what they drive.
     std::unique_ptr<ShowControl> m_showControl;

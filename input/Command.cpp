@@ -26,6 +26,12 @@ std::string_view Command::name(Verb verb) {
         return "step backward";
     case Verb::Seek:
         return "seek";
+    case Verb::AudioDelay:
+        return "audio delay";
+    case Verb::Jump:
+        return "jump";
+    case Verb::Overlay:
+        return "overlay";
     case Verb::Position:
         return "position";
     case Verb::Volume:

@@ -22,12 +22,15 @@ struct Command {
         StepForward,  // one frame, while paused
         StepBackward, // one frame back, while paused
         Seek,         // number: seconds from the start
+        Jump,         // number: seconds forward (or back, below 0), within the movie
         Position,     // number: 0..1 of the length, as the position slider
         Volume,       // number: 0..1
+        AudioDelay,   // number: seconds the sound comes later (earlier, below 0), -2..2
         Loop,         // state
         Grid,         // state
         Lines,        // state
         Readout,      // state
+        Overlay,      // state: the overlay band
         Projection,   // number: a projection type code
         ResetView,    // undo the drags
         Size,         // number: the size item's tag (1 actual, 2 double)

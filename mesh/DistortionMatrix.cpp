@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
 
 namespace lumenarc {
 namespace {
@@ -33,35 +34,72 @@ bool readNode(NumberReader& reader, MeshVertex& node) {
     return true;
 }
 
+// What a text too short for its grid holds: its whole nodes counted (without storing them, and
+// bounded by the text), against the nodes its header expects.
+std::string tooShort(NumberReader& reader, uint64_t expected) {
+    MeshVertex node;
+    uint64_t found = 0;
+    while (readNode(reader, node)) {
+        ++found;
+    }
+    return "too short: " + std::to_string(found) + " nodes found of " + std::to_string(expected) +
+           " expected";
+}
+
 } // namespace
 
 std::unique_ptr<DistortionMatrix> DistortionMatrix::initFromFile(const std::string& path) {
-    const auto file = TextFile::read(path, kMaxFileBytes);
-    if (!file) {
-        return nullptr;
-    }
-    return initFromText(file->text());
+    std::string why;
+    return initFromFile(path, why);
 }
 
 std::unique_ptr<DistortionMatrix> DistortionMatrix::initFromText(std::string_view text) {
+    std::string why;
+    return initFromText(text, why);
+}
+
+std::unique_ptr<DistortionMatrix> DistortionMatrix::initFromFile(const std::string& path,
+                                                                 std::string& why) {
+    const auto file = TextFile::read(path, kMaxFileBytes, &why);
+    if (!file) {
+        return nullptr;
+    }
+    return initFromText(file->text(), why);
+}
+
+std::unique_ptr<DistortionMatrix> DistortionMatrix::initFromText(std::string_view text,
+                                                                 std::string& why) {
     NumberReader reader(text);
     const auto type = reader.scanInt();
-    if (!type || !ProjectionType::isValid(*type)) {
+    if (!type) {
+        why = "bad header: no projection type";
+        return nullptr;
+    }
+    if (!ProjectionType::isValid(*type)) {
+        why = "bad header: no projection type " + std::to_string(*type);
         return nullptr;
     }
     const auto width = reader.scanInt();
     const auto height = reader.scanInt();
     if (!width || !height) {
+        why = "bad header: no grid size after the projection type";
         return nullptr;
     }
     if (ProjectionType::isStereo(*type) && *width % 2 != 0) {
+        why = "bad header: a stereo mesh needs an even width, not " + std::to_string(*width);
         return nullptr;
     }
     // A width or height of 0 or less is a valid mesh without nodes.
     const uint64_t nodes = (*width > 0 && *height > 0)
                                ? static_cast<uint64_t>(*width) * static_cast<uint64_t>(*height)
                                : 0;
+    if (nodes > kMaxNodes) {
+        why = "bad header: " + std::to_string(*width) + " x " + std::to_string(*height) +
+              " nodes are more than any mesh file can hold";
+        return nullptr;
+    }
     if (!textCanHold(nodes, reader.remaining())) {
+        why = tooShort(reader, nodes);
         return nullptr;
     }
     std::unique_ptr<DistortionMatrix> matrix(new DistortionMatrix);
@@ -71,6 +109,7 @@ std::unique_ptr<DistortionMatrix> DistortionMatrix::initFromText(std::string_vie
     // Every node is written by the reader, so the storage needs no zeroing pass first.
     auto storage = LargeBuffer::allocate(static_cast<size_t>(nodes) * sizeof(MeshVertex));
     if (!storage) {
+        why = "too large for the memory there is";
         return nullptr; // no memory for the nodes: refused rather than ending the program
     }
     matrix->m_storage = std::move(*storage);
@@ -79,6 +118,8 @@ std::unique_ptr<DistortionMatrix> DistortionMatrix::initFromText(std::string_vie
     std::uninitialized_default_construct_n(matrix->m_vertices, matrix->m_nodeCount);
     for (size_t k = 0; k < matrix->m_nodeCount; ++k) {
         if (!readNode(reader, matrix->m_vertices[k])) {
+            why = "too short: " + std::to_string(k) + " nodes found of " + std::to_string(nodes) +
+                  " expected";
             return nullptr; // a truncated file never loads as a partly zero mesh
         }
     }

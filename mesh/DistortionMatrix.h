@@ -38,6 +38,11 @@ public:
     // The loaded mesh, or nullptr when the file is missing, unreadable or not a valid mesh.
     static std::unique_ptr<DistortionMatrix> initFromFile(const std::string& path);
     static std::unique_ptr<DistortionMatrix> initFromText(std::string_view text);
+    // The same, saying why a file is refused: missing, not a regular file, not readable, too
+    // short (the nodes found against the nodes expected), or a bad header.
+    static std::unique_ptr<DistortionMatrix> initFromFile(const std::string& path,
+                                                          std::string& why);
+    static std::unique_ptr<DistortionMatrix> initFromText(std::string_view text, std::string& why);
 
     int32_t width() const { return m_xSize; }
     int32_t height() const { return m_ySize; }

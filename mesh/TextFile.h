@@ -17,7 +17,10 @@ public:
     // FIFOs, devices: refused at once, without waiting for a writer or reading a byte), and
     // for a file of more than maxBytes, whether it is that large when opened or grows while
     // it is read.
-    static std::optional<TextFile> read(const std::string& path, size_t maxBytes);
+    // With `why`, a refusal says there why: missing, not a regular file, not readable, too
+    // large, or no memory.
+    static std::optional<TextFile> read(const std::string& path, size_t maxBytes,
+                                        std::string* why = nullptr);
 
     std::string_view text() const { return {m_buffer.data(), m_size}; }
 

@@ -181,6 +181,9 @@ bool PlaybackControl::carryOut(const Command& command) {
         break;
     case Verb::Seek:
         return seekTo(command.number);
+    case Verb::Jump:
+        return movie && std::isfinite(command.number) &&
+               seekTo(std::max(0.0, movie->currentTime().seconds() + command.number));
     case Verb::Position:
         return seekToFraction(command.number);
     case Verb::Volume:
@@ -198,14 +201,13 @@ bool PlaybackControl::carryOut(const Command& command) {
     return done;
 }
 
-bool PlaybackControl::seekTo(double seconds) {
+bool PlaybackControl::seekTo(double target) {
     const auto movie = m_view.currentMovie();
-    const MovieTime length = movie ? movie->duration() : MovieTime{};
-    const double total = length.scale > 0 ? static_cast<double>(length.value) / length.scale : 0;
-    if (!(total > 0.0) || !std::isfinite(seconds)) {
+    const double total = movie ? movie->duration().seconds() : 0.0;
+    if (!(total > 0.0) || !std::isfinite(target)) {
         return false;
     }
-    return seekToFraction(seconds / total);
+    return seekToFraction(target / total);
 }
 
 bool PlaybackControl::seekToFraction(double fraction) {

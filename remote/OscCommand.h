@@ -22,6 +22,8 @@ struct OscCommand {
         Grid,       // on
         Lines,      // on
         Readout,    // on
+        Overlay,    // on: the overlay band
+        AudioDelay, // number: seconds, -2..2
         Projection, // number: a projection type code
         FullScreen,
         Quit,

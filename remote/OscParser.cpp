@@ -22,6 +22,8 @@ bool OscCommand::mergeable() const {
     case Verb::Grid:
     case Verb::Lines:
     case Verb::Readout:
+    case Verb::Overlay:
+    case Verb::AudioDelay:
     case Verb::Projection:
     case Verb::Open: // a later open supersedes an earlier one anyway
     case Verb::Mesh:
@@ -43,7 +45,7 @@ struct Address {
     Argument argument;
 };
 
-constexpr std::array<Address, 18> kAddresses{{
+constexpr std::array<Address, 20> kAddresses{{
     {"/lumenarc/play", Verb::Play, Argument::None},
     {"/lumenarc/pause", Verb::Pause, Argument::None},
     {"/lumenarc/toggle", Verb::Toggle, Argument::None},
@@ -58,6 +60,8 @@ constexpr std::array<Address, 18> kAddresses{{
     {"/lumenarc/grid", Verb::Grid, Argument::Switch},
     {"/lumenarc/lines", Verb::Lines, Argument::Switch},
     {"/lumenarc/readout", Verb::Readout, Argument::Switch},
+    {"/lumenarc/overlay", Verb::Overlay, Argument::Switch},
+    {"/lumenarc/audiodelay", Verb::AudioDelay, Argument::Number},
     {"/lumenarc/projection", Verb::Projection, Argument::Number},
     {"/lumenarc/fullscreen", Verb::FullScreen, Argument::None},
     {"/lumenarc/quit", Verb::Quit, Argument::None},
@@ -87,6 +91,10 @@ bool readNumber(Verb verb, double value, OscCommand& command, std::string& why) 
     }
     if (verb == Verb::Volume && (value < 0.0 || value > 1.0)) {
         why = "a volume is 0 to 1";
+        return false;
+    }
+    if (verb == Verb::AudioDelay && std::fabs(value) > 2.0) {
+        why = "an audio delay is -2 to 2 seconds";
         return false;
     }
     if (verb == Verb::Seek && value < 0.0) {

@@ -48,6 +48,10 @@ std::optional<Command> ShowControl::commandFor(const OscCommand& message) {
         return Command::turn(To::Lines, message.on);
     case Verb::Readout:
         return Command::turn(To::Readout, message.on);
+    case Verb::Overlay:
+        return Command::turn(To::Overlay, message.on);
+    case Verb::AudioDelay:
+        return Command::with(To::AudioDelay, message.number);
     case Verb::Projection:
         return Command::with(To::Projection, message.number);
     case Verb::FullScreen:

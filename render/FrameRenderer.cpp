@@ -7,8 +7,10 @@
 
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 namespace lumenarc {
 namespace {
@@ -152,8 +154,32 @@ void FrameRenderer::readout(const Inputs& in) {
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f); // before the raster position: it takes this colour
         glRasterPos2f(-0.99f, 0.89f);
         TextOverlay::glPrint(in.fontBase, "%.1f fps", static_cast<double>(1.0f / elapsed));
+        if (const std::string time = timeReadout(in.position, in.duration); !time.empty()) {
+            glRasterPos2f(-0.99f, 0.80f);
+            TextOverlay::glPrint(in.fontBase, "%s", time.c_str());
+        }
         in.frameTimer->reset();
     }
+}
+
+std::string FrameRenderer::timeReadout(double position, double duration) {
+    if (!(duration > 0.0) || !std::isfinite(duration) || !std::isfinite(position)) {
+        return {};
+    }
+    const auto clock = [](double seconds) {
+        const auto whole = static_cast<long long>(std::clamp(seconds, 0.0, 1e9));
+        char text[32];
+        if (whole >= 3600) {
+            std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60,
+                          whole % 60);
+        } else {
+            std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+        }
+        return std::string(text);
+    };
+    const double played = std::clamp(position, 0.0, duration);
+    // The time left rounds up, as a countdown does: 0:00 only at the very end.
+    return clock(played) + " played, " + clock(std::ceil(duration - played)) + " left";
 }
 
 void FrameRenderer::drawStripsImmediate(const DistortionMatrix& mesh, const FrameTexture* frame,

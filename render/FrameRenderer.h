@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace lumenarc {
@@ -24,6 +25,8 @@ public:
         bool showDistortionMatrix = false;      // grid pass
         bool showGridLines = false;             // line pass
         bool showFPS = false;
+        double position = 0;     // seconds into the movie, for the readout
+        double duration = 0;     // the movie's length in seconds; 0 or less: no time line
         bool drawOverlay = true; // the preview tool can leave the overlay out
         uint32_t gridTexture = 0;
         uint32_t overlayTexture = 0;
@@ -42,6 +45,9 @@ public:
     explicit FrameRenderer(Mode mode = Mode::Batched) : m_mode(mode) {}
 
     void renderBits(const Inputs& in);
+    // The readout's time line: the time played and the time left, as H:MM:SS or M:SS; "" when
+    // the length is not known.
+    static std::string timeReadout(double position, double duration);
     void drawWithRangeX(const Inputs& in, int32_t x, int32_t y, int32_t xMax, int32_t yMax);
 
 private:

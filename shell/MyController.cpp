@@ -74,8 +74,11 @@ void MyController::applicationDidFinishLaunching() {
         m_launchOpenPending = true; // decided when the movie has opened, or failed to
         return;
     }
+    if (m_showMode) {
+        m_pointer.hide();
+    }
     if (!myGLView.currentMovie()) {
-        open();
+        askForMovie();
     }
     // The open sheet above does not wait: a start without a movie stays windowed.
     if (startupInFullScreen() && myGLView.currentMovie()) {
@@ -90,10 +93,18 @@ void MyController::movieOpenDidEnd(bool opened) {
     }
     m_launchOpenPending = false;
     if (!opened && !myGLView.currentMovie()) {
-        open();
+        askForMovie();
     }
     if (startupInFullScreen() && myGLView.currentMovie()) {
         send(Command::of(Command::Verb::FullScreen));
+    }
+}
+
+void MyController::askForMovie() {
+    if (m_showMode) {
+        DeveloperLog::write("lumenarc: no movie to show yet; one can come by OSC, MPRIS or a drop");
+    } else {
+        open();
     }
 }
 
@@ -120,6 +131,9 @@ void MyController::applicationWillTerminate() {
 
 void MyController::applicationDidResignActive() {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    if (m_showMode || m_syncRole) {
+        return; // a notification taking the focus must not stop the show
+    }
     const auto movie = myGLView.currentMovie();
     if (movie && movie->rate() > 0.0f) {
         send(Command::of(Command::Verb::Pause));
@@ -196,6 +210,9 @@ void MyController::goFullScreen() {
     fullScreen = true;
     const auto rect = fullScreenRect();
     mainWindow = std::make_unique<NSFullScreenWindow>();
+    if (m_showMode) {
+        mainWindow->setWindowFlag(Qt::WindowStaysOnTopHint); // nothing comes in front of it
+    }
     mainWindow->setGeometry(static_cast<int>(rect.x), static_cast<int>(rect.y),
                             static_cast<int>(rect.width), static_cast<int>(rect.height));
     myGLView.moveSurface([this] {

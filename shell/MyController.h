@@ -45,6 +45,12 @@ public:
     // What the controller asks of the player (the movies and the mesh chosen in its sheets,
     // full screen at start, the pause on losing focus) goes to the command table through here.
     void setCommandSink(std::function<bool(const Command&)> sink) { m_commands = std::move(sink); }
+    // A show runs unattended: losing focus never pauses it, no open sheet comes up at start,
+    // the pointer stays hidden and full screen stays above other windows.
+    void setShowMode(bool on) { m_showMode = on; }
+    // One machine of a synchronised show: losing focus never pauses it either, since the pause
+    // would stop every machine of the show.
+    void setSyncRole(bool on) { m_syncRole = on; }
     // Full screen once a movie has loaded, for this run only, as the preference would.
     void setStartupInFullScreen(bool on) { m_startupInFullScreen = on; }
 
@@ -81,6 +87,8 @@ private:
     // the preferences reach where there is none).
     FullScreenGeometry::Rect fullScreenRect() const;
     void send(const Command& command);
+    // What a start without a movie does: the open sheet at a desk, a log line in a show.
+    void askForMovie();
     // A modal alert, sheet or dialog came up, or the last one went away.
     void modalChanged(bool modalUp);
 
@@ -100,6 +108,8 @@ private:
     std::function<void(QWidget*)> m_fullScreenHook;
     bool m_terminated = false;
     bool m_startupInFullScreen = false;
+    bool m_showMode = false;
+    bool m_syncRole = false;
     std::function<bool(const Command&)> m_commands;
     // Movies given at start are still loading when launching finishes; what launching would
     // have done with a movie (full screen) or without one (the open sheet) waits for them.

@@ -10,6 +10,7 @@
 #include "shell/PlayListControl.h"
 #include "shell/QuitRequest.h"
 #include "shell/VideoWindow.h"
+#include "ui/MenuItem.h"
 #include "view/MyOpenGLView.h"
 #include "view/ThreadContract.h"
 
@@ -18,14 +19,6 @@
 #include <cmath>
 
 namespace lumenarc {
-namespace {
-
-double seconds(const MovieTime& time) {
-    return time.scale > 0 ? static_cast<double>(time.value) / time.scale : 0.0;
-}
-
-} // namespace
-
 bool PlayerCommands::carryOut(const Command& command, Report report) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     using Verb = Command::Verb;
@@ -42,6 +35,16 @@ bool PlayerCommands::carryOut(const Command& command, Report report) {
             return false;
         }
         m_parts.interaction.toggleMeshLines(*m_linesItem);
+        return true;
+    case Verb::Overlay:
+        if (!command.switches(view.drawOverlay())) {
+            return false;
+        }
+        view.setDrawOverlay(!view.drawOverlay());
+        if (m_overlayItem != nullptr) {
+            m_overlayItem->setState(view.drawOverlay() ? 1 : 0);
+        }
+        MeshInteraction::redrawIfStill(view);
         return true;
     case Verb::Projection: {
         const auto code = static_cast<int32_t>(command.number);
@@ -102,8 +105,9 @@ bool PlayerCommands::carryOut(const Command& command, Report report) {
 
 bool PlayerCommands::openMesh(const std::string& path, const Report& report) {
     bool loaded = false;
+    const bool keepPlaying = m_showMode || report;
     if (!report) {
-        loaded = m_parts.view.loadDistortionMatrix(path); // a bad file gets its alert
+        loaded = m_parts.view.loadDistortionMatrix(path, keepPlaying); // a bad file: its alert
     } else {
         VideoWindow& surface = m_parts.window.videoWindow();
         auto before = surface.divertAlerts([&report](const std::string& title,
@@ -111,10 +115,10 @@ bool PlayerCommands::openMesh(const std::string& path, const Report& report) {
                                                      const std::string& informative) {
             report(title + ": " + message + (informative.empty() ? "" : " (" + informative + ")"));
         });
-        loaded = m_parts.view.loadDistortionMatrix(path);
+        loaded = m_parts.view.loadDistortionMatrix(path, keepPlaying);
         surface.divertAlerts(std::move(before));
     }
-    // The load stopped the movie, so no frame comes to show the mesh: draw it now.
+    // When the load stopped the movie, no frame comes to show the mesh: draw it now.
     m_parts.view.setNeedsDisplay();
     return loaded;
 }
@@ -142,8 +146,8 @@ PlayerCommands::Status PlayerCommands::status() const {
     status.hasMovie = true;
     status.path = m_parts.playback.moviePath(); // also when the show's leader opened it
     status.title = movie->displayName();
-    status.position = seconds(movie->currentTime());
-    status.duration = seconds(movie->duration());
+    status.position = movie->currentTime().seconds();
+    status.duration = movie->duration().seconds();
     status.rate = movie->rate();
     return status;
 }

@@ -55,10 +55,14 @@ public:
 
     explicit PlayerCommands(const Parts& parts) : m_parts(parts) {}
     // The items whose titles follow the grid and the mesh lines.
-    void setToggleItems(MenuItem* grid, MenuItem* lines) {
+    void setToggleItems(MenuItem* grid, MenuItem* lines, MenuItem* overlay) {
         m_gridItem = grid;
         m_linesItem = lines;
+        m_overlayItem = overlay;
     }
+    // In a show, a new mesh comes in while the movie plays on; at a desk, the movie stops
+    // for it, except when a remote sent it (a show desk).
+    void setShowMode(bool on) { m_showMode = on; }
 
     // Carries the command out, or does nothing where it cannot apply (no movie; steps while
     // playing; full screen already). False when nothing was done. With a report, a movie that
@@ -74,6 +78,8 @@ private:
     Parts m_parts;
     MenuItem* m_gridItem = nullptr;
     MenuItem* m_linesItem = nullptr;
+    MenuItem* m_overlayItem = nullptr;
+    bool m_showMode = false;
 };
 
 } // namespace lumenarc

@@ -59,11 +59,16 @@ void MyOpenGLView::awakeFromNib() {
     m_showGridLines = false;
     m_showFPS = false;
 
-    DeveloperLog::write(StartupMesh::besideTheTree(m_resourcePath));
+    DeveloperLog::write("lumenarc: a start-up mesh beside the installed tree, used when present: " +
+                        StartupMesh::besideTheTree(m_resourcePath));
     const auto defaultMap =
         m_prefsManager != nullptr ? m_prefsManager->defaultMapPath() : std::nullopt;
+    if (defaultMap && !defaultMap->empty() && !fileExists(*defaultMap)) {
+        // A moved mesh file must not leave a show on another mesh without a word.
+        refuseMesh(*defaultMap, "missing: no such file", "the DefaultMap");
+    }
     for (const auto& candidate : StartupMesh::candidates(defaultMap, m_resourcePath, fileExists)) {
-        if (loadDistortionMatrix(candidate)) {
+        if (loadMesh(candidate, "a start-up mesh")) {
             break; // a bad file was reported; the next candidate keeps the show from going black
         }
     }
@@ -196,15 +201,30 @@ void MyOpenGLView::reshape() {
     }
 }
 
-bool MyOpenGLView::loadDistortionMatrix(const std::string& path) {
+bool MyOpenGLView::loadDistortionMatrix(const std::string& path, bool keepPlaying) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    if (const auto playing = currentMovie()) {
+    if (const auto playing = currentMovie(); playing && !keepPlaying) {
         playing->setRate(0.0f);
         showPlayState();
     }
-    std::shared_ptr<DistortionMatrix> mesh = DistortionMatrix::initFromFile(path);
+    return loadMesh(path, nullptr);
+}
+
+void MyOpenGLView::refuseMesh(const std::string& path, const std::string& why,
+                              const char* startupRole) {
+    if (startupRole != nullptr) {
+        DeveloperLog::write(std::string("lumenarc: ") + startupRole + " refused: " + path + ": " +
+                            why);
+    }
+    m_host.runAlert("File error", "Sorry, this does not appear to be a valid data file\n" + why,
+                    path);
+}
+
+bool MyOpenGLView::loadMesh(const std::string& path, const char* startupRole) {
+    std::string why;
+    std::shared_ptr<DistortionMatrix> mesh = DistortionMatrix::initFromFile(path, why);
     if (!mesh) {
-        m_host.runAlert("File error", "Sorry, this does not appear to be a valid data file", path);
+        refuseMesh(path, why, startupRole);
         return false;
     }
     {
@@ -325,6 +345,13 @@ void MyOpenGLView::renderBits() {
     in.showDistortionMatrix = m_showDistortionMatrix;
     in.showGridLines = m_showGridLines;
     in.showFPS = m_showFPS;
+    in.drawOverlay = m_drawOverlay;
+    if (in.showFPS) {
+        if (const auto status = movieStatus()) {
+            in.position = status->currentTime().seconds();
+            in.duration = status->duration().seconds();
+        }
+    }
     in.gridTexture = m_gridTextureID;
     in.overlayTexture = m_overlayTexID;
     in.fontBase = base;

@@ -124,7 +124,10 @@ public:
     // Render thread: viewport and projection from the current size.
     void reshape();
     // Main thread. False (after the alert) for a file that is not a valid mesh.
-    bool loadDistortionMatrix(const std::string& path);
+    // Loads a mesh file and draws through it from the next frame. The movie stops first, unless
+    // `keepPlaying` (a show changing its mesh). A bad file gets an alert that says why, and the
+    // mesh on show stays.
+    bool loadDistortionMatrix(const std::string& path, bool keepPlaying = false);
     void cleanUp();
 
     // Render thread, with the context current: one picture, then presented. Only taking what it
@@ -154,6 +157,9 @@ public:
     void setShowGridLines(bool on) { m_showGridLines = on; }
     bool showFPS() const { return m_showFPS; }
     void setShowFPS(bool on) { m_showFPS = on; }
+    // The translucent band across the lower picture; on unless the show turns it off.
+    bool drawOverlay() const { return m_drawOverlay; }
+    void setDrawOverlay(bool on) { m_drawOverlay = on; }
 
     // Main thread.
     MovieSize movieSize() const { return m_movieSize; }
@@ -201,6 +207,9 @@ public:
     void movieDidFinish(const std::shared_ptr<const MovieStatus>& status, bool quit);
 
 private:
+    // Loads without touching the movie; a start-up candidate (its role named) is also logged.
+    bool loadMesh(const std::string& path, const char* startupRole);
+    void refuseMesh(const std::string& path, const std::string& why, const char* startupRole);
     // Render thread, before every task and tick.
     void makeContextCurrent();
 
@@ -221,6 +230,7 @@ private:
     std::atomic<bool> m_showDistortionMatrix{false};
     std::atomic<bool> m_showGridLines{false};
     std::atomic<bool> m_showFPS{false};
+    std::atomic<bool> m_drawOverlay{true};
     std::atomic<bool> m_quitAtEnd{false};
     // While either is set, nothing is drawn on the window's surface: it is moving, or gone.
     std::atomic<bool> m_surfaceMoving{false};

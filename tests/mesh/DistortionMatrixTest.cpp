@@ -155,6 +155,25 @@ TEST(DistortionMatrix, FilesThatCannotBeReadAreRejected) {
     EXPECT_EQ(mesh->width(), 2);
 }
 
+// Each refusal names its cause, so that a technician can tell a moved file from a cut one.
+TEST(DistortionMatrix, ARefusalSaysWhy) {
+    TempDir dir;
+    const auto why = [](const std::string& path) {
+        std::string reason;
+        EXPECT_EQ(DistortionMatrix::initFromFile(path, reason), nullptr);
+        return reason;
+    };
+    EXPECT_EQ(why((dir.path() / "missing.data").string()), "missing: no such file");
+    EXPECT_EQ(why(dir.path().string()), "not a regular file: a folder");
+    EXPECT_EQ(why(dir.write("short.data", "2 3 2 0 0 0 0 1 1 0 1 0 1 0 1")),
+              "too short: 2 nodes found of 6 expected");
+    EXPECT_EQ(why(dir.write("cut.data", "2 300 300 0 0 0 0 1 1 0 1 0 1")),
+              "too short: 2 nodes found of 90000 expected");
+    EXPECT_EQ(why(dir.write("type.data", "7 2 1 0 0 0 0 1")), "bad header: no projection type 7");
+    EXPECT_EQ(why(dir.write("size.data", "2 x")),
+              "bad header: no grid size after the projection type");
+}
+
 TEST(DistortionMatrix, BinaryJunkNeverCrashes) {
     std::mt19937 random(7);
     for (int round = 0; round < 2000; ++round) {

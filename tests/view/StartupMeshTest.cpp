@@ -65,7 +65,8 @@ TEST_F(StartupMeshView, ABadDefaultMapIsNamedAndTheShowFallsBackToTheBuiltInMesh
     view.awakeFromNib();
     ASSERT_EQ(host.alerts.size(), 1u);
     EXPECT_EQ(host.alerts[0].first, "File error");
-    EXPECT_EQ(host.alerts[0].second, "Sorry, this does not appear to be a valid data file");
+    EXPECT_EQ(host.alerts[0].second, "Sorry, this does not appear to be a valid data file\n"
+                                     "bad header: no grid size after the projection type");
     EXPECT_EQ(host.informativeTexts[0], bad);
     ASSERT_NE(view.distortionMatrix(), nullptr);
     EXPECT_EQ(view.distortionMatrix()->width(), 17); // the built-in mesh
