@@ -11,6 +11,7 @@
 #include "shell/FullScreenGeometry.h"
 #include "shell/MainWindow.h"
 #include "shell/NSFullScreenWindow.h"
+#include "shell/ScreenChoice.h"
 #include "shell/PrefsDialog.h"
 #include "view/MyOpenGLView.h"
 #include "view/ThreadContract.h"
@@ -239,13 +240,21 @@ FullScreenGeometry::Rect MyController::fullScreenRect() const {
                                         static_cast<float>(r.height())};
     };
     std::vector<FullScreenGeometry::Rect> screens;
+    std::vector<std::string> names;
     for (const QScreen* screen : QGuiApplication::screens()) {
         screens.push_back(toRect(screen->geometry()));
+        names.push_back(screen->name().toStdString());
+    }
+    FullScreenGeometry::Rect start = toRect(QGuiApplication::primaryScreen()->geometry());
+    if (const auto chosen = ScreenChoice::pick(names, m_screen)) {
+        start = screens[*chosen];
+    } else if (!m_screen.empty()) {
+        DeveloperLog::write("lumenarc: no output \"" + m_screen +
+                            "\" (see --list-screens); full screen starts from the primary one");
     }
     const int vscreens = m_prefsManager->vscreens();
     const auto placement =
-        FullScreenGeometry::place(toRect(QGuiApplication::primaryScreen()->geometry()), screens,
-                                  m_prefsManager->hscreens(), vscreens);
+        FullScreenGeometry::place(start, screens, m_prefsManager->hscreens(), vscreens);
     const auto& rect = placement.rect;
     if (placement.cut) {
         DeveloperLog::write("lumenarc: full screen: vscreens " + std::to_string(vscreens) +

@@ -51,6 +51,8 @@ public:
     // One machine of a synchronised show: losing focus never pauses it either, since the pause
     // would stop every machine of the show.
     void setSyncRole(bool on) { m_syncRole = on; }
+    // The output full screen starts from, by name or number ("" = the primary one).
+    void setScreen(std::string screen) { m_screen = std::move(screen); }
     // Full screen once a movie has loaded, for this run only, as the preference would.
     void setStartupInFullScreen(bool on) { m_startupInFullScreen = on; }
 
@@ -110,6 +112,7 @@ private:
     bool m_startupInFullScreen = false;
     bool m_showMode = false;
     bool m_syncRole = false;
+    std::string m_screen;
     std::function<bool(const Command&)> m_commands;
     // Movies given at start are still loading when launching finishes; what launching would
     // have done with a movie (full screen) or without one (the open sheet) waits for them.
