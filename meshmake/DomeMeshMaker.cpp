@@ -49,9 +49,23 @@ std::optional<Vec3> DomeMeshMaker::slope(double x, double y, double dx, double d
     return ahead ? (*ahead - *here) * (1.0 / kStep) : (*here - *behind) * (1.0 / kStep);
 }
 
+// The slope along (dx, dy), measured beside the point when neither side of it gets light: on
+// the rim of a fisheye's circle, both neighbours along the rim are outside it.
+std::optional<Vec3> DomeMeshMaker::slopeNear(double x, double y, double dx, double dy) const {
+    if (const auto here = slope(x, y, dx, dy)) {
+        return here;
+    }
+    for (const double side : {-2.0 * kStep, 2.0 * kStep}) {
+        if (const auto beside = slope(x + dy * side, y + dx * side, dx, dy)) {
+            return beside;
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<double> DomeMeshMaker::magnification(double x, double y) const {
-    const auto alongX = slope(x, y, 1, 0);
-    const auto alongY = slope(x, y, 0, 1);
+    const auto alongX = slopeNear(x, y, 1, 0);
+    const auto alongY = slopeNear(x, y, 0, 1);
     if (!alongX || !alongY) {
         return std::nullopt;
     }
@@ -104,6 +118,7 @@ void DomeMeshMaker::applyLightShares(MeshGrid& grid, const std::vector<bool>& li
             }
         }
         // Light per dome area goes as 1 / spread; the most spread node keeps all of its light.
+        // A lit node whose spread cannot be measured (light on no side of it) is left as it is.
         const double most = *std::max_element(spread.begin(), spread.end());
         for (size_t k = 0; k < lit.size(); ++k) {
             if (most > 0 && spread[k] > 0) {

@@ -45,6 +45,7 @@ public:
 
 private:
     std::optional<Vec3> slope(double x, double y, double dx, double dy) const;
+    std::optional<Vec3> slopeNear(double x, double y, double dx, double dy) const;
     void applyLightShares(MeshGrid& grid, const std::vector<bool>& lit) const;
 
     Settings m_settings;

@@ -188,6 +188,28 @@ TEST(DomeMeshMaker, MirrorReflectsByHand) {
     EXPECT_FALSE(DomeMeshMaker(s).domePoint(0, 0));
 }
 
+TEST(DomeMeshMaker, EvenLightFollowsTheFisheyeSolidAngle) {
+    // An equidistant fisheye at the dome's centre: a ring at alpha = rho L / 2 from the lens
+    // axis covers dome area R^2 sin(alpha) dalpha dphi for picture area rho drho dphi, so the
+    // area per picture area goes as sin(alpha) / alpha, largest on the axis. With gamma 1 the
+    // brightness is that share itself.
+    auto s = roomAtCentre();
+    s.projector.aim = {0, 0, 1};
+    s.projector.aspect = 1; // x = -1, -0.5, 0, 0.5, 1
+    s.projector.lens = Projector::Lens::Fisheye;
+    s.evenLight = true;
+    s.gamma = 1;
+    const auto grid = DomeMeshMaker(s).make();
+    EXPECT_NEAR(grid.at(2, 1).i, 1, 1e-6);
+    const double a45 = kPi / 4, a90 = kPi / 2;
+    EXPECT_NEAR(grid.at(3, 1).i, std::sin(a45) / a45, 1e-6);
+    EXPECT_NEAR(grid.at(2, 2).i, std::sin(a90) / a90, 1e-4); // on the circle: one-sided
+    EXPECT_EQ(grid.at(4, 2).i, 0);                           // outside it
+    // Made in light: with gamma 2 the brightness is the square root of the share.
+    s.gamma = 2;
+    EXPECT_NEAR(DomeMeshMaker(s).make().at(3, 1).i, std::sqrt(std::sin(a45) / a45), 1e-6);
+}
+
 TEST(MeshGrid, WrittenFileReadsBackWithinOneMillionth) {
     auto s = roomAtCentre();
     s.columns = 33;
