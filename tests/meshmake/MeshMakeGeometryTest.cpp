@@ -169,7 +169,8 @@ TEST(DomeMeshMaker, MirrorReflectsByHand) {
     const DomeMeshMaker maker(s);
     const Vec3 top{0, 0.6, std::sqrt(4 - 0.36)};
     expectNear(*maker.domePoint(0, 0), top, 1e-12);
-    const auto& centre = maker.make().at(2, 1);
+    const auto grid = maker.make();
+    const auto& centre = grid.at(2, 1);
     const double theta = std::acos(top.z / 2);
     EXPECT_NEAR(centre.u, 0.5, kEps);
     EXPECT_NEAR(centre.v, 0.5 - 0.5 * theta / (kPi / 2), 1e-12);
