@@ -1,6 +1,8 @@
 #include "image/ImageFile.h"
 #include "image/PngWriter.h"
 #include "mesh/DistortionMatrix.h"
+#include "meshmake/DomeMeshMaker.h"
+#include "meshmake/WallMeshMaker.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
 
@@ -130,6 +132,78 @@ TEST(MeshMakeTool, MadeMirrorMeshIsReadByThePlayerAndInfoCountsItsLitNodes) {
     std::snprintf(expected, sizeof expected, "lit        %ld of 943 nodes (%.1f %%)\n",
                   static_cast<long>(lit), 100.0 * static_cast<double>(lit) / 943);
     EXPECT_NE(info.out.find(expected), std::string::npos) << info.out;
+}
+
+// The file written for `args` holds the nodes of `expected`, within the file's precision.
+void expectFileHolds(std::vector<std::string> args, const meshmake::MeshGrid& expected) {
+    TempDir dir;
+    const auto path = (dir.path() / "made.data").string();
+    args.insert(args.begin() + 1, {"--out", path});
+    const auto made = make(args);
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const auto read = DistortionMatrix::initFromFile(path);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->projectionType(), expected.type());
+    ASSERT_EQ(read->width(), expected.width());
+    ASSERT_EQ(read->height(), expected.height());
+    for (size_t k = 0; k < expected.nodes().size(); ++k) {
+        const auto& a = expected.nodes()[k];
+        const auto& b = read->vertices()[k];
+        for (auto [x, y] : {std::pair{a.x, b.x}, {a.y, b.y}, {a.u, b.u}, {a.v, b.v}, {a.i, b.i}}) {
+            ASSERT_NEAR(x, y, 1e-6) << args[0] << " node " << k;
+        }
+    }
+}
+
+TEST(MeshMakeTool, EveryOptionReachesTheMesh) {
+    meshmake::DomeMeshMaker::Settings s;
+    s.domeRadius = 3;
+    s.apertureDegrees = 200;
+    s.tiltDegrees = 15;
+    s.projector.position = {0, -1.5, 0.9};
+    s.projector.aim = {0, -2.2, 0.1};
+    s.projector.throwRatio = 1.8;
+    s.projector.offset = 0.3;
+    s.projector.aspect = 1.6;
+    s.mirror = meshmake::DomeRoom::Mirror{{0, -2.2, 0.1}, 0.35};
+    s.feather = 0.2;
+    s.evenLight = true;
+    s.gamma = 2;
+    s.columns = 33;
+    s.rows = 21;
+    expectFileHolds({"mirror",   "--dome-radius",
+                     "3",        "--aperture",
+                     "200",      "--tilt",
+                     "15",       "--projector",
+                     "-1.5,0.9", "--aim",
+                     "-2.2,0.1", "--lens",
+                     "flat",     "--throw",
+                     "1.8",      "--offset",
+                     "0.3",      "--mirror",
+                     "-2.2,0.1", "--mirror-radius",
+                     "0.35",     "--feather",
+                     "0.2",      "--even-light",
+                     "--gamma",  "2",
+                     "--aspect", "1.6",
+                     "--cols",   "33",
+                     "--rows",   "21"},
+                    meshmake::DomeMeshMaker(s).make());
+    s.mirror.reset();
+    s.projector.position = {0, 0.5, 0.2};
+    s.projector.aim = {0, 1, 2};
+    s.projector.lens = meshmake::Projector::Lens::Fisheye;
+    s.projector.lensApertureDegrees = 200;
+    s.evenLight = false;
+    expectFileHolds({"dome",    "--dome-radius",   "3",       "--aperture", "200", "--tilt",
+                     "15",      "--projector",     "0.5,0.2", "--aim",      "1,2", "--lens",
+                     "fisheye", "--lens-aperture", "200",     "--feather",  "0.2", "--gamma",
+                     "2",       "--aspect",        "1.6",     "--cols",     "33",  "--rows",
+                     "21"},
+                    meshmake::DomeMeshMaker(s).make());
+    const meshmake::WallMeshMaker wall({3, 2, 0.3, 1.8, 1.25, 5, 4});
+    expectFileHolds({"wall", "--across", "3", "--down", "2", "--overlap", "0.3", "--gamma", "1.8",
+                     "--aspect", "1.25", "--cols", "5", "--rows", "4"},
+                    wall.make());
 }
 
 TEST(MeshMakeTool, BadValuesAreRefusedWithStatusTwoAndNothingWritten) {
