@@ -225,6 +225,12 @@ void SyncSession::forward(const std::string& verb, double value) {
     m_socket.send(message, m_leader);
 }
 
+void SyncSession::say(const std::string& line) {
+    if (!line.empty()) {
+        DeveloperLog::write(line);
+    }
+}
+
 void SyncSession::changed() {
     if (m_changeHook && m_timeline) {
         m_changeHook(m_timeline->after.looping);
@@ -359,6 +365,7 @@ void SyncSession::receiveTimeline(const SyncMessage& message, int64_t arrived) {
     case SyncSequence::Verdict::Next:
         break;
     }
+    say(m_watch.heard(arrived, m_leader.describe()));
     // Timelines come up to 50 times a second: the controls change only when the show does.
     const bool showChanged = !m_timeline || !(m_timeline->after == message.timeline.after);
     m_timeline = message.timeline;
@@ -438,6 +445,7 @@ void SyncSession::turn() {
             publish(now);
         }
     } else {
+        say(m_watch.check(now, m_leader.describe()));
         ping(now);
     }
     const int64_t wait = std::max<int64_t>(0, next - WallClock::now());
