@@ -79,7 +79,11 @@ bool SyncSession::start(std::string& why) {
         }
         m_socket.setSecret(std::move(*seal));
     }
-    if (!m_socket.start(bind, leader ? m_settings.port : 0, leader, why)) {
+    const uint16_t port = leader ? m_settings.port : 0;
+    if (!m_socket.start(bind, port, leader, why)) {
+        // A port already taken (another instance, another program) is named with its address.
+        why = "cannot listen for sync on " + bind + " port " +
+              (port != 0 ? std::to_string(port) : std::string("(any)")) + ": " + why;
         return false;
     }
     std::random_device random;
