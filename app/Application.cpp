@@ -45,8 +45,8 @@ Application::Application(QApplication& application)
               m_commands.carryOut(*command);
           }
       }),
-      m_playList(m_view, m_playback),
-      m_commands({m_window, m_view, m_playback, m_playList, m_controller, m_interaction, m_quit}),
+      m_playList(m_view, m_playback), m_commands({m_window, m_view, m_playback, m_playList,
+                                                  m_controller, m_interaction, m_quit, m_mpv}),
       m_drops(m_commands), m_sync(m_view, m_playback) {
     MainThread::setPoster([](MainThread::Task task) {
         QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task),

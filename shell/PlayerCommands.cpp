@@ -4,6 +4,7 @@
 #include "input/MeshInteraction.h"
 #include "mesh/ProjectionType.h"
 #include "movie/Movie.h"
+#include "playback/MpvPlayback.h"
 #include "playback/PlaybackControl.h"
 #include "shell/MainWindow.h"
 #include "shell/MyController.h"
@@ -52,6 +53,16 @@ bool PlayerCommands::carryOut(const Command& command, Report report) {
             return false; // a code the projection menu does not have
         }
         m_parts.interaction.overrideProjectionType(code);
+        return true;
+    }
+    case Verb::AudioDelay: {
+        std::string why;
+        if (!m_parts.sound.setAudioDelay(command.number, &why)) {
+            if (report) {
+                report(why);
+            }
+            return false;
+        }
         return true;
     }
     case Verb::ResetView:

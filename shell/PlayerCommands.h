@@ -12,6 +12,7 @@ namespace lumenarc {
 class MainWindow;
 class MenuItem;
 class MeshInteraction;
+class MpvPlayback;
 class MyController;
 class MyOpenGLView;
 class PlaybackControl;
@@ -32,6 +33,7 @@ public:
         MyController& controller;
         MeshInteraction& interaction;
         QuitRequest& quit;
+        MpvPlayback& sound; // the audio device and delay of every movie
     };
     // What the player is doing, as a remote is told.
     struct Status {
