@@ -34,12 +34,38 @@ std::string roff(std::string_view text) {
     return out;
 }
 
-std::string sentence(std::string_view doc) {
-    std::string text(doc);
+std::string capitalised(std::string text) {
     if (!text.empty()) {
         text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
     }
-    return roff(text) + ".";
+    return text;
+}
+
+bool isWordByte(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+}
+
+// The option's value name in italics wherever it stands as a word of its text.
+std::string italicValue(const std::string& text, std::string_view name) {
+    if (name.empty()) {
+        return text;
+    }
+    std::string out;
+    std::size_t from = 0;
+    for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + 1)) {
+        const std::size_t after = at + name.size();
+        if ((at > 0 && isWordByte(text[at - 1])) ||
+            (after < text.size() && isWordByte(text[after]))) {
+            continue;
+        }
+        out += text.substr(from, at - from) + "\\fI" + std::string(name) + "\\fR";
+        from = after;
+    }
+    return out + text.substr(from);
+}
+
+std::string sentence(const Option& option) {
+    return italicValue(roff(capitalised(std::string(option.doc))), option.valueName) + ".";
 }
 
 std::string manFlag(const Option& option) {
@@ -90,7 +116,7 @@ std::string OptionDocs::manOptions() {
     std::string text;
     for (const Option& option : OptionTable::all()) {
         if (option.onCommandLine()) {
-            text += ".TP\n" + manFlag(option) + sentence(option.doc) + "\n";
+            text += ".TP\n" + manFlag(option) + sentence(option) + "\n";
         }
     }
     return text;
@@ -101,7 +127,8 @@ std::string OptionDocs::manPrefsKeys() {
     for (const Option& option : OptionTable::all()) {
         if (option.saved()) {
             text += ".TP\n.B " + std::string(option.key) + "\n" +
-                    roff(ValueRules::expectation(option) + ", default " + shownDefault(option)) +
+                    roff(capitalised(ValueRules::expectation(option)) + ", default " +
+                         shownDefault(option)) +
                     ": " + roff(option.doc) + ".\n";
         }
     }

@@ -114,7 +114,7 @@ private:
          .min = 1,
          .max = 65535,
          .help = "Listens for OSC show control on UDP port N.",
-         .doc = "listen for OSC show control on UDP port N"},
+         .doc = "listen for OSC show control on UDP port N (off without it)"},
         {.id = Id::OscBind,
          .kind = Kind::Address,
          .flag = "osc-bind",
@@ -131,7 +131,7 @@ private:
          .max = 65535,
          .help = "Leads a show of several machines: publishes this machine's timeline on UDP "
                  "port N.",
-         .doc = "lead a show of several machines from UDP port N",
+         .doc = "lead a show of several machines: publish this machine's timeline on UDP port N",
          .excludes = Id::SyncFollow},
         {.id = Id::SyncFollow,
          .kind = Kind::HostPort,
@@ -139,7 +139,8 @@ private:
          .valueName = "HOST:PORT",
          .help = "Follows the show led from HOST:PORT, on the same movie; transport commands "
                  "here go to the leader.",
-         .doc = "follow the show led from HOST:PORT ([v6-address]:PORT for IPv6)"},
+         .doc = "follow the show led from HOST:PORT ([v6-address]:PORT for IPv6) on a copy of "
+                "the same movie; the transport commands given here go to the leader"},
         {.id = Id::SyncBind,
          .kind = Kind::Address,
          .flag = "sync-bind",
@@ -152,15 +153,17 @@ private:
          .flag = "sync-log",
          .valueName = "FILE",
          .help = "Writes the wall-clock time and movie time of each frame shown to FILE.",
-         .doc = "write one line per frame shown to FILE: wall-clock time and movie time"},
+         .doc = "write one line per frame shown to FILE: the wall-clock time it went on screen "
+                "and its movie time, in seconds"},
         {.id = Id::SyncSecret,
          .kind = Kind::File,
          .flag = "sync-secret",
          .valueName = "FILE",
          .help = "Authenticates the sync messages with the secret in FILE, which every machine "
                  "of the show holds.",
-         .doc = "authenticate the sync messages with the show's secret in FILE (16 to 4,096 "
-                "bytes, the same on every machine)",
+         .doc = "authenticate every sync message with HMAC-SHA256 keyed by the contents of FILE "
+                "(16 to 4,096 bytes), which every machine of the show holds; messages without it "
+                "are ignored",
          .needs = {Id::SyncLeader, Id::SyncFollow}},
     }};
 
