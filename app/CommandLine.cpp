@@ -104,8 +104,9 @@ std::optional<OptionValue> readValue(const Option& option, const QString& text, 
     bool ok = true;
     switch (option.kind) {
     case OptionKind::Action:
-    case OptionKind::Switch:
         return OptionValue(true);
+    case OptionKind::Switch:
+        return OptionValue(!option.flagTurnsOff);
     case OptionKind::Number: {
         const double value = text.toDouble(&ok);
         if (ok && std::isfinite(value) && value >= option.min && value <= option.max) {
@@ -133,6 +134,8 @@ std::optional<OptionValue> readValue(const Option& option, const QString& text, 
             return std::nullopt;
         }
         return OptionValue(std::optional<std::string>(text.toStdString()));
+    case OptionKind::Text:
+        return OptionValue(std::optional<std::string>(text.toStdString()));
     case OptionKind::Address:
         ok = CommandLine::isNumericAddress(text);
         break;
@@ -156,8 +159,7 @@ std::optional<OptionValue> readValue(const Option& option, const QString& text, 
 std::optional<GivenOptions> readGiven(const QCommandLineParser& parser, QString& error) {
     GivenOptions given;
     for (const Option& option : OptionTable::all()) {
-        if (!option.onCommandLine() || option.kind == OptionKind::Action ||
-            !parser.isSet(flagOf(option))) {
+        if (!option.onCommandLine() || !parser.isSet(flagOf(option))) {
             continue;
         }
         const QString name = "--" + flagOf(option);
@@ -166,9 +168,9 @@ std::optional<GivenOptions> readGiven(const QCommandLineParser& parser, QString&
             error = name + " and " + dashed(option.excludes) + " exclude each other";
             return std::nullopt;
         }
+        const QString text = option.takesValue() ? parser.value(flagOf(option)) : QString();
         QString why = missingNeed(option, given);
-        const auto value =
-            why.isEmpty() ? readValue(option, parser.value(flagOf(option)), why) : std::nullopt;
+        const auto value = why.isEmpty() ? readValue(option, text, why) : std::nullopt;
         if (!value) {
             error = name + " " + why;
             return std::nullopt;

@@ -28,8 +28,11 @@ struct Option {
     std::string_view defaultValue{}; // as lumenarc-prefs would take it: "NO", "1", "127.0.0.1"
     double min = 0;                  // range of a number (inclusive)
     double max = 0;
-    std::string_view help{}; // one sentence for --help
-    std::string_view doc{};  // what it does, for the README and the manual pages
+    std::string_view help{};    // one sentence for --help
+    std::string_view doc{};     // what it does, for the README and the manual pages
+    std::string_view flagDoc{}; // what the flag does, where that is not `doc` (a flag that
+                                // turns a setting off)
+    bool flagTurnsOff = false;  // a switch whose flag sets it to NO (--no-overlay)
     // Command-line rules: given only with one of `needs` (when set), never with `excludes`.
     std::array<OptionId, 2> needs{OptionId::Count, OptionId::Count};
     OptionId excludes = OptionId::Count;

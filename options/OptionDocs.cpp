@@ -21,6 +21,10 @@ std::string spelling(const Option& option) {
     return text;
 }
 
+std::string_view flagDoc(const Option& option) {
+    return option.flagDoc.empty() ? option.doc : option.flagDoc;
+}
+
 std::string code(std::string_view text) {
     return text.empty() ? std::string() : "`" + std::string(text) + "`";
 }
@@ -65,7 +69,7 @@ std::string italicValue(const std::string& text, std::string_view name) {
 }
 
 std::string sentence(const Option& option) {
-    return italicValue(roff(capitalised(std::string(option.doc))), option.valueName) + ".";
+    return italicValue(roff(capitalised(std::string(flagDoc(option)))), option.valueName) + ".";
 }
 
 std::string manFlag(const Option& option) {
@@ -92,7 +96,7 @@ std::string OptionDocs::commandLineTable() {
     std::string text = "| Option | Effect, for this run only | Preference |\n|---|---|---|\n";
     for (const Option& option : OptionTable::all()) {
         if (option.onCommandLine()) {
-            text += "| " + code(spelling(option)) + " | " + std::string(option.doc) + " | " +
+            text += "| " + code(spelling(option)) + " | " + std::string(flagDoc(option)) + " | " +
                     code(option.key) + " |\n";
         }
     }

@@ -13,6 +13,7 @@ enum class OptionKind : uint8_t {
     Number,      // a finite float within [min, max]
     Port,        // a UDP port, 1 to 65535
     File,        // a path; the command line refuses an empty one
+    Text,        // any text, such as a device's name
     Address,     // a numeric IPv4 or IPv6 address
     HostPort,    // HOST:PORT, or [v6-address]:PORT
 };

@@ -10,8 +10,9 @@ namespace lumenarc {
 
 // Every setting of the player, each declared once. The command line takes the rows with a flag,
 // in this order (so --help, the README and the manual list them so); the preferences file holds
-// the rows with a key, in this order. To add a setting: a row here and an OptionId, then read it
-// where it is used (LaunchOptions::given, PrefsManager::value).
+// the rows with a key, in this order. To add a setting: an OptionId and a row (a saved one after
+// the saved rows that files already hold), then read it where it is used (LaunchOptions::given
+// for the run, PrefsManager::value for the saved setting) and run the option_docs target.
 class OptionTable {
 public:
     static constexpr std::span<const Option> all() { return kRows; }

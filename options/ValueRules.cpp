@@ -120,6 +120,8 @@ std::string ValueRules::expectation(const Option& option) {
         return "a port number " + span;
     case OptionKind::File:
         return "a file";
+    case OptionKind::Text:
+        return "any text";
     case OptionKind::Address:
         return "a numeric IPv4 or IPv6 address";
     case OptionKind::HostPort:

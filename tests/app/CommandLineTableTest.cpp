@@ -53,7 +53,7 @@ TEST(CommandLineTable, EveryDeclaredOptionReachesTheRunWithItsValue) {
         ASSERT_EQ(result.outcome, CommandLine::Outcome::Run) << option.flag << ": " << result.text;
         ASSERT_TRUE(result.options.given.has(option.id)) << option.flag;
         const OptionValue expected =
-            option.takesValue() ? sampleFor(option).second : OptionValue(true);
+            option.takesValue() ? sampleFor(option).second : OptionValue(!option.flagTurnsOff);
         const auto& given = result.options.given;
         const bool same = std::visit(
             [&](const auto& value) {
