@@ -14,9 +14,11 @@ std::string shownDefault(const Option& option) {
 }
 
 std::string spelling(const Option& option) {
-    std::string text = "--" + std::string(option.flag);
+    std::string text("--");
+    text += option.flag;
     if (option.takesValue()) {
-        text += " " + std::string(option.valueName);
+        text += ' ';
+        text += option.valueName;
     }
     return text;
 }
@@ -26,7 +28,11 @@ std::string_view flagDoc(const Option& option) {
 }
 
 std::string code(std::string_view text) {
-    return text.empty() ? std::string() : "`" + std::string(text) + "`";
+    std::string quoted;
+    if (!text.empty()) {
+        quoted.append(1, '`').append(text).append(1, '`');
+    }
+    return quoted;
 }
 
 // roff takes "-" as a hyphen; options and keys need the minus sign.
