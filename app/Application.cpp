@@ -4,6 +4,7 @@
 #include "base/MainThread.h"
 #include "input/KeyMap.h"
 #include "movie/Movie.h"
+#include "prefs/PrefsManager.h"
 #include "remote/MprisService.h"
 #include "remote/ShowControl.h"
 #include "shell/VideoWindow.h"
@@ -282,11 +283,31 @@ void Application::applyShowMode(bool on) {
     }
 }
 
+void Application::applySettings(const LaunchOptions& options) {
+    const PrefsManager& prefs = m_controller.prefs();
+    const GivenOptions& given = options.given;
+    // The command line's value for this run, else the saved one.
+    const auto text = [&](OptionId id) {
+        return given.text(id).value_or(prefs.text(id).value_or(""));
+    };
+    applyShowMode(given.flag(OptionId::ShowMode) || prefs.flag(OptionId::ShowMode));
+    m_view.setDrawOverlay(
+        given.get<bool>(OptionId::DrawOverlay).value_or(prefs.flag(OptionId::DrawOverlay)));
+    m_overlayItem->setState(m_view.drawOverlay() ? 1 : 0);
+    m_controller.setScreen(text(OptionId::Screen));
+    m_mpv.setAudioDevice(text(OptionId::AudioDevice));
+    const float delay =
+        given.get<float>(OptionId::AudioDelay).value_or(prefs.number(OptionId::AudioDelay));
+    if (std::string why; !m_mpv.setAudioDelay(delay, &why)) {
+        DeveloperLog::write("lumenarc: " + why); // a hand-edited file; the sound keeps its time
+    }
+}
+
 Application::Launch Application::launch(const LaunchOptions& options) {
     // The controller wakes first: the view's own wake-up reads the preferences it was handed.
     m_controller.awakeFromNib();
     m_controller.setSyncRole(options.syncLeadPort.has_value() || !options.syncLeaderHost.empty());
-    applyShowMode(false);
+    applySettings(options);
     m_view.awakeFromNib();
     if (!applyLaunchOptions(options)) {
         return Launch::Failed;

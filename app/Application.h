@@ -55,7 +55,9 @@ private:
     // What the command line asks for before the first frame; false when the run cannot start.
     bool applyLaunchOptions(const LaunchOptions& options);
     void startRemotes(const LaunchOptions& options);
-    // Before the view wakes, so that its start-up mesh never waits on an alert in a show.
+    // The settings the command line or the preferences give, before the view wakes, so that
+    // its start-up mesh never waits on an alert in a show.
+    void applySettings(const LaunchOptions& options);
     void applyShowMode(bool on);
 
     QApplication& m_application;

@@ -25,6 +25,12 @@ enum class OptionId : uint8_t {
     SyncBind,
     SyncLog,
     SyncSecret,
+    ShowMode,
+    DrawOverlay,
+    Screen,
+    ListScreens,
+    AudioDevice,
+    AudioDelay,
     Count
 };
 

@@ -166,6 +166,60 @@ private:
                 "(16 to 4,096 bytes), which every machine of the show holds; messages without it "
                 "are ignored",
          .needs = {Id::SyncLeader, Id::SyncFollow}},
+        {.id = Id::ShowMode,
+         .kind = Kind::Switch,
+         .flag = "show",
+         .key = "ShowMode",
+         .defaultValue = "NO",
+         .help = "Runs the show unattended: no pause on losing focus, errors on standard error "
+                 "instead of alerts, the pointer hidden.",
+         .doc = "run the show unattended: losing focus never pauses it, every error is written "
+                "to standard error instead of an alert and the show goes on, no open sheet comes "
+                "up at start, the pointer is hidden and full screen stays above other windows"},
+        {.id = Id::DrawOverlay,
+         .kind = Kind::Switch,
+         .flag = "no-overlay",
+         .key = "DrawOverlay",
+         .defaultValue = "YES",
+         .help = "Leaves out the overlay band.",
+         .doc = "draw the translucent overlay band across the lower picture (View › Overlay Band)",
+         .flagDoc = "leave out the overlay band",
+         .flagTurnsOff = true},
+        {.id = Id::Screen,
+         .kind = Kind::Text,
+         .flag = "screen",
+         .valueName = "NAME|N",
+         .key = "Screen",
+         .defaultValue = "",
+         .help = "Starts full screen from the output NAME, or number N (see --list-screens).",
+         .doc = "the output full screen starts from, by name or by number from 0 as "
+                "--list-screens prints them (empty: the primary one); hscreens and vscreens "
+                "span from there"},
+        {.id = Id::ListScreens,
+         .kind = Kind::Action,
+         .flag = "list-screens",
+         .help = "Lists the outputs by number and name, and exits.",
+         .doc = "print the outputs full screen can start from, by number and name, and exit"},
+        {.id = Id::AudioDevice,
+         .kind = Kind::Text,
+         .flag = "audio-device",
+         .valueName = "NAME",
+         .key = "AudioDevice",
+         .defaultValue = "",
+         .help = "Sends the sound to the device NAME (help lists the devices).",
+         .doc = "send the sound to this device, by the name `--audio-device help` lists (empty: "
+                "the system's default)"},
+        {.id = Id::AudioDelay,
+         .kind = Kind::Number,
+         .flag = "audio-delay",
+         .valueName = "S",
+         .key = "AudioDelay",
+         .defaultValue = "0",
+         .min = -2,
+         .max = 2,
+         .help = "Plays the sound S seconds later (earlier below 0), -2 to 2.",
+         .doc = "play the sound this many seconds later, or earlier below 0, from -2 to 2, to "
+                "meet the picture of a projector that shows it late"},
     }};
 
 public:

@@ -21,7 +21,9 @@ TEST(OptionTable, SavedRowsAreTheFileKeysInFileOrder) {
     }
     EXPECT_EQ(keys, (std::vector<std::string>{"LoopByDefault", "QuitWhenMovieFinishes",
                                               "StartupInFulLScreen", "Volume", "DefaultMap",
-                                              "hscreens", "vscreens", "hideMouse"}));
+                                              "hscreens", "vscreens", "hideMouse", "ShowMode",
+                                              "DrawOverlay", "Screen", "AudioDevice",
+                                              "AudioDelay"}));
 }
 
 TEST(OptionTable, FlagsAndKeysAreUniqueAndFoundExactly) {

@@ -170,13 +170,14 @@ TEST_F(PrefsArchiveLayout, RootIsADictionaryHoldingOnlyPrefs) {
               (std::vector<std::string>{"NSDictionary", "NSObject"}));
 }
 
-TEST_F(PrefsArchiveLayout, ManagerHoldsItsEightKeysInTableOrder) {
+TEST_F(PrefsArchiveLayout, ManagerHoldsItsKeysInTableOrder) {
     const plist_t object = managerObject();
     ASSERT_NE(object, nullptr);
     EXPECT_EQ(keysInOrder(object),
               (std::vector<std::string>{"LoopByDefault", "QuitWhenMovieFinishes",
                                         "StartupInFulLScreen", "Volume", "DefaultMap", "hscreens",
-                                        "vscreens", "hideMouse", "$class"}));
+                                        "vscreens", "hideMouse", "ShowMode", "DrawOverlay",
+                                        "Screen", "AudioDevice", "AudioDelay", "$class"}));
     EXPECT_EQ(stringOf(plist_dict_get_item(classOf(object), "$classname")), "PrefsManager");
     EXPECT_EQ(stringsOf(plist_dict_get_item(classOf(object), "$classes")),
               (std::vector<std::string>{"PrefsManager", "NSObject"}));

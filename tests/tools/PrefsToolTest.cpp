@@ -28,7 +28,12 @@ constexpr const char* kDefaultsShown = "LoopByDefault=NO\n"
                                        "DefaultMap=\n"
                                        "hscreens=1\n"
                                        "vscreens=1\n"
-                                       "hideMouse=NO\n";
+                                       "hideMouse=NO\n"
+                                       "ShowMode=NO\n"
+                                       "DrawOverlay=YES\n"
+                                       "Screen=\n"
+                                       "AudioDevice=\n"
+                                       "AudioDelay=0\n";
 
 class PrefsTool : public ::testing::Test {
 protected:
@@ -79,7 +84,12 @@ TEST_F(PrefsTool, SetThenShowGivesEveryKeyBack) {
                         "DefaultMap=/maps/my dome.data\n"
                         "hscreens=16\n"
                         "vscreens=2\n"
-                        "hideMouse=YES\n");
+                        "hideMouse=YES\n"
+                        "ShowMode=NO\n"
+                        "DrawOverlay=YES\n"
+                        "Screen=\n"
+                        "AudioDevice=\n"
+                        "AudioDelay=0\n");
 }
 
 TEST_F(PrefsTool, SetKeepsTheKeysItWasNotGiven) {
