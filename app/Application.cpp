@@ -317,6 +317,7 @@ Application::Launch Application::launch(const LaunchOptions& options) {
         return Launch::Quit;
     }
     m_view.startRendering();
+    m_controller.openOnChosenScreen();
     m_window.show();
     m_window.focusVideo(); // the view takes keyboard focus, so that the playback keys reach it
     if (!options.files.empty()) {

@@ -11,8 +11,8 @@
 #include "shell/FullScreenGeometry.h"
 #include "shell/MainWindow.h"
 #include "shell/NSFullScreenWindow.h"
-#include "shell/ScreenChoice.h"
 #include "shell/PrefsDialog.h"
+#include "shell/ScreenChoice.h"
 #include "view/MyOpenGLView.h"
 #include "view/ThreadContract.h"
 
@@ -21,6 +21,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
+#include <utility>
 
 namespace lumenarc {
 namespace {
@@ -209,8 +210,12 @@ void MyController::goFullScreen() {
     // Marked before anything runs the event loop: a request that comes meanwhile (the key
     // repeating, OSC, MPRIS) finds the player on its way and leaves the window being built be.
     fullScreen = true;
-    const auto rect = fullScreenRect();
+    QScreen* start = chosenScreen();
+    const auto rect = fullScreenRect(*start);
     mainWindow = std::make_unique<NSFullScreenWindow>();
+    // On X, each screen of a display may have its own root window: there a position alone
+    // does not reach it.
+    mainWindow->setScreen(start);
     if (m_showMode) {
         mainWindow->setWindowFlag(Qt::WindowStaysOnTopHint); // nothing comes in front of it
     }
@@ -233,28 +238,41 @@ void MyController::goFullScreen() {
     }
 }
 
-FullScreenGeometry::Rect MyController::fullScreenRect() const {
+QScreen* MyController::chosenScreen() const {
+    std::vector<std::string> names;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        names.push_back(screen->name().toStdString());
+    }
+    if (const auto chosen = ScreenChoice::pick(names, m_screen)) {
+        return QGuiApplication::screens()[static_cast<int>(*chosen)];
+    }
+    if (!m_screen.empty() && !std::exchange(m_screenMissing, true)) {
+        DeveloperLog::write("lumenarc: no output \"" + m_screen +
+                            "\" (see --list-screens); full screen starts from the primary one");
+    }
+    return QGuiApplication::primaryScreen();
+}
+
+void MyController::openOnChosenScreen() {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    if (!m_screen.empty()) {
+        m_mainWindow.setScreen(chosenScreen());
+    }
+}
+
+FullScreenGeometry::Rect MyController::fullScreenRect(const QScreen& start) const {
     const auto toRect = [](const QRect& r) {
         return FullScreenGeometry::Rect{static_cast<float>(r.x()), static_cast<float>(r.y()),
                                         static_cast<float>(r.width()),
                                         static_cast<float>(r.height())};
     };
     std::vector<FullScreenGeometry::Rect> screens;
-    std::vector<std::string> names;
     for (const QScreen* screen : QGuiApplication::screens()) {
         screens.push_back(toRect(screen->geometry()));
-        names.push_back(screen->name().toStdString());
-    }
-    FullScreenGeometry::Rect start = toRect(QGuiApplication::primaryScreen()->geometry());
-    if (const auto chosen = ScreenChoice::pick(names, m_screen)) {
-        start = screens[*chosen];
-    } else if (!m_screen.empty()) {
-        DeveloperLog::write("lumenarc: no output \"" + m_screen +
-                            "\" (see --list-screens); full screen starts from the primary one");
     }
     const int vscreens = m_prefsManager->vscreens();
-    const auto placement =
-        FullScreenGeometry::place(start, screens, m_prefsManager->hscreens(), vscreens);
+    const auto placement = FullScreenGeometry::place(toRect(start.geometry()), screens,
+                                                     m_prefsManager->hscreens(), vscreens);
     const auto& rect = placement.rect;
     if (placement.cut) {
         DeveloperLog::write("lumenarc: full screen: vscreens " + std::to_string(vscreens) +

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+class QScreen;
 class QTimer;
 class QWidget;
 
@@ -53,6 +54,9 @@ public:
     void setSyncRole(bool on) { m_syncRole = on; }
     // The output full screen starts from, by name or number ("" = the primary one).
     void setScreen(std::string screen) { m_screen = std::move(screen); }
+    // Before the main window first shows: it opens on the chosen output, so that full screen
+    // never has to move the view between the screens of a display (which X cannot do).
+    void openOnChosenScreen();
     // Full screen once a movie has loaded, for this run only, as the preference would.
     void setStartupInFullScreen(bool on) { m_startupInFullScreen = on; }
 
@@ -87,7 +91,9 @@ private:
     bool startupInFullScreen() const;
     // Where the full-screen window goes on the screens there are (a line on standard error when
     // the preferences reach where there is none).
-    FullScreenGeometry::Rect fullScreenRect() const;
+    FullScreenGeometry::Rect fullScreenRect(const QScreen& start) const;
+    // The output asked for, or the primary one (with a line saying so when none matches).
+    QScreen* chosenScreen() const;
     void send(const Command& command);
     // What a start without a movie does: the open sheet at a desk, a log line in a show.
     void askForMovie();
@@ -113,6 +119,7 @@ private:
     bool m_showMode = false;
     bool m_syncRole = false;
     std::string m_screen;
+    mutable bool m_screenMissing = false; // said once that no output has that name
     std::function<bool(const Command&)> m_commands;
     // Movies given at start are still loading when launching finishes; what launching would
     // have done with a movie (full screen) or without one (the open sheet) waits for them.

@@ -8,7 +8,8 @@
 
 namespace lumenarc::test {
 
-AppSession::AppSession(int screenWidth, int screenHeight) : m_xvfb(screenWidth, screenHeight) {
+AppSession::AppSession(int screenWidth, int screenHeight, int secondWidth, int secondHeight)
+    : m_xvfb(screenWidth, screenHeight, secondWidth, secondHeight) {
     std::filesystem::create_directories(m_home.path() / ".config");
 }
 

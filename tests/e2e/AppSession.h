@@ -15,7 +15,8 @@ namespace lumenarc::test {
 // temporary folder so that no test touches the real ones.
 class AppSession {
 public:
-    explicit AppSession(int screenWidth = 1280, int screenHeight = 1024);
+    explicit AppSession(int screenWidth = 1280, int screenHeight = 1024, int secondWidth = 0,
+                        int secondHeight = 0);
 
     bool ok() const { return m_xvfb.ok(); }
     XvfbServer& x() { return m_xvfb; }

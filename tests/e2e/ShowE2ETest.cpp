@@ -132,6 +132,34 @@ TEST_F(ShowE2E, TheOverlayBandTurnsOffAndOn) {
     EXPECT_TRUE(shown(false));
 }
 
+// Full screen starts from the output asked for, here the second screen of the display, and
+// a second player can take the first.
+TEST(ShowScreensE2E, FullScreenGoesToTheOutputAskedFor) {
+    AppSession app(800, 600, 640, 480);
+    ASSERT_TRUE(app.ok());
+    const auto listed = test::runProcess({test::binPath("lumenarc"), "--list-screens"},
+                                         {.env = app.environment(), .input = {}, .timeout = 20s});
+    EXPECT_NE(listed.out.find("1  screen  640x480"), std::string::npos) << listed.out;
+    app.start({"--screen", "1", "--fullscreen", test::squareMovie(app, "a.mp4")});
+    // The full-screen window covers screen 1, which the first screen's search does not see.
+    std::string geometry;
+    for (const auto deadline = std::chrono::steady_clock::now() + 20s;
+         geometry.find("640x480") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline;
+         std::this_thread::sleep_for(200ms)) {
+        const auto found = app.x().run(
+            {"/usr/bin/xdotool", "search", "--screen", "1", "--onlyvisible", "--name", "."});
+        geometry.clear();
+        for (size_t at = 0; at < found.size();) {
+            const size_t end = found.find('\n', at);
+            geometry +=
+                app.x().run({"/usr/bin/xdotool", "getwindowgeometry", found.substr(at, end - at)});
+            at = end == std::string::npos ? found.size() : end + 1;
+        }
+    }
+    EXPECT_NE(geometry.find("640x480"), std::string::npos) << geometry << app.process().errors();
+}
+
 // A machine of a synchronised show never pauses on losing the focus, leader or follower: the
 // pause would stop every machine.
 TEST_F(ShowE2E, NeitherLeaderNorFollowerPausesOnLosingFocus) {

@@ -106,7 +106,7 @@ std::string BackgroundProcess::errors() const {
     return readFile(m_errPath);
 }
 
-XvfbServer::XvfbServer(int width, int height) {
+XvfbServer::XvfbServer(int width, int height, int secondWidth, int secondHeight) {
     int fds[2];
     if (pipe(fds) != 0) {
         return;
@@ -120,6 +120,11 @@ XvfbServer::XvfbServer(int width, int height) {
     std::vector<std::string> args{"Xvfb",      "-displayfd", std::to_string(fds[1]),
                                   "-screen",   "0",          screen,
                                   "-nolisten", "tcp",        "-noreset"};
+    if (secondWidth > 0 && secondHeight > 0) {
+        args.insert(args.end(),
+                    {"-screen", "1",
+                     std::to_string(secondWidth) + "x" + std::to_string(secondHeight) + "x24"});
+    }
     std::vector<char*> argp;
     for (auto& a : args) {
         argp.push_back(a.data());

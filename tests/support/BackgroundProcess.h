@@ -35,7 +35,9 @@ private:
 // A private X server (Xvfb) for tests that drive real windows.
 class XvfbServer {
 public:
-    XvfbServer(int width, int height);
+    // With a second size, a second screen of the display (":N.1"), as a machine with a
+    // separate output for the show has.
+    XvfbServer(int width, int height, int secondWidth = 0, int secondHeight = 0);
     ~XvfbServer();
     bool ok() const { return !m_display.empty(); }
     const std::string& display() const { return m_display; }
