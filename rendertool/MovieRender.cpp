@@ -176,6 +176,10 @@ int MovieRender::render() {
     parts.outHeight = o.warp.height;
     parts.outStride = stride;
     parts.audio = o.audio;
+    parts.processorOnly = warper.processorOnly(input->width, input->height);
+    if (const auto why = warper.fallbackReason(); !why.empty()) {
+        std::fprintf(stderr, "lumenarc-render: the frames are drawn by GL: %s\n", why.c_str());
+    }
     const TimeWindow window(m_reader->videoOrigin(), m_reader->videoStream()->time_base, o.start,
                             o.duration);
     RenderPipeline pipeline(parts, window);
