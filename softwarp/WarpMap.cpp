@@ -5,6 +5,7 @@
 #include "render/DrawPlan.h"
 #include "softwarp/TriangleRaster.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace lumenarc {
@@ -66,7 +67,8 @@ const char* WarpMap::describe(Status status) {
 
 size_t WarpMap::bytes() const {
     return m_texelX.size() * sizeof(uint16_t) + m_texelY.size() * sizeof(uint16_t) +
-           m_weightX.size() + m_weightY.size() + m_brightness.size();
+           m_weightX.size() + m_weightY.size() + m_brightness.size() +
+           m_spans.size() * sizeof(Span) + m_rowSpans.size() * sizeof(size_t);
 }
 
 void WarpMap::clear() {
@@ -79,6 +81,62 @@ void WarpMap::clear() {
         v->clear();
         v->shrink_to_fit();
     }
+    m_spans.clear();
+    m_spans.shrink_to_fit();
+    m_rowSpans.assign(static_cast<size_t>(std::max(m_key.viewHeight, 0)) + 1, 0);
+}
+
+// From one entry per pixel to runs of drawn pixels: a pixel of brightness 0 is black whatever
+// its texels, as is one that no triangle covers.
+void WarpMap::keepDrawnPixels() {
+    const auto width = static_cast<size_t>(m_key.viewWidth);
+    const auto height = static_cast<size_t>(m_key.viewHeight);
+    size_t kept = 0;
+    m_rowSpans.assign(height + 1, 0);
+    for (size_t row = 0; row < height; ++row) {
+        m_rowSpans[row] = m_spans.size();
+        size_t x = 0;
+        while (x < width) {
+            const size_t k = row * width;
+            if (m_brightness[k + x] == 0) {
+                ++x;
+                continue;
+            }
+            const size_t start = x;
+            while (x < width && m_brightness[k + x] != 0) {
+                m_texelX[kept] = m_texelX[k + x];
+                m_texelY[kept] = m_texelY[k + x];
+                m_weightX[kept] = m_weightX[k + x];
+                m_weightY[kept] = m_weightY[k + x];
+                m_brightness[kept] = m_brightness[k + x];
+                ++kept;
+                ++x;
+            }
+            m_spans.push_back(
+                {static_cast<int32_t>(start), static_cast<int32_t>(x - start), kept - (x - start)});
+        }
+    }
+    m_rowSpans[height] = m_spans.size();
+    for (auto* v : {&m_texelX, &m_texelY}) {
+        v->resize(kept);
+        v->shrink_to_fit();
+    }
+    for (auto* v : {&m_weightX, &m_weightY, &m_brightness}) {
+        v->resize(kept);
+        v->shrink_to_fit();
+    }
+}
+
+bool WarpMap::drawn(int x, int y) const {
+    if (m_status != Status::Ready || y < 0 || y >= m_key.viewHeight) {
+        return false;
+    }
+    for (const Span* span = spansBegin(y); span != spansEnd(y); ++span) {
+        if (x >= span->start && x < span->start + span->length) {
+            return true;
+        }
+    }
+    return false;
 }
 
 WarpMap::Texel WarpMap::texel(double coordinate, int32_t size, bool repeat) {
@@ -104,8 +162,8 @@ WarpMap::Texel WarpMap::texel(double coordinate, int32_t size, bool repeat) {
 }
 
 WarpMap::Status WarpMap::build(const WarpMapKey& key) {
-    clear();
     m_key = key;
+    clear();
     const int32_t type = key.type;
     m_repeatS = ProjectionType::wrapSFor(type) == WrapMode::Repeat;
     m_repeatT = ProjectionType::wrapTFor(type) == WrapMode::Repeat;
@@ -117,6 +175,7 @@ WarpMap::Status WarpMap::build(const WarpMapKey& key) {
     m_brightness.assign(pixels, 0);
     m_status = Status::Ready;
     if (key.mesh == nullptr || key.frameWidth <= 0 || key.frameHeight <= 0) {
+        keepDrawnPixels();
         return m_status; // nothing drawn: black
     }
     const DistortionMatrix& mesh = *key.mesh;
@@ -173,6 +232,9 @@ WarpMap::Status WarpMap::build(const WarpMapKey& key) {
             return m_status;
         }
     }
+    covered.clear();
+    covered.shrink_to_fit();
+    keepDrawnPixels();
     return m_status;
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace lumenarc {
@@ -56,10 +57,15 @@ TEST(WarpMap, FoldedMeshIsNotDrawnByTheMap) {
 }
 
 TEST(WarpMap, MapOfA4KViewStaysUnder64MB) {
-    auto mesh = square(1);
+    // Wider and taller than the view: every pixel is drawn.
+    auto mesh = DistortionMatrix::initFromText(
+        "1 2 2  -2 -1.1 0 0 1  2 -1.1 1 0 1  -2 1.1 0 1 1  2 1.1 1 1 1");
     SoftWarper soft(1);
     ASSERT_EQ(soft.prepare(*mesh, 3840, 2160, 1920, 1080), WarpMap::Status::Ready);
+    EXPECT_TRUE(soft.map().drawn(0, 0));
+    EXPECT_TRUE(soft.map().drawn(3839, 2159));
     EXPECT_LE(soft.map().bytes(), size_t{64} * 1000 * 1000);
+    std::printf("map of a 3840x2160 view: %zu bytes\n", soft.map().bytes());
 }
 
 TEST(WarpKernel, BrightnessScalesColourAndSquaresAlphaOverBlack) {
