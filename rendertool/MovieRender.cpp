@@ -64,6 +64,12 @@ MovieWriter::Video videoSettings(const RenderOptions& o, const MovieReader& read
 }
 
 std::string evenSizeProblem(const RenderOptions& o) {
+    const int multiple = CodecTable::sizeMultiple(*o.codec);
+    if (o.warp.width % multiple != 0 || o.warp.height % multiple != 0) {
+        return std::string(o.codec->name) + " needs a width and height that are multiples of " +
+               std::to_string(multiple) + ", and " + std::to_string(o.warp.width) + "x" +
+               std::to_string(o.warp.height) + " is not";
+    }
     const AVPixelFormat format = CodecTable::pixelFormat(*o.codec, o.quality);
     const bool oddWidth = CodecTable::needsEvenWidth(format) && o.warp.width % 2 != 0;
     const bool oddHeight = CodecTable::needsEvenHeight(format) && o.warp.height % 2 != 0;
