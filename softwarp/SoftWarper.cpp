@@ -1,6 +1,7 @@
 #include "softwarp/SoftWarper.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <thread>
 #include <vector>
 
@@ -19,6 +20,10 @@ WarpMap::Status SoftWarper::prepare(const DistortionMatrix& mesh, int viewWidth,
         ++m_builds;
     }
     return m_map.status();
+}
+
+bool SoftWarper::aligned(const WarpKernel::Frame& frame) {
+    return reinterpret_cast<uintptr_t>(frame.pixels) % 4 == 0 && frame.stride % 4 == 0;
 }
 
 void SoftWarper::warp(const WarpKernel::Frame& frame, uint8_t* out, ptrdiff_t outStride) const {

@@ -27,8 +27,13 @@ public:
     int builds() const { return m_builds; }
     int threads() const { return m_threads; }
 
+    // Whether the kernel reads this frame's texels as words: its rows start on 4-byte
+    // boundaries.
+    static bool aligned(const WarpKernel::Frame& frame);
+
     // Warps one frame through the prepared, ready map into `out` (the view's size, RGBA rows
-    // bottom first, `outStride` bytes apart). The frame's size is the one prepared for.
+    // bottom first, `outStride` bytes apart). The frame's size is the one prepared for, and it
+    // is aligned().
     void warp(const WarpKernel::Frame& frame, uint8_t* out, ptrdiff_t outStride) const;
 
 private:

@@ -140,6 +140,9 @@ bool WarpMap::drawn(int x, int y) const {
 }
 
 WarpMap::Texel WarpMap::texel(double coordinate, int32_t size, bool repeat) {
+    if (!std::isfinite(coordinate)) {
+        coordinate = 0;
+    }
     if (repeat) {
         coordinate -= std::floor(coordinate);
     } else {
@@ -201,7 +204,8 @@ WarpMap::Status WarpMap::build(const WarpMapKey& key) {
                 covered[k] = 1;
                 const double s = wa * a.s + wb * b.s + wc * c.s;
                 const double t = wa * a.t + wb * b.t + wc * c.t;
-                const double i = std::clamp(wa * a.i + wb * b.i + wc * c.i, 0.0, 1.0);
+                const double weighted = wa * a.i + wb * b.i + wc * c.i;
+                const double i = std::isfinite(weighted) ? std::clamp(weighted, 0.0, 1.0) : 0.0;
                 const auto x = texel(s, key.frameWidth, m_repeatS);
                 const auto y = texel(t, key.frameHeight, m_repeatT);
                 m_texelX[k] = x.index;

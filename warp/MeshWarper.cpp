@@ -147,7 +147,8 @@ void MeshWarper::drawOver() {
 
 void MeshWarper::draw(const uint8_t* rgbaBottomFirst, int width, int height, int stride) {
     m_inMemory = false;
-    if (onProcessor(width, height)) {
+    const WarpKernel::Frame frame{rgbaBottomFirst, width, height, stride > 0 ? stride : width * 4};
+    if (SoftWarper::aligned(frame) && onProcessor(width, height)) {
         m_picture.resize(static_cast<size_t>(m_options.width) * 4 *
                          static_cast<size_t>(m_options.height));
         warpInto(rgbaBottomFirst, width, height, stride, m_picture.data(), m_options.width * 4);

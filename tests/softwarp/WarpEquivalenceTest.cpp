@@ -63,12 +63,14 @@ struct Case {
     double rotation = 0;
     double du = 0, dv = 0;
     bool alpha = false;
+    bool drawnOver = false; // the grid, the mesh lines and the overlay band drawn by GL on top
 };
 
 std::string name(const Case& c) {
     char text[120];
-    std::snprintf(text, sizeof text, "type %d, rotation %g, offset %g,%g%s", c.type, c.rotation,
-                  c.du, c.dv, c.alpha ? ", alpha" : "");
+    std::snprintf(text, sizeof text, "type %d, rotation %g, offset %g,%g%s%s", c.type, c.rotation,
+                  c.du, c.dv, c.alpha ? ", alpha" : "",
+                  c.drawnOver ? ", grid, lines, overlay" : "");
     return text;
 }
 
@@ -97,7 +99,9 @@ std::vector<uint8_t> draw(const Case& c, bool gl, const std::vector<uint8_t>& fr
     WarpOptions options;
     options.width = kViewWidth;
     options.height = kViewHeight;
-    options.overlay = false;
+    options.overlay = c.drawnOver;
+    options.grid = c.drawnOver;
+    options.lines = c.drawnOver;
     options.glWarp = gl;
     MeshWarper warper(meshFor(c), options);
     warper.draw(frame.data(), kFrameWidth, kFrameHeight);
@@ -156,6 +160,7 @@ TEST(WarpEquivalence, ProcessorMatchesTheGLDrawingWithinTwoLevelsOffTheEdges) {
     cases.push_back({2, -2.5, 0, 0, true});
     cases.push_back({4, 0, 3.4, -7.9, true});
     cases.push_back({1, 0, -0.6, 0.45});
+    cases.push_back({3, 0.2, 0.1, 0.1, false, true});
     for (const auto& c : cases) {
         SCOPED_TRACE(name(c));
         const auto result = compare(c);
