@@ -222,9 +222,10 @@ int MovieRender::run() {
         return fail("OUT " + o.out + " is the input movie " + o.input + "; writing it would " +
                     "destroy it");
     }
-    m_mesh = MeshWarper::loadMesh(o.warp);
+    std::string meshError;
+    m_mesh = MeshWarper::loadMesh(o.warp, &meshError);
     if (!m_mesh) {
-        std::fputs(MeshWarper::kInvalidMesh, stderr);
+        std::fputs(meshError.c_str(), stderr);
         return 1;
     }
     if (const auto problem = evenSizeProblem(o); !problem.empty()) {

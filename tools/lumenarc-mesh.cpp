@@ -169,9 +169,10 @@ int main(int argc, char** argv) {
     if (file == nullptr) {
         return usageError("missing FILE");
     }
-    auto mesh = DistortionMatrix::initFromFile(file);
+    std::string why;
+    auto mesh = DistortionMatrix::initFromFile(file, why);
     if (!mesh) {
-        std::fprintf(stderr, "%s\n", kInvalidFile);
+        std::fprintf(stderr, "%s\n%s: %s\n", kInvalidFile, file, why.c_str());
         return 1;
     }
     return command == "info" ? info(*mesh) : dump(*mesh, rotation, du, dv);

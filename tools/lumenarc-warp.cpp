@@ -115,9 +115,10 @@ int main(int argc, char** argv) {
     if (const auto status = parse(argc, argv, o)) {
         return *status;
     }
-    auto mesh = MeshWarper::loadMesh(o.warp);
+    std::string meshError;
+    auto mesh = MeshWarper::loadMesh(o.warp, &meshError);
     if (!mesh) {
-        std::fputs(MeshWarper::kInvalidMesh, stderr);
+        std::fputs(meshError.c_str(), stderr);
         return 1;
     }
     std::string error;

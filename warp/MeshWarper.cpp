@@ -14,9 +14,14 @@
 
 namespace lumenarc {
 
-std::unique_ptr<DistortionMatrix> MeshWarper::loadMesh(const WarpOptions& options) {
-    auto mesh = DistortionMatrix::initFromFile(options.mesh);
+std::unique_ptr<DistortionMatrix> MeshWarper::loadMesh(const WarpOptions& options,
+                                                       std::string* error) {
+    std::string why;
+    auto mesh = DistortionMatrix::initFromFile(options.mesh, why);
     if (!mesh) {
+        if (error != nullptr) {
+            *error = kInvalidMesh + options.mesh + ": " + why + "\n";
+        }
         return nullptr;
     }
     if (options.type) {

@@ -29,8 +29,10 @@ public:
         "Sorry, this does not appear to be a valid data file\n";
 
     // The mesh of the options, with their projection type, rotation and pan applied; nullptr
-    // when the file is not a valid mesh.
-    static std::unique_ptr<DistortionMatrix> loadMesh(const WarpOptions& options);
+    // when the file is not a valid mesh, with the tools' message for it (the sentence, then
+    // the file and why) in `error`.
+    static std::unique_ptr<DistortionMatrix> loadMesh(const WarpOptions& options,
+                                                      std::string* error);
     // <directory of the executable>/../share/lumenarc
     static std::string resourcePath();
     // Whether GL draws the frame: asked for by the options or by LUMENARC_WARP ("gl"; any

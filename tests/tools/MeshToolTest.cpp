@@ -22,6 +22,13 @@ using test::TempDir;
 
 const std::string kInvalid = "Sorry, this does not appear to be a valid data file\n";
 
+// The refusal: the sentence, then the file and why on a line of its own.
+bool refused(const std::string& err, const std::string& file) {
+    const std::string head = kInvalid + file + ": ";
+    return err.starts_with(head) && err.size() > head.size() + 1 &&
+           err.find('\n', head.size()) == err.size() - 1;
+}
+
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
     std::istringstream in(text);
@@ -88,7 +95,7 @@ TEST(MeshTool, RejectedFilesAndUsageErrors) {
           (dir.path() / "missing.data").string(), dir.path().string()}) {
         const auto result = runProcess({binPath("lumenarc-mesh"), "info", bad});
         EXPECT_EQ(result.exitCode, 1) << bad;
-        EXPECT_EQ(result.err, kInvalid);
+        EXPECT_TRUE(refused(result.err, bad)) << result.err;
         EXPECT_EQ(result.out, "");
     }
     for (const std::vector<std::string>& args :
@@ -129,7 +136,7 @@ TEST(MeshTool, HugeClaimIsRefusedWithoutAllocating) {
     const auto result = runProcess({"/bin/sh", "-c", "ulimit -v 65536 && exec \"$0\" info \"$1\"",
                                     binPath("lumenarc-mesh"), file});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, kInvalid);
+    EXPECT_TRUE(refused(result.err, file)) << result.err;
 #endif
 }
 
@@ -162,7 +169,7 @@ TEST(MeshTool, AFifoIsRefusedAtOnce) {
     const auto result = runProcess({binPath("lumenarc-mesh"), "info", fifo}, options);
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, kInvalid);
+    EXPECT_TRUE(refused(result.err, fifo)) << result.err;
     EXPECT_EQ(result.out, "");
 }
 
@@ -180,7 +187,7 @@ TEST(MeshTool, EndlessAndOversizedFilesAreRefusedWithoutReading) {
             runProcess({"/bin/sh", "-c", "ulimit -v 65536 && exec \"$0\" info \"$1\"",
                         binPath("lumenarc-mesh"), file});
         EXPECT_EQ(result.exitCode, 1) << file;
-        EXPECT_EQ(result.err, kInvalid);
+        EXPECT_TRUE(refused(result.err, file)) << result.err;
     }
 #endif
 }

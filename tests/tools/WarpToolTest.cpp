@@ -135,10 +135,11 @@ TEST(WarpTool, ErrorsAreClearAndExitCodesDistinct) {
     TempDir dir;
     const auto out = (dir.path() / "o.png").string();
     const auto image = writeHalves(dir);
-    auto result = runProcess({binPath("lumenarc-warp"), "--mesh",
-                              dir.write("bad.data", "1 4 4 0 0"), "--image", image, "--out", out});
+    const auto bad = dir.write("bad.data", "1 4 4 0 0");
+    auto result =
+        runProcess({binPath("lumenarc-warp"), "--mesh", bad, "--image", image, "--out", out});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, kInvalid);
+    EXPECT_EQ(result.err, kInvalid + bad + ": too short: 0 nodes found of 16 expected\n");
     result = runProcess({binPath("lumenarc-warp"), "--mesh", kRect, "--image",
                          dir.write("not.png", "this is text"), "--out", out});
     EXPECT_EQ(result.exitCode, 1);
