@@ -1,6 +1,9 @@
 #include "meshmake/MeshGrid.h"
 
+#include "mesh/MeshText.h"
+
 #include <algorithm>
+#include <string>
 
 namespace lumenarc::meshmake {
 
@@ -19,11 +22,12 @@ double MeshGrid::litShare() const {
 }
 
 bool MeshGrid::write(std::FILE* file) const {
-    std::fprintf(file, "%d\n%d %d\n", m_type, m_width, m_height);
-    for (const auto& n : m_nodes) {
-        std::fprintf(file, "%.10f %.10f %.10f %.10f %.10f\n", n.x, n.y, n.u, n.v, n.i);
+    std::string text;
+    std::string why;
+    if (!MeshText::write(m_type, m_width, m_height, m_nodes, text, why)) {
+        return false;
     }
-    return std::ferror(file) == 0;
+    return std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::ferror(file) == 0;
 }
 
 } // namespace lumenarc::meshmake

@@ -23,8 +23,7 @@ public:
     // The share of nodes that give light (i > 0).
     double litShare() const;
 
-    // Writes the player's text format. Numbers are fixed-point with ten decimals: the reader
-    // takes no exponent with a sign, and ten decimals read back well within 1e-6.
+    // Writes the player's text format, every number reading back exactly (see MeshText).
     bool write(std::FILE* file) const;
 
 private:
