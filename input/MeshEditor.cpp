@@ -144,18 +144,29 @@ double MeshEditor::falloff(double distance, double radius) {
 std::vector<std::pair<size_t, double>> MeshEditor::moveWeights() const {
     std::vector<std::pair<size_t, double>> weights;
     const auto selected = selection();
+    // Only nodes within the radius of the selection's bounds can move with it; the others skip
+    // the search for their nearest selected node, which is what costs with a large selection.
+    double left = std::numeric_limits<double>::infinity(), right = -left;
+    double low = left, high = -left;
+    for (const size_t s : selected) {
+        left = std::min(left, m_nodes[s].x - m_softRadius);
+        right = std::max(right, m_nodes[s].x + m_softRadius);
+        low = std::min(low, m_nodes[s].y - m_softRadius);
+        high = std::max(high, m_nodes[s].y + m_softRadius);
+    }
     for (size_t k = 0; k < m_nodes.size(); ++k) {
+        const MeshVertex& node = m_nodes[k];
         if (isSelected(k)) {
             weights.emplace_back(k, 1.0);
             continue;
         }
-        if (m_softRadius <= 0) {
+        if (m_softRadius <= 0 ||
+            !(node.x >= left && node.x <= right && node.y >= low && node.y <= high)) {
             continue;
         }
         double nearest = std::numeric_limits<double>::infinity();
         for (const size_t s : selected) {
-            nearest = std::min(
-                nearest, std::hypot(m_nodes[k].x - m_nodes[s].x, m_nodes[k].y - m_nodes[s].y));
+            nearest = std::min(nearest, std::hypot(node.x - m_nodes[s].x, node.y - m_nodes[s].y));
         }
         if (const double w = falloff(nearest, m_softRadius); w > 0) {
             weights.emplace_back(k, w);

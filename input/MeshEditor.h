@@ -120,7 +120,8 @@ private:
         std::vector<MeshVertex> start;
     };
 
-    // Every node's weight for moving the selection: 1 selected, the fall-off near it.
+    // Every moving node's weight: 1 selected, the fall-off near it. Computed once per step or
+    // drag: nodes near a large selection cost a search through all of it.
     std::vector<std::pair<size_t, double>> moveWeights() const;
     // Records the changes as one step (dropping any redo), applying nothing.
     bool record(std::vector<Change> changes);
