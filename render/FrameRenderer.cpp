@@ -30,8 +30,7 @@ void setWrapModes(uint32_t target, int32_t type) {
 
 } // namespace
 
-void FrameRenderer::renderBits(const Inputs& in) {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+void FrameRenderer::enterMeshSpace(float viewWidth, float viewHeight) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glMatrixMode(GL_TEXTURE);
@@ -39,8 +38,13 @@ void FrameRenderer::renderBits(const Inputs& in) {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glPushMatrix();
-    const auto scale = DrawPlan::aspectScale(in.viewWidth, in.viewHeight);
+    const auto scale = DrawPlan::aspectScale(viewWidth, viewHeight);
     glScaled(scale.x, scale.y, 1.0);
+}
+
+void FrameRenderer::renderBits(const Inputs& in) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    enterMeshSpace(in.viewWidth, in.viewHeight);
     const int32_t width = in.mesh != nullptr ? in.mesh->width() : 0;
     const int32_t height = in.mesh != nullptr ? in.mesh->height() : 0;
     drawWithRangeX(in, 0, 0, width, height);

@@ -45,6 +45,9 @@ public:
     explicit FrameRenderer(Mode mode = Mode::Batched) : m_mode(mode) {}
 
     void renderBits(const Inputs& in);
+    // Blending as the passes need it, and the mesh's unit square scaled to the view's aspect,
+    // on a pushed model-view matrix (the caller pops it).
+    static void enterMeshSpace(float viewWidth, float viewHeight);
     // The readout's time line: the time played and the time left, as H:MM:SS or M:SS; "" when
     // the length is not known.
     static std::string timeReadout(double position, double duration);

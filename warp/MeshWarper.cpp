@@ -133,16 +133,8 @@ void MeshWarper::drawOver() {
     glDisable(GL_TEXTURE_2D);
     glWindowPos2i(0, 0);
     glDrawPixels(m_options.width, m_options.height, GL_RGBA, GL_UNSIGNED_BYTE, m_picture.data());
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glMatrixMode(GL_TEXTURE);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glPushMatrix();
-    const auto scale = DrawPlan::aspectScale(static_cast<float>(m_options.width),
-                                             static_cast<float>(m_options.height));
-    glScaled(scale.x, scale.y, 1.0);
+    FrameRenderer::enterMeshSpace(static_cast<float>(m_options.width),
+                                  static_cast<float>(m_options.height));
     auto in = inputs();
     in.frame = nullptr; // the frame is drawn already
     m_renderer.drawWithRangeX(in, 0, 0, m_mesh->width(), m_mesh->height());
