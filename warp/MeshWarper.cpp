@@ -1,7 +1,6 @@
 #define GL_GLEXT_PROTOTYPES 1 // glWindowPos2i
 #include "warp/MeshWarper.h"
 
-#include "render/DrawPlan.h"
 #include "render/TextureLoader.h"
 #include "render/ViewSetup.h"
 
