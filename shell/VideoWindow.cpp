@@ -3,6 +3,8 @@
 #include "shell/QtGlyphSource.h"
 #include "shell/QuitRequest.h"
 #include "shell/WindowFit.h"
+#include "view/ClockBridge.h"
+#include "view/WaylandPresentation.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -12,15 +14,22 @@
 #include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QPlatformSurfaceEvent>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSurfaceFormat>
 #include <QWidget>
 #include <algorithm>
+#include <ctime>
+#include <qpa/qplatformnativeinterface.h>
 
 namespace lumenarc {
 namespace {
+
+bool onWayland() {
+    return QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
+}
 
 QSurfaceFormat viewFormat() {
     QSurfaceFormat format;
@@ -31,8 +40,12 @@ QSurfaceFormat viewFormat() {
     format.setBlueBufferSize(8);
     format.setDepthBufferSize(24);
     format.setStencilBufferSize(8);
-    format.setSwapBehavior(QSurfaceFormat::SingleBuffer);
-    format.setSwapInterval(1);
+    // Double-buffered, swapped at the display's refresh: a picture is only ever shown whole.
+    format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+    // On Wayland the compositor never shows a half picture, and the toolkit's own wait for the
+    // display stalls 100 ms a frame on a window it never told was exposed (an embedded one):
+    // there the render thread keeps to the refreshes the compositor reports instead.
+    format.setSwapInterval(onWayland() ? 0 : 1);
     return format;
 }
 
@@ -46,6 +59,66 @@ VideoWindow::VideoWindow(QWidget* topLevel) : m_topLevel(topLevel) {
     m_spareSurface = std::make_unique<QOffscreenSurface>();
     m_spareSurface->setFormat(viewFormat());
     m_spareSurface->create();
+    if (onWayland()) {
+        QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+        m_wlDisplay =
+            native != nullptr
+                ? static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"))
+                : nullptr;
+    }
+}
+
+void VideoWindow::noteSurface(bool gone) {
+    if (m_wlDisplay == nullptr) {
+        return;
+    }
+    QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+    auto* surface =
+        gone || native == nullptr
+            ? nullptr
+            : static_cast<wl_surface*>(native->nativeResourceForWindow("surface", this));
+    if (m_wlSurface.exchange(surface) != surface) {
+        ++m_surfaceGeneration;
+    }
+}
+
+bool VideoWindow::requestPresentationTime(uint64_t token) {
+    if (m_wlDisplay == nullptr) {
+        return false;
+    }
+    if (const uint64_t generation = m_surfaceGeneration.load();
+        generation != m_presentationGeneration) {
+        m_presentation.reset();
+        m_presentationGeneration = generation;
+        m_presentation = WaylandPresentation::create(m_wlDisplay, m_wlSurface.load());
+    }
+    if (!m_presentation) {
+        return false;
+    }
+    m_presentation->request(token);
+    return true;
+}
+
+void VideoWindow::takePresentationTimes(std::vector<PresentationTime>& out) {
+    if (!m_presentation) {
+        return;
+    }
+    m_feedback.clear();
+    m_presentation->collect(m_feedback);
+    if (m_feedback.empty()) {
+        return;
+    }
+    // The compositor's clock onto the steady clock, measured now: the two drift apart.
+    const int64_t offset = ClockBridge::measure(CLOCK_MONOTONIC, m_presentation->clockId());
+    for (const auto& feedback : m_feedback) {
+        PresentationTime time;
+        time.token = feedback.token;
+        time.shown = feedback.shown;
+        time.instant =
+            RenderThread::Clock::time_point(std::chrono::nanoseconds(feedback.instant + offset));
+        time.msc = feedback.msc;
+        out.push_back(time);
+    }
 }
 
 VideoWindow::~VideoWindow() = default;
@@ -82,14 +155,18 @@ bool VideoWindow::makeCurrentContext(bool onWindow) {
 }
 
 void VideoWindow::presentDrawable() {
-    // The view draws single-buffered where the platform allows it; a double-buffered surface
-    // shows nothing until the buffers are swapped after the flush.
-    if (m_context && m_doubleBuffered) {
+    if (!m_context) {
+        return;
+    }
+    if (m_doubleBuffered) {
         m_context->swapBuffers(this);
+    } else {
+        m_context->functions()->glFlush(); // a platform that refused a second buffer
     }
 }
 
 void VideoWindow::releaseContext() {
+    m_presentation.reset();
     if (m_context) {
         m_context->doneCurrent();
         m_context.reset();
@@ -165,6 +242,8 @@ bool VideoWindow::event(QEvent* event) {
     if (event->type() == QEvent::PlatformSurface && m_view != nullptr) {
         const auto type = static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType();
         if (type == QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
+            m_shown = false;
+            noteSurface(true);
             m_view->surfaceWillBeDestroyed();
         } else if (type == QPlatformSurfaceEvent::SurfaceCreated) {
             m_view->surfaceWasCreated();
@@ -174,11 +253,29 @@ bool VideoWindow::event(QEvent* event) {
 }
 
 void VideoWindow::exposeEvent(QExposeEvent*) {
+    m_shown = isExposed();
+    if (isExposed()) {
+        noteSurface(false);
+    }
     if (!isExposed() || m_view == nullptr) {
         return;
     }
     storeSize();
     m_view->setNeedsDisplay();
+}
+
+void VideoWindow::showEvent(QShowEvent*) {
+    // On Wayland a window embedded in another may never be told it is exposed, though its
+    // pictures reach the screen: its surface is taken once it has one, after the show.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (isVisible() && m_wlDisplay != nullptr) {
+                noteSurface(false);
+                m_shown = m_shown || m_wlSurface.load() != nullptr;
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void VideoWindow::resizeEvent(QResizeEvent*) {
