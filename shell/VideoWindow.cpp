@@ -95,7 +95,12 @@ bool VideoWindow::requestPresentationTime(uint64_t token) {
     if (!m_presentation) {
         return false;
     }
+    // The picture before must have been taken, or this commit would replace it unseen. The
+    // toolkit's own wait for the display is off here (swap interval 0): it stalls on windows it
+    // never told were exposed, which this wait does not (it gives up after a few refreshes).
+    m_presentation->waitForFrame(kFrameWait);
     m_presentation->request(token);
+    m_presentation->requestFrame();
     return true;
 }
 

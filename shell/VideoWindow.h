@@ -109,6 +109,7 @@ private:
     std::unique_ptr<WaylandPresentation> m_presentation;
     uint64_t m_presentationGeneration = 0;
     std::vector<WaylandPresentation::Feedback> m_feedback;
+    static constexpr int64_t kFrameWait = 50'000'000; // three refreshes at 60 Hz
 };
 
 } // namespace lumenarc

@@ -15,7 +15,6 @@
 #include <GL/gl.h>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <utility>
 
 namespace lumenarc {
@@ -330,15 +329,7 @@ void MyOpenGLView::present() {
         }
         m_timeSource = TimeSource::Feedback;
     }
-    if (m_lastPresentTimed && m_pacer != SwapPacing::Pacer::Swap && m_refresh.known()) {
-        // A swap that does not wait: two commits within one refresh would have the compositor
-        // discard the first unseen.
-        const auto allowed = RenderThread::Clock::time_point(
-            std::chrono::nanoseconds(m_refresh.nextCommitAllowed(m_lastCommit)));
-        std::this_thread::sleep_until(allowed);
-    }
     m_host.presentDrawable();
-    m_lastCommit = steadyNanoseconds(RenderThread::Clock::now());
     if (m_pacer == SwapPacing::Pacer::Swap) {
         m_renderThread->tickAgainAtOnce();
     }
@@ -355,6 +346,9 @@ void MyOpenGLView::choosePacingOnce() {
     for (int i = 0; i < SwapPacing::kSwapsMeasured; ++i) {
         renderBits();
         const auto before = RenderThread::Clock::now();
+        // Where the platform waits for the display before a commit rather than in the swap
+        // (a compositor's frame callback), that wait is part of presenting.
+        m_host.requestPresentationTime(0);
         m_host.presentDrawable();
         durations.push_back(steadyNanoseconds(RenderThread::Clock::now()) -
                             steadyNanoseconds(before));
@@ -373,11 +367,10 @@ MyOpenGLView::outputTimeFor(RenderThread::Clock::time_point timerGuess) {
     if (!m_refresh.known()) {
         return timerGuess;
     }
-    if (m_pacer != SwapPacing::Pacer::Swap) {
-        // The timer keeps to the display's own refreshes: the next tick just after the next one.
-        m_renderThread->tickNextAt(RenderThread::Clock::time_point(
-            std::chrono::nanoseconds(m_refresh.nextRefresh(m_tickStart) + kTickAfterRefresh)));
-    }
+    // Unless a swap that waited for the display starts the next tick at once, the timer keeps to
+    // the display's own refreshes: the next tick just after the next one.
+    m_renderThread->tickNextAt(RenderThread::Clock::time_point(
+        std::chrono::nanoseconds(m_refresh.nextRefresh(m_tickStart) + kTickAfterRefresh)));
     return RenderThread::Clock::time_point(
         std::chrono::nanoseconds(m_refresh.outputTime(m_tickStart)));
 }

@@ -294,7 +294,6 @@ private:
     RefreshClock m_refresh;
     int64_t m_tickStart = 0; // steady ns at which the current tick's output time was predicted
     uint64_t m_presents = 0;
-    int64_t m_lastCommit = 0; // steady ns after the last swap
     uint64_t m_lastPresentToken = 0;
     bool m_lastPresentTimed = false;
     struct InFlight {

@@ -27,16 +27,10 @@ public:
     int64_t nextRefresh(int64_t now) const;
     // When a picture drawn at `now` goes on screen.
     int64_t outputTime(int64_t now) const { return nextRefresh(now) + m_lag * m_period; }
-    // Where nothing but the commits' spacing keeps two pictures from one refresh (a swap that
-    // does not wait), the earliest moment for the commit after one made at `lastCommit`.
-    int64_t nextCommitAllowed(int64_t lastCommit) const {
-        return lastCommit + m_period + kCommitMargin;
-    }
 
     // Refreshes between two instants whose period is uncertain are trusted only up to this.
     static constexpr int64_t kMaxRefreshesBetween = 8;
     static constexpr int64_t kMaxLag = 4;
-    static constexpr int64_t kCommitMargin = 500'000; // the compositor's timer jitter
 
 private:
     int64_t m_period;

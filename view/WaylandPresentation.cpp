@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <poll.h>
 #include <wayland-client.h>
 
@@ -69,6 +70,18 @@ void onDiscarded(void* data, struct wp_presentation_feedback*) {
 
 const wp_presentation_feedback_listener feedbackListener{onSyncOutput, onPresented, onDiscarded};
 
+void onFrameDone(void* data, wl_callback*, uint32_t) {
+    static_cast<WaylandPresentation*>(data)->frameDone();
+}
+
+const wl_callback_listener frameListener{onFrameDone};
+
+int64_t monotonicNow() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
+
 } // namespace
 
 std::unique_ptr<WaylandPresentation> WaylandPresentation::create(wl_display* display,
@@ -95,6 +108,8 @@ std::unique_ptr<WaylandPresentation> WaylandPresentation::create(wl_display* dis
         return nullptr;
     }
     self->m_presentation = binding.presentation;
+    self->m_surfaceOnQueue = static_cast<wl_surface*>(wl_proxy_create_wrapper(surface));
+    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(self->m_surfaceOnQueue), queue);
     wl_display_roundtrip_queue(display, queue); // the clock's name, should it come late
     return self;
 }
@@ -108,6 +123,12 @@ WaylandPresentation::~WaylandPresentation() {
         wp_presentation_feedback_destroy(request->feedback);
     }
     m_pending.clear();
+    if (m_frame != nullptr) {
+        wl_callback_destroy(m_frame);
+    }
+    if (m_surfaceOnQueue != nullptr) {
+        wl_proxy_wrapper_destroy(m_surfaceOnQueue);
+    }
     if (m_presentation != nullptr) {
         wp_presentation_destroy(m_presentation);
     }
@@ -137,7 +158,37 @@ void WaylandPresentation::finished(Request* request, const Feedback& feedback) {
     }
 }
 
-void WaylandPresentation::readEvents() {
+void WaylandPresentation::requestFrame() {
+    if (m_frame != nullptr) {
+        wl_callback_destroy(m_frame); // the one before never came; this one counts
+    }
+    m_frame = wl_surface_frame(m_surfaceOnQueue);
+    wl_callback_add_listener(m_frame, &frameListener, this);
+}
+
+void WaylandPresentation::frameDone() {
+    wl_callback_destroy(m_frame);
+    m_frame = nullptr;
+    m_framesCome = true;
+}
+
+bool WaylandPresentation::waitForFrame(int64_t timeout) {
+    readEvents();
+    if (m_frame == nullptr) {
+        return true;
+    }
+    if (!m_framesCome) {
+        return false;
+    }
+    const int64_t deadline = monotonicNow() + timeout;
+    for (int64_t left = timeout; m_frame != nullptr && left > 0; left = deadline - monotonicNow()) {
+        readEvents(left);
+    }
+    m_framesCome = m_frame == nullptr;
+    return m_framesCome;
+}
+
+void WaylandPresentation::readEvents(int64_t timeout) {
     // The documented way for a thread to read a queue of its own beside other readers: prepare,
     // read what is there without waiting, dispatch only this queue.
     while (wl_display_prepare_read_queue(m_display, m_queue) != 0) {
@@ -145,7 +196,8 @@ void WaylandPresentation::readEvents() {
     }
     wl_display_flush(m_display);
     pollfd readable{wl_display_get_fd(m_display), POLLIN, 0};
-    if (poll(&readable, 1, 0) > 0 && (readable.revents & POLLIN) != 0) {
+    const int milliseconds = static_cast<int>((timeout + 999'999) / 1'000'000);
+    if (poll(&readable, 1, milliseconds) > 0 && (readable.revents & POLLIN) != 0) {
         wl_display_read_events(m_display);
     } else {
         wl_display_cancel_read(m_display);

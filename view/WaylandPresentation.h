@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+struct wl_callback;
 struct wl_display;
 struct wl_event_queue;
 struct wl_surface;
@@ -36,6 +37,13 @@ public:
     int clockId() const { return m_clockId; }
     // Feedback on the surface's next commit, to come back with `token`.
     void request(uint64_t token);
+    // A frame callback on the surface's next commit: the compositor says when it took that
+    // picture, after which the next commit can no longer replace it unseen.
+    void requestFrame();
+    // Waits, up to `timeout` ns, until the picture of the last frame callback was taken. False
+    // on a time-out; after one, it waits no more until a callback comes again (a window the
+    // compositor does not show gets none).
+    bool waitForFrame(int64_t timeout);
     // Reads what the compositor sent, without waiting, and moves the finished feedback to `out`.
     void collect(std::vector<Feedback>& out);
     // Requests whose feedback has not come yet.
@@ -46,15 +54,20 @@ public:
     struct Request;
     void finished(Request* request, const Feedback& feedback);
     void setClockId(uint32_t id) { m_clockId = static_cast<int>(id); }
+    void frameDone();
 
 private:
     WaylandPresentation(wl_display* display, wl_surface* surface, wl_event_queue* queue);
-    void readEvents();
+    // Reads and dispatches this queue, waiting up to `timeout` ns for something to read.
+    void readEvents(int64_t timeout = 0);
 
     wl_display* m_display;
     wl_surface* m_surface;
     wl_event_queue* m_queue;
     wp_presentation* m_presentation = nullptr;
+    wl_surface* m_surfaceOnQueue = nullptr; // the surface, its requests' answers on our queue
+    wl_callback* m_frame = nullptr;         // the frame callback waited for
+    bool m_framesCome = true;
     int m_clockId = 1; // CLOCK_MONOTONIC until the compositor says otherwise
     std::vector<std::unique_ptr<Request>> m_pending;
     std::vector<Feedback> m_done;

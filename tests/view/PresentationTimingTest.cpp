@@ -76,15 +76,6 @@ TEST(RefreshClock, LearnsHowManyRefreshesTheCompositorHoldsAPicture) {
     EXPECT_EQ(clock.lag(), RefreshClock::kMaxLag);
 }
 
-TEST(RefreshClock, CommitsThatDoNotWaitAreSpacedByAMeasuredRefresh) {
-    RefreshClock clock(10 * kMs);
-    clock.observe(0, 0);
-    clock.observe(12 * kMs, 0);
-    EXPECT_EQ(clock.nextCommitAllowed(50 * kMs),
-              50 * kMs + clock.period() + RefreshClock::kCommitMargin);
-    EXPECT_EQ(clock.period(), 12 * kMs);
-}
-
 TEST(ClockBridge, TheTightestBracketGivesTheOffset) {
     // target - source = 1000; the loose samples are off by their bracket.
     const std::vector<ClockBridge::Sample> samples{
