@@ -244,6 +244,13 @@ std::unique_ptr<GlyphSource> VideoWindow::makeGlyphSource() {
 bool VideoWindow::event(QEvent* event) {
     // The render thread draws on this window's native surface: it must have left it before the
     // surface is destroyed, or its next use of the surface reads freed memory.
+    // Moving the window into another may give it a new Wayland surface: the old one is
+    // forgotten before, and the new one taken after (the view draws nothing meanwhile).
+    if (event->type() == QEvent::ParentAboutToChange) {
+        noteSurface(true);
+    } else if (event->type() == QEvent::ParentChange) {
+        noteSurfaceSoon();
+    }
     if (event->type() == QEvent::PlatformSurface && m_view != nullptr) {
         const auto type = static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType();
         if (type == QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
@@ -272,6 +279,14 @@ void VideoWindow::exposeEvent(QExposeEvent*) {
 void VideoWindow::showEvent(QShowEvent*) {
     // On Wayland a window embedded in another may never be told it is exposed, though its
     // pictures reach the screen: its surface is taken once it has one, after the show.
+    noteSurfaceSoon();
+}
+
+void VideoWindow::hideEvent(QHideEvent*) {
+    noteSurface(true); // a hidden Wayland window loses its surface
+}
+
+void VideoWindow::noteSurfaceSoon() {
     QMetaObject::invokeMethod(
         this,
         [this] {

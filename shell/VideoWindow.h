@@ -72,6 +72,7 @@ protected:
     void exposeEvent(QExposeEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -80,6 +81,8 @@ private:
     void storeSize();
     // Main thread: notes the native surface the window has now (Wayland), for the render thread.
     void noteSurface(bool gone);
+    // The same once the event loop has run, when the window has its surface.
+    void noteSurfaceSoon();
 
     QWidget* holder() const;
     void sendMouse(MouseAction action, QMouseEvent* event);
