@@ -162,7 +162,8 @@ void MyOpenGLView::startDisplayLink() {
 void MyOpenGLView::prepareOpenGL() {
     LUMENARC_ASSERT_THREAD(m_renderThread->isRenderThread());
     ViewSetup::prepare();
-    // The swap interval of 1 is part of the context's format, set by the host.
+    // The swap interval is part of the context's format, set by the host; what paces the ticks
+    // is measured once the window is shown (choosePacingOnce).
     m_displayLink->start();
     if (m_textureContext) {
         m_textureContext->prepare();
