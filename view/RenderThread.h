@@ -14,8 +14,9 @@ namespace lumenarc {
 // The one thread that owns the view's GL context and makes every GL call. It runs tasks that
 // other threads post (redraws, size changes) as soon as it can, and ticks once per display
 // refresh, calling the tick callback while ticking is on: a period after the last tick, at once
-// after a swap that waited for the display, or at a refresh the display reported. Turning ticking off returns only when
-// no tick callback runs any more; the thread itself stays alive for posted tasks.
+// after a swap that waited for the display, or at a refresh the display reported. Turning ticking
+// off returns only when no tick callback runs any more; the thread itself stays alive for posted
+// tasks.
 class RenderThread {
 public:
     using Clock = std::chrono::steady_clock;
