@@ -39,11 +39,14 @@ Application::Application(QApplication& application)
                  }),
       m_interaction(m_view), m_aboutBox(&m_window), m_prefsDialog(&m_window),
       m_controller(m_window, m_view, m_playback, m_prefsDialog, m_aboutBox),
-      m_keys(
-          [this](uint32_t scanCode) { m_playback.keyDown(KeyMap::fromNativeScanCode(scanCode)); }),
+      m_keys([this](uint32_t scanCode) {
+          if (const auto command = KeyMap::commandFor(KeyMap::fromNativeScanCode(scanCode))) {
+              m_commands.carryOut(*command);
+          }
+      }),
       m_playList(m_view, m_playback),
-      m_commands({m_window, m_view, m_playback, m_playList, m_controller}), m_drops(m_commands),
-      m_sync(m_view, m_playback) {
+      m_commands({m_window, m_view, m_playback, m_playList, m_controller, m_interaction, m_quit}),
+      m_drops(m_commands), m_sync(m_view, m_playback) {
     MainThread::setPoster([](MainThread::Task task) {
         QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task),
                                   Qt::QueuedConnection);
@@ -70,14 +73,13 @@ Application::Application(QApplication& application)
         m_playList.openDidEnd(opened);
         m_controller.movieOpenDidEnd(opened);
     });
-    m_controller.setMovieOpener(
-        [this](const std::vector<std::string>& paths) { m_playList.openFiles(paths); });
+    m_controller.setCommandSink([this](const Command& command) { return send(command); });
     m_view.setEndHook([this] { return m_playList.movieDidEnd(); });
     m_playList.setOpenedHook([this] {
         // Paused on its first frame: a frame or two may have played before the pause, so it
         // goes back to the start too.
         if (std::exchange(m_pauseFirstMovie, false)) {
-            m_commands.stop();
+            send(Command::of(Command::Verb::Stop));
         }
     });
     m_drops.addTarget(&m_window);
@@ -92,8 +94,20 @@ Application::~Application() {
     MainThread::setPoster(nullptr);
 }
 
-void Application::connectMenuItem(QAction* action, std::function<void()> command) {
-    QObject::connect(action, &QAction::triggered, [command = std::move(command)] { command(); });
+bool Application::send(const Command& command) {
+    return m_commands.carryOut(command);
+}
+
+void Application::connectMenuItem(QAction* action, const Command& command) {
+    // The looping item ticks itself when triggered, and the command flips looping from the
+    // tick it had: undo the toolkit's tick first. (The projection items are ticked anew from
+    // the type in use.)
+    QObject::connect(action, &QAction::triggered, [this, action, command] {
+        if (command.verb == Command::Verb::Loop && command.state == Command::State::Flip) {
+            action->setChecked(!action->isChecked());
+        }
+        send(command);
+    });
 }
 
 void Application::connectMenus() {
@@ -101,27 +115,20 @@ void Application::connectMenus() {
     m_loopingItem = std::make_unique<QtMenuItem>(ui.actionLooping);
     m_gridItem = std::make_unique<QtMenuItem>(ui.actionShowDistortionMatrix);
     m_linesItem = std::make_unique<QtMenuItem>(ui.actionShowGridLines);
-    connectMenuItem(ui.actionOpenMovie, [this] { m_controller.open(); });
-    connectMenuItem(ui.actionOpenDistortionMatrix, [this] { m_controller.openDistortionMatrix(); });
-    connectMenuItem(ui.actionPreferences, [this] { m_controller.showPrefsWindow(); });
-    connectMenuItem(ui.actionAbout, [this] { m_controller.showAboutBox(); });
-    connectMenuItem(ui.actionQuit, [this] { m_quit.request(); });
-    connectMenuItem(ui.actionFullScreen, [this] { m_controller.goFullScreen(); });
-    // A checkable item ticks itself when triggered; the command decides from the state it had.
-    connectMenuItem(ui.actionLooping, [this, &ui] {
-        ui.actionLooping->setChecked(!ui.actionLooping->isChecked());
-        m_playback.setLooping(*m_loopingItem);
-    });
-    connectMenuItem(ui.actionShowDistortionMatrix,
-                    [this] { m_interaction.toggleDistortionMatrix(*m_gridItem); });
-    connectMenuItem(ui.actionShowGridLines,
-                    [this] { m_interaction.toggleMeshLines(*m_linesItem); });
-    connectMenuItem(ui.actionResetInteraction, [this] { m_interaction.resetInteraction(); });
-    const std::array<QAction*, 2> sizes{ui.actionActualSize, ui.actionDoubleSize};
-    for (size_t k = 0; k < sizes.size(); ++k) {
-        m_sizeItems[k] = std::make_unique<QtMenuItem>(sizes[k], tagOf(sizes[k]));
-        connectMenuItem(
-            sizes[k], [this, item = m_sizeItems[k].get()] { m_interaction.setWindowSize(*item); });
+    m_commands.setToggleItems(m_gridItem.get(), m_linesItem.get());
+    using Verb = Command::Verb;
+    connectMenuItem(ui.actionOpenMovie, Command::of(Verb::OpenSheet));
+    connectMenuItem(ui.actionOpenDistortionMatrix, Command::of(Verb::MeshSheet));
+    connectMenuItem(ui.actionPreferences, Command::of(Verb::Preferences));
+    connectMenuItem(ui.actionAbout, Command::of(Verb::About));
+    connectMenuItem(ui.actionQuit, Command::of(Verb::Quit));
+    connectMenuItem(ui.actionFullScreen, Command::of(Verb::FullScreen));
+    connectMenuItem(ui.actionLooping, Command::flip(Verb::Loop));
+    connectMenuItem(ui.actionShowDistortionMatrix, Command::flip(Verb::Grid));
+    connectMenuItem(ui.actionShowGridLines, Command::flip(Verb::Lines));
+    connectMenuItem(ui.actionResetInteraction, Command::of(Verb::ResetView));
+    for (QAction* size : {ui.actionActualSize, ui.actionDoubleSize}) {
+        connectMenuItem(size, Command::with(Verb::Size, tagOf(size)));
     }
     const std::array<QAction*, 10> projections{ui.actionPlanar,          ui.actionFisheye,
                                                ui.actionCylindrical,     ui.actionSpherical,
@@ -132,8 +139,8 @@ void Application::connectMenus() {
     for (size_t k = 0; k < projections.size(); ++k) {
         m_projectionItems[k] = std::make_unique<QtMenuItem>(projections[k], tagOf(projections[k]));
         items[k] = m_projectionItems[k].get();
-        connectMenuItem(projections[k],
-                        [this, item = items[k]] { m_interaction.overrideProjectionType(*item); });
+        // Not a switch: the projection menu sets every item's tick from the type in use.
+        connectMenuItem(projections[k], Command::with(Verb::Projection, tagOf(projections[k])));
     }
     m_interaction.setProjectionMenuItems(items);
     addPlayListMenu();
@@ -143,32 +150,35 @@ void Application::addPlayListMenu() {
     auto& ui = m_window.ui();
     ui.menuMovie->addSeparator();
     const auto add = [this, &ui](const char* name, const QString& text, Qt::Key key,
-                                 std::function<void()> command) {
+                                 const Command& command) {
         auto* action = new QAction(text, &m_window);
         action->setObjectName(QString::fromLatin1(name));
         action->setShortcut(QKeySequence(key));
         action->setShortcutContext(Qt::ApplicationShortcut);
         ui.menuMovie->addAction(action);
-        connectMenuItem(action, std::move(command));
+        connectMenuItem(action, command);
     };
-    add("actionNext", QStringLiteral("Next"), Qt::Key_PageDown, [this] { m_playList.next(); });
+    add("actionNext", QStringLiteral("Next"), Qt::Key_PageDown, Command::of(Command::Verb::Next));
     add("actionPrevious", QStringLiteral("Previous"), Qt::Key_PageUp,
-        [this] { m_playList.previous(); });
+        Command::of(Command::Verb::Previous));
 }
 
 void Application::connectControls() {
     auto& ui = m_window.ui();
-    QObject::connect(ui.playButton, &QPushButton::clicked, [this] { m_playback.togglePaused(); });
+    QObject::connect(ui.playButton, &QPushButton::clicked,
+                     [this] { send(Command::of(Command::Verb::Toggle)); });
     // Only the user's own moves seek: positions set from the frame pump send nothing.
-    QObject::connect(ui.positionSlider, &QSlider::valueChanged,
-                     [this] { m_playback.setPosition(); });
+    QObject::connect(ui.positionSlider, &QSlider::valueChanged, [this] {
+        send(Command::with(Command::Verb::Position, m_window.positionSlider().floatValue()));
+    });
     m_seekSlider = std::make_unique<SeekSlider>(ui.positionSlider, [this] {
         const auto movie = m_view.currentMovie();
         const MovieTime length = movie ? movie->duration() : MovieTime{};
         return length.scale > 0 ? static_cast<double>(length.value) / length.scale : 0.0;
     });
-    QObject::connect(ui.volumeSlider, &QSlider::valueChanged,
-                     [this] { m_playback.setVolume(m_window.volumeSlider()); });
+    QObject::connect(ui.volumeSlider, &QSlider::valueChanged, [this] {
+        send(Command::with(Command::Verb::Volume, m_window.volumeSlider().floatValue()));
+    });
     QObject::connect(m_aboutBox.okButton(), &QPushButton::clicked,
                      [this] { m_controller.acceptSheet(); });
     m_window.videoWindow().setMouseHandler(
@@ -206,15 +216,15 @@ bool Application::applyLaunchOptions(const LaunchOptions& options) {
         m_playback.setRunVolume(*options.volume);
         m_window.volumeSlider().setFloatValue(*options.volume);
     }
-    if (options.loop && !m_view.looping()) {
-        m_playback.setLooping(*m_loopingItem);
+    if (options.loop) {
+        send(Command::turn(Command::Verb::Loop, true));
     }
     m_view.setQuitAtEnd(options.quitAtEnd);
     m_controller.setStartupInFullScreen(options.fullScreen);
     // A follower plays what the leader plays: its own first movie never pauses the show.
     m_pauseFirstMovie = options.paused && options.syncLeaderHost.empty();
     if (!options.mesh.empty()) {
-        m_view.loadDistortionMatrix(options.mesh); // the usual alert for a bad file
+        send(Command::files(Command::Verb::Mesh, {options.mesh})); // the usual alert if bad
     }
     if (std::string why; !m_sync.start(options, why)) {
         DeveloperLog::write("lumenarc: cannot join the show: " + why);
@@ -253,7 +263,7 @@ Application::Launch Application::launch(const LaunchOptions& options) {
     m_window.show();
     m_window.focusVideo(); // the view takes keyboard focus, so that the playback keys reach it
     if (!options.files.empty()) {
-        m_playList.openFiles(options.files);
+        send(Command::files(Command::Verb::Open, options.files));
         if (m_quit.requested()) {
             return Launch::Quit;
         }

@@ -46,7 +46,9 @@ private:
     Launch launch(const LaunchOptions& options);
     void connectControls();
     void connectMenus();
-    void connectMenuItem(QAction* action, std::function<void()> command);
+    // Every key, menu item, button and start-up step goes to the command table through here.
+    bool send(const Command& command);
+    void connectMenuItem(QAction* action, const Command& command);
     void addPlayListMenu();
     // What the command line asks for before the first frame; false when the run cannot start.
     bool applyLaunchOptions(const LaunchOptions& options);
@@ -73,7 +75,6 @@ private:
     std::unique_ptr<QtMenuItem> m_loopingItem;
     std::unique_ptr<QtMenuItem> m_gridItem;
     std::unique_ptr<QtMenuItem> m_linesItem;
-    std::array<std::unique_ptr<QtMenuItem>, 2> m_sizeItems;
     std::array<std::unique_ptr<QtMenuItem>, 10> m_projectionItems;
     // Remote control, when asked for; they go first at the end, before what they drive.
     std::unique_ptr<ShowControl> m_showControl;

@@ -1,5 +1,8 @@
 #include "app/CommandLine.h"
 
+#include "options/OptionTable.h"
+#include "options/ValueRules.h"
+
 #include <QCommandLineParser>
 #include <arpa/inet.h>
 #include <cmath>
@@ -9,25 +12,11 @@ namespace {
 
 constexpr const char* kUsage = "Plays movies through a distortion mesh for projection.";
 
-QCommandLineOption option(const QString& name, const QString& help, const QString& value = {}) {
-    return value.isEmpty() ? QCommandLineOption(name, help) : QCommandLineOption(name, help, value);
-}
-
 std::string errorText(const QString& message) {
     return "lumenarc: " + message.toStdString() + "\nTry 'lumenarc --help' for more information.\n";
 }
 
 } // namespace
-
-bool CommandLine::parseVolume(const QString& text, float& volume) {
-    bool ok = false;
-    const double value = text.toDouble(&ok); // QString reads numbers in the C locale
-    if (!ok || !std::isfinite(value) || value < 0.0 || value > 1.0) {
-        return false;
-    }
-    volume = static_cast<float>(value);
-    return true;
-}
 
 bool CommandLine::parsePort(const QString& text, uint16_t& port) {
     bool ok = false;
@@ -67,40 +56,175 @@ bool CommandLine::parseHostPort(const QString& text, std::string& host, uint16_t
     return true;
 }
 
+namespace {
+
+QString flagOf(const Option& option) {
+    return QString::fromUtf8(option.flag.data(), static_cast<qsizetype>(option.flag.size()));
+}
+
+QString dashed(OptionId id) {
+    return "--" + flagOf(OptionTable::get(id));
+}
+
+// The rows on the command line as Qt options, in table order (the order of --help).
+QList<QCommandLineOption> parserOptions() {
+    QList<QCommandLineOption> options;
+    for (const Option& option : OptionTable::all()) {
+        if (!option.onCommandLine()) {
+            continue;
+        }
+        const QString help = QString::fromUtf8(option.help.data(), option.help.size());
+        options << (option.takesValue()
+                        ? QCommandLineOption(
+                              flagOf(option), help,
+                              QString::fromUtf8(option.valueName.data(), option.valueName.size()))
+                        : QCommandLineOption(flagOf(option), help));
+    }
+    return options;
+}
+
+// "needs --a" or "needs --a or --b"; empty when the option needs nothing or has what it needs.
+QString missingNeed(const Option& option, const GivenOptions& given) {
+    QStringList names;
+    for (const OptionId need : option.needs) {
+        if (need == OptionId::Count) {
+            continue;
+        }
+        if (given.has(need)) {
+            return {};
+        }
+        names << dashed(need);
+    }
+    return names.isEmpty() ? QString() : "needs " + names.join(" or ");
+}
+
+// The value of `text` for the option, or a message saying why it is refused. Numbers are read
+// as Qt reads them (the C locale, spaces around ignored); their range is the table's.
+std::optional<OptionValue> readValue(const Option& option, const QString& text, QString& why) {
+    bool ok = true;
+    switch (option.kind) {
+    case OptionKind::Action:
+        return OptionValue(true);
+    case OptionKind::Switch:
+        return OptionValue(!option.flagTurnsOff);
+    case OptionKind::Number: {
+        const double value = text.toDouble(&ok);
+        if (ok && std::isfinite(value) && value >= option.min && value <= option.max) {
+            return OptionValue(static_cast<float>(value));
+        }
+        break;
+    }
+    case OptionKind::WholeNumber: {
+        const int value = text.toInt(&ok, 10);
+        if (ok && value >= option.min && value <= option.max) {
+            return OptionValue(int32_t{value});
+        }
+        break;
+    }
+    case OptionKind::Port: {
+        uint16_t port = 0;
+        if (CommandLine::parsePort(text, port) && port >= option.min && port <= option.max) {
+            return OptionValue(int32_t{port});
+        }
+        break;
+    }
+    case OptionKind::File:
+        if (text.isEmpty()) {
+            why = "needs a file";
+            return std::nullopt;
+        }
+        return OptionValue(std::optional<std::string>(text.toStdString()));
+    case OptionKind::Text:
+        return OptionValue(std::optional<std::string>(text.toStdString()));
+    case OptionKind::Address:
+        ok = CommandLine::isNumericAddress(text);
+        break;
+    case OptionKind::HostPort: {
+        std::string host;
+        uint16_t port = 0;
+        ok = CommandLine::parseHostPort(text, host, port);
+        break;
+    }
+    }
+    if (ok && (option.kind == OptionKind::Address || option.kind == OptionKind::HostPort)) {
+        return OptionValue(std::optional<std::string>(text.toStdString()));
+    }
+    why =
+        QString::fromStdString("takes " + ValueRules::expectation(option)) + ", not '" + text + "'";
+    return std::nullopt;
+}
+
+// Every option given, checked in table order against its row: what it excludes, what it needs,
+// then its value. The first refusal is the message.
+std::optional<GivenOptions> readGiven(const QCommandLineParser& parser, QString& error) {
+    GivenOptions given;
+    for (const Option& option : OptionTable::all()) {
+        if (!option.onCommandLine() || !parser.isSet(flagOf(option))) {
+            continue;
+        }
+        const QString name = "--" + flagOf(option);
+        if (option.excludes != OptionId::Count &&
+            parser.isSet(flagOf(OptionTable::get(option.excludes)))) {
+            error = name + " and " + dashed(option.excludes) + " exclude each other";
+            return std::nullopt;
+        }
+        const QString text = option.takesValue() ? parser.value(flagOf(option)) : QString();
+        QString why = missingNeed(option, given);
+        const auto value = why.isEmpty() ? readValue(option, text, why) : std::nullopt;
+        if (!value) {
+            error = name + " " + why;
+            return std::nullopt;
+        }
+        given.set(option.id, *value);
+    }
+    return given;
+}
+
+uint16_t portOf(const GivenOptions& given, OptionId id) {
+    return static_cast<uint16_t>(given.get<int32_t>(id).value_or(0));
+}
+
+// The named fields of LaunchOptions, for the options the application already reads by name.
+void fill(LaunchOptions& out, const GivenOptions& given) {
+    out.fullScreen = given.flag(OptionId::StartupInFullScreen);
+    out.loop = given.flag(OptionId::LoopByDefault);
+    out.quitAtEnd = given.flag(OptionId::QuitWhenMovieFinishes);
+    out.paused = given.flag(OptionId::Paused);
+    out.mesh = given.text(OptionId::DefaultMap).value_or("");
+    out.volume = given.get<float>(OptionId::Volume);
+    if (given.has(OptionId::OscPort)) {
+        out.oscPort = portOf(given, OptionId::OscPort);
+    }
+    out.oscBind = given.text(OptionId::OscBind).value_or(out.oscBind);
+    if (given.has(OptionId::SyncLeader)) {
+        out.syncLeadPort = portOf(given, OptionId::SyncLeader);
+    }
+    if (const auto leader = given.text(OptionId::SyncFollow)) {
+        CommandLine::parseHostPort(QString::fromStdString(*leader), out.syncLeaderHost,
+                                   out.syncLeaderPort);
+    }
+    out.syncBind = given.text(OptionId::SyncBind).value_or("");
+    out.syncLog = given.text(OptionId::SyncLog).value_or("");
+    out.syncSecret = given.text(OptionId::SyncSecret).value_or("");
+    out.given = given;
+}
+
+} // namespace
+
+bool CommandLine::parseVolume(const QString& text, float& volume) {
+    QString why;
+    const auto value = readValue(OptionTable::get(OptionId::Volume), text, why);
+    if (value) {
+        volume = std::get<float>(*value);
+    }
+    return value.has_value();
+}
+
 CommandLine::Result CommandLine::parse(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(kUsage);
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const auto help = option("help", "Shows this help and exits.");
-    const auto version = option("version", "Shows the name and version and exits.");
-    const auto fullScreen = option("fullscreen", "Goes full screen once a movie has loaded.");
-    const auto mesh = option("mesh", "Draws through the mesh FILE from the first frame.", "FILE");
-    const auto loop = option("loop", "Loops the movies.");
-    const auto volume = option("volume", "Plays at volume V, 0 to 1.", "V");
-    const auto quitAtEnd = option("quit-at-end", "Quits when the last movie has played.");
-    const auto paused = option("paused", "Opens the first movie paused.");
-    const auto oscPort = option("osc-port", "Listens for OSC show control on UDP port N.", "N");
-    const auto oscBind =
-        option("osc-bind", "Listens for OSC on address ADDR (default 127.0.0.1).", "ADDR");
-    const auto syncLead = option("sync-leader",
-                                 "Leads a show of several machines: publishes this machine's "
-                                 "timeline on UDP port N.",
-                                 "N");
-    const auto syncFollow = option("sync-follow",
-                                   "Follows the show led from HOST:PORT, on the same movie; "
-                                   "transport commands here go to the leader.",
-                                   "HOST:PORT");
-    const auto syncBind = option(
-        "sync-bind", "Binds the sync socket to address ADDR (default: every address).", "ADDR");
-    const auto syncLog =
-        option("sync-log", "Writes the wall-clock time and movie time of each frame shown to FILE.",
-               "FILE");
-    const auto syncSecret = option("sync-secret",
-                                   "Authenticates the sync messages with the secret in FILE, "
-                                   "which every machine of the show holds.",
-                                   "FILE");
-    parser.addOptions({help, version, fullScreen, mesh, loop, volume, quitAtEnd, paused, oscPort,
-                       oscBind, syncLead, syncFollow, syncBind, syncLog, syncSecret});
+    parser.addOptions(parserOptions());
     parser.addPositionalArgument("FILE", "Movies to play, in order.", "[FILE...]");
 
     Result result;
@@ -109,99 +233,26 @@ CommandLine::Result CommandLine::parse(const QStringList& arguments) {
         result.text = errorText(parser.errorText());
         return result;
     }
-    if (parser.isSet(help)) {
+    if (parser.isSet(flagOf(OptionTable::get(OptionId::Help)))) {
         result.outcome = Outcome::Help;
         result.text = parser.helpText().toStdString();
         return result;
     }
-    if (parser.isSet(version)) {
+    if (parser.isSet(flagOf(OptionTable::get(OptionId::Version)))) {
         result.outcome = Outcome::Version;
         result.text = std::string("Lumenarc ") + LUMENARC_VERSION + "\n";
         return result;
     }
-    const auto fail = [&result](const QString& message) {
+    QString error;
+    const auto given = readGiven(parser, error);
+    if (!given) {
         result.outcome = Outcome::Error;
-        result.text = errorText(message);
+        result.text = errorText(error);
         return result;
-    };
-    LaunchOptions& out = result.options;
-    out.fullScreen = parser.isSet(fullScreen);
-    out.loop = parser.isSet(loop);
-    out.quitAtEnd = parser.isSet(quitAtEnd);
-    out.paused = parser.isSet(paused);
-    if (parser.isSet(mesh)) {
-        out.mesh = parser.value(mesh).toStdString();
-        if (out.mesh.empty()) {
-            return fail("--mesh needs a file");
-        }
     }
-    if (parser.isSet(volume)) {
-        float value = 0;
-        if (!parseVolume(parser.value(volume), value)) {
-            return fail("--volume takes a number from 0 to 1, not '" + parser.value(volume) + "'");
-        }
-        out.volume = value;
-    }
-    if (parser.isSet(oscPort)) {
-        uint16_t port = 0;
-        if (!parsePort(parser.value(oscPort), port)) {
-            return fail("--osc-port takes a port number from 1 to 65535, not '" +
-                        parser.value(oscPort) + "'");
-        }
-        out.oscPort = port;
-    }
-    if (parser.isSet(oscBind)) {
-        if (!out.oscPort) {
-            return fail("--osc-bind needs --osc-port");
-        }
-        if (!isNumericAddress(parser.value(oscBind))) {
-            return fail("--osc-bind takes a numeric IPv4 or IPv6 address, not '" +
-                        parser.value(oscBind) + "'");
-        }
-        out.oscBind = parser.value(oscBind).toStdString();
-    }
-    if (parser.isSet(syncLead) && parser.isSet(syncFollow)) {
-        return fail("--sync-leader and --sync-follow exclude each other");
-    }
-    if (parser.isSet(syncLead)) {
-        uint16_t port = 0;
-        if (!parsePort(parser.value(syncLead), port)) {
-            return fail("--sync-leader takes a port number from 1 to 65535, not '" +
-                        parser.value(syncLead) + "'");
-        }
-        out.syncLeadPort = port;
-    }
-    if (parser.isSet(syncFollow) &&
-        !parseHostPort(parser.value(syncFollow), out.syncLeaderHost, out.syncLeaderPort)) {
-        return fail("--sync-follow takes HOST:PORT, not '" + parser.value(syncFollow) + "'");
-    }
-    if (parser.isSet(syncBind)) {
-        if (!out.syncLeadPort && out.syncLeaderHost.empty()) {
-            return fail("--sync-bind needs --sync-leader or --sync-follow");
-        }
-        if (!isNumericAddress(parser.value(syncBind))) {
-            return fail("--sync-bind takes a numeric IPv4 or IPv6 address, not '" +
-                        parser.value(syncBind) + "'");
-        }
-        out.syncBind = parser.value(syncBind).toStdString();
-    }
-    if (parser.isSet(syncLog)) {
-        out.syncLog = parser.value(syncLog).toStdString();
-        if (out.syncLog.empty()) {
-            return fail("--sync-log needs a file");
-        }
-    }
-    if (parser.isSet(syncSecret)) {
-        if (!out.syncLeadPort && out.syncLeaderHost.empty()) {
-            return fail("--sync-secret needs --sync-leader or --sync-follow");
-        }
-        out.syncSecret = parser.value(syncSecret).toStdString();
-        if (out.syncSecret.empty()) {
-            return fail("--sync-secret needs a file");
-        }
-    }
+    fill(result.options, *given);
     for (const QString& file : parser.positionalArguments()) {
-        out.files.push_back(file.toStdString());
+        result.options.files.push_back(file.toStdString());
     }
     return result;
 }

@@ -8,7 +8,8 @@
 namespace lumenarc {
 
 // The player's command line, read with QCommandLineParser before the toolkit starts, so that
-// --help, --version and a wrong option answer even where no display can be opened.
+// --help, --version and a wrong option answer even where no display can be opened. Its options,
+// their help, values, ranges and rules are the rows of the option table (options/OptionTable.h).
 class CommandLine {
 public:
     enum class Outcome { Run, Help, Version, Error };

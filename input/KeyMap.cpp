@@ -46,4 +46,27 @@ PhysicalKey KeyMap::fromNativeScanCode(uint32_t scanCode) {
 #endif
 }
 
+std::optional<Command> KeyMap::commandFor(PhysicalKey key) {
+    using Verb = Command::Verb;
+    switch (key) {
+    case PhysicalKey::Return:
+        return Command::of(Verb::Resume);
+    case PhysicalKey::Comma:
+        return Command::of(Verb::Faster);
+    case PhysicalKey::Period:
+        return Command::of(Verb::Slower);
+    case PhysicalKey::Tab:
+        return Command::flip(Verb::Readout);
+    case PhysicalKey::Space:
+        return Command::of(Verb::Toggle);
+    case PhysicalKey::LeftArrow:
+        return Command::of(Verb::StepBackward);
+    case PhysicalKey::RightArrow:
+        return Command::of(Verb::StepForward);
+    case PhysicalKey::Other:
+        break;
+    }
+    return std::nullopt;
+}
+
 } // namespace lumenarc

@@ -93,24 +93,32 @@ void MeshInteraction::toggleMeshLines(MenuItem& sender) {
 }
 
 void MeshInteraction::setWindowSize(const MenuItem& sender) {
+    setWindowSize(sender.tag());
+}
+
+bool MeshInteraction::setWindowSize(int tag) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     // The size of a movie that is no longer open (a later one failed to open) says nothing.
     if (!m_view.currentMovie()) {
-        return;
+        return false;
     }
-    const auto size =
-        windowContentSize(sender.tag(), m_view.movieSize().width, m_view.movieSize().height);
+    const auto size = windowContentSize(tag, m_view.movieSize().width, m_view.movieSize().height);
     if (!size) {
-        return;
+        return false;
     }
     m_view.host().setWindowContentSize(size->width, size->height);
     m_view.host().centerWindow();
+    return true;
 }
 
 void MeshInteraction::overrideProjectionType(const MenuItem& sender) {
+    overrideProjectionType(sender.tag());
+}
+
+void MeshInteraction::overrideProjectionType(int32_t code) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (const auto mesh = m_view.distortionMatrix()) {
-        mesh->setProjectionType(sender.tag());
+        mesh->setProjectionType(code);
     }
     updateProjectionMenuItems();
     redrawIfStill(m_view);

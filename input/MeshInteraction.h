@@ -46,7 +46,10 @@ public:
     void toggleDistortionMatrix(MenuItem& sender);
     void toggleMeshLines(MenuItem& sender);
     void setWindowSize(const MenuItem& sender);
+    // The size command by its item's tag; false when nothing was resized.
+    bool setWindowSize(int tag);
     void overrideProjectionType(const MenuItem& sender);
+    void overrideProjectionType(int32_t code);
     void resetInteraction();
     void updateProjectionMenuItems();
 

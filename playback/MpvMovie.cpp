@@ -108,9 +108,8 @@ std::vector<std::pair<std::string, std::string>> coreOptions(const MpvMovie::Opt
         // 4096 master with the clock on two cores (84 % of frames drawn against 77 % bicubic).
         {"zimg-threads", std::to_string(std::max(1u, std::thread::hardware_concurrency()))},
         {"zimg-scaler", "bilinear"},
+        // Software decoding until the owner knows the renderer (setHardwareDecoding).
         {"hwdec", "no"},
-        // Decoding is in software, so the renderer needs no hardware interop; probing for it
-        // only fills the log with missing driver libraries.
         {"gpu-hwdec-interop", "no"},
         {"idle", "yes"},
         // A decoder that cannot keep up (a 4096 x 4096 master on two cores) skips frames to stay
@@ -123,6 +122,7 @@ std::vector<std::pair<std::string, std::string>> coreOptions(const MpvMovie::Opt
         {"vo", videoOutputList(options.videoOutput)},
         options.audio ? std::pair<std::string, std::string>{"audio-fallback-to-null", "yes"}
                       : std::pair<std::string, std::string>{"ao", "null"},
+        {"audio-device", options.audioDevice.empty() ? "auto" : options.audioDevice},
     };
 }
 
@@ -342,6 +342,13 @@ bool MpvMovie::configure(std::string* error) {
             *error = "the decoder refuses " + name + "=" + value + ": " + mpv_error_string(status);
             return false;
         }
+    }
+    double delay = m_options.audioDelay;
+    if (const int status = mpv_set_option(m_handle, "audio-delay", MPV_FORMAT_DOUBLE, &delay);
+        status < 0) {
+        *error = "the decoder refuses audio-delay=" + std::to_string(delay) + ": " +
+                 mpv_error_string(status);
+        return false;
     }
     return true;
 }
@@ -770,6 +777,36 @@ void MpvMovie::setVolume(float volume) {
     // 1.0 is full volume, mpv's 100; nothing louder, nothing below silence.
     double level = volume > 0 ? std::min(static_cast<double>(volume), 1.0) * 100.0 : 0.0;
     mpv_set_property(m_handle, "volume", MPV_FORMAT_DOUBLE, &level);
+}
+
+void MpvMovie::setAudioDevice(const std::string& name) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    // The core reopens its sound output on the new device.
+    mpv_set_property_string(m_handle, "audio-device", name.empty() ? "auto" : name.c_str());
+}
+
+void MpvMovie::setAudioDelay(double seconds) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    mpv_set_property(m_handle, "audio-delay", MPV_FORMAT_DOUBLE, &seconds);
+}
+
+bool MpvMovie::setHardwareDecoding(const std::string& hwdec, std::string* error) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    // Pictures decoded on the graphics card reach the GL renderer through an interop, which the
+    // render context loads when it is made; software decoding needs none, and probing for one
+    // only fills the log with missing driver libraries.
+    const std::pair<const char*, std::string> settings[] = {
+        {"hwdec", hwdec}, {"gpu-hwdec-interop", hwdec == "no" ? "no" : "auto"}};
+    for (const auto& [name, value] : settings) {
+        if (const int status = mpv_set_property_string(m_handle, name, value.c_str()); status < 0) {
+            if (error != nullptr) {
+                *error = std::string("the decoder refuses ") + name + "=" + value + ": " +
+                         mpv_error_string(status);
+            }
+            return false;
+        }
+    }
+    return true;
 }
 
 std::vector<std::string> MpvMovie::movieUnfilteredFileTypes() {

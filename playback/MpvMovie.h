@@ -36,6 +36,11 @@ public:
         std::string videoOutput = "libmpv";
         // False plays no sound (ao=null); true falls back to no sound on a machine without one.
         bool audio = true;
+        // The sound's device as libmpv names it ("" for libmpv's default); one that cannot play
+        // falls back to no sound.
+        std::string audioDevice{};
+        // Seconds the sound plays after the pictures (before them when negative).
+        double audioDelay = 0;
         // Called by open() on the caller's thread with the started movie, before its file is
         // loaded: a libmpv render context must exist before mpv starts its video output.
         std::function<void(MpvMovie&)> beforeLoad;
@@ -98,6 +103,13 @@ public:
     void setCurrentTime(const MovieTime& time) override;
 
     void setVolume(float volume) override;
+    // Main thread: the device the sound goes to from now on ("" for libmpv's default).
+    void setAudioDevice(const std::string& name);
+    // Main thread: seconds the sound plays after the pictures from now on.
+    void setAudioDelay(double seconds);
+    // Main thread, before the file loads and before the core gets its render context: libmpv's
+    // hwdec value. False, with libmpv's reason in *error, when it refuses the value.
+    bool setHardwareDecoding(const std::string& hwdec, std::string* error);
     // Main thread: plays at the rate times `trim` without changing the rate the movie reports,
     // so that a follower can pull its picture in without the controls showing it.
     void setSpeedTrim(double trim);

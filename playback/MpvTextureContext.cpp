@@ -3,6 +3,7 @@
 #include "base/DeveloperLog.h"
 #include "base/MainThread.h"
 #include "movie/MovieStatus.h"
+#include "playback/HardwareDecoding.h"
 #include "playback/MpvMovie.h"
 #include "playback/TexturePool.h"
 #include "view/ThreadContract.h"
@@ -59,6 +60,8 @@ private:
 MpvTextureContext::MpvTextureContext(std::shared_ptr<RenderThread> thread,
                                      GetProcAddress getProcAddress, void* procContext)
     : m_thread(std::move(thread)), m_getProcAddress(getProcAddress), m_procContext(procContext),
+      m_hwdecOverride(std::getenv("LUMENARC_HWDEC") != nullptr ? std::getenv("LUMENARC_HWDEC")
+                                                               : ""),
       m_pool(std::make_shared<TexturePool>()) {}
 
 MpvTextureContext::~MpvTextureContext() = default;
@@ -68,9 +71,22 @@ void MpvTextureContext::prepare() {
     const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     const std::string name = renderer != nullptr ? renderer : "";
     m_path = FramePath::choose(name, std::getenv("LUMENARC_FRAME_PATH"));
+    m_softwareRenderer = FramePath::isSoftwareRenderer(name);
     DeveloperLog::write(std::string("Movie frames are converted ") +
                         (m_path == FramePath::Kind::Cpu ? "on the processor" : "by GL") + " (" +
                         name + ")");
+    DeveloperLog::write(HardwareDecoding::describe(hardwareDecoding(), m_hwdecOverride.c_str()));
+}
+
+void MpvTextureContext::afterPrepare(std::function<void()> then) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    // The render thread prepares before it runs any task.
+    m_thread->post([then = std::move(then)]() mutable { MainThread::post(std::move(then)); });
+}
+
+std::string MpvTextureContext::hardwareDecoding() const {
+    return HardwareDecoding::choose(m_softwareRenderer, m_path == FramePath::Kind::Gl,
+                                    m_hwdecOverride.c_str());
 }
 
 void MpvTextureContext::setTargetSize(int width, int height) {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 struct mpv_handle;
@@ -58,6 +59,12 @@ public:
 
     // The path chosen by prepare(); Gl before it.
     FramePath::Kind framePath() const { return m_path; }
+    // Main thread: `then` runs on the main thread once prepare() has run (never when the render
+    // thread has ended), so that what depends on the renderer is known.
+    void afterPrepare(std::function<void()> then);
+    // libmpv's hwdec value for cores drawn here (see HardwareDecoding); final once prepare()
+    // has run. Any thread.
+    std::string hardwareDecoding() const;
 
 private:
     struct Slot {
@@ -81,6 +88,8 @@ private:
     GetProcAddress m_getProcAddress;
     void* m_procContext;
     std::atomic<FramePath::Kind> m_path{FramePath::Kind::Gl};
+    std::atomic<bool> m_softwareRenderer{false};
+    const std::string m_hwdecOverride; // LUMENARC_HWDEC, read once
     std::shared_ptr<TexturePool> m_pool;
     // Render thread only.
     std::vector<Slot> m_slots;

@@ -11,6 +11,7 @@
 #include "base/MainThread.h"
 #include "view/ThreadContract.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <utility>
@@ -120,45 +121,137 @@ void PlaybackControl::togglePaused() {
 
 void PlaybackControl::keyDown(PhysicalKey key) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    if (const auto command = KeyMap::commandFor(key)) {
+        carryOut(*command);
+    }
+    m_view.showPlayState(); // an unknown key is silently ignored: no sound, not passed on
+}
+
+bool PlaybackControl::carryOut(const Command& command) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    using Verb = Command::Verb;
     const auto movie = m_view.currentMovie();
     const float rate = movie ? movie->rate() : 0.0f;
-    switch (key) {
-    case PhysicalKey::Return:
+    bool done = movie != nullptr;
+    switch (command.verb) {
+    case Verb::Play:
+    case Verb::Pause:
+        if (movie && (rate == 0.0f) == (command.verb == Verb::Play)) {
+            togglePaused(); // the play button
+        }
+        break;
+    case Verb::Toggle:
+        togglePaused();
+        break;
+    case Verb::Resume:
         if (movie) {
             movie->play();
         }
         break;
-    case PhysicalKey::Comma:
+    case Verb::Stop:
+        carryOut(Command::of(Verb::Pause));
+        return seekTo(0.0);
+    case Verb::Rate: {
+        const auto wanted = static_cast<float>(command.number);
+        if (!std::isfinite(wanted)) {
+            return false;
+        }
+        if (wanted == 0.0f) {
+            return carryOut(Command::of(Verb::Pause));
+        }
         if (movie) {
-            movie->setRate(faster(rate));
+            movie->setRate(wanted); // the play button follows below
         }
         break;
-    case PhysicalKey::Period:
+    }
+    case Verb::Faster:
+    case Verb::Slower:
         if (movie) {
-            movie->setRate(slower(rate));
+            movie->setRate(command.verb == Verb::Faster ? faster(rate) : slower(rate));
         }
         break;
-    case PhysicalKey::Tab:
-        m_view.setShowFPS(!m_view.showFPS());
-        MeshInteraction::redrawIfStill(m_view);
-        break;
-    case PhysicalKey::Space:
-        togglePaused();
-        break;
-    case PhysicalKey::LeftArrow:
-        if (movie && rate == 0.0f) {
+    case Verb::StepForward:
+    case Verb::StepBackward:
+        done = movie && rate == 0.0f;
+        if (done && command.verb == Verb::StepForward) {
+            movie->stepForward();
+        } else if (done) {
             movie->stepBackward();
         }
         break;
-    case PhysicalKey::RightArrow:
-        if (movie && rate == 0.0f) {
-            movie->stepForward();
-        }
-        break;
-    case PhysicalKey::Other:
-        break; // silently ignored: no alert sound, not passed on
+    case Verb::Seek:
+        return seekTo(command.number);
+    case Verb::Position:
+        return seekToFraction(command.number);
+    case Verb::Volume:
+        return takeVolume(command.number);
+    case Verb::Loop:
+        turnLooping(command);
+        return true;
+    case Verb::Readout:
+        turnReadout(command);
+        return true;
+    default:
+        return false;
     }
     m_view.showPlayState();
+    return done;
+}
+
+bool PlaybackControl::seekTo(double seconds) {
+    const auto movie = m_view.currentMovie();
+    const MovieTime length = movie ? movie->duration() : MovieTime{};
+    const double total = length.scale > 0 ? static_cast<double>(length.value) / length.scale : 0;
+    if (!(total > 0.0) || !std::isfinite(seconds)) {
+        return false;
+    }
+    return seekToFraction(seconds / total);
+}
+
+bool PlaybackControl::seekToFraction(double fraction) {
+    const auto movie = m_view.currentMovie();
+    if (!movie || !std::isfinite(fraction)) {
+        return false;
+    }
+    // Through the position slider, as a drag would: the seek lands where the slider can show.
+    if (Slider* slider = m_view.positionSlider()) {
+        slider->setFloatValue(static_cast<float>(std::clamp(fraction, 0.0, 1.0)));
+        setPosition();
+    } else {
+        const MovieTime duration = movie->duration();
+        movie->setCurrentTime(
+            {seekValue(duration.value, static_cast<float>(std::clamp(fraction, 0.0, 1.0))),
+             duration.scale, duration.flags});
+    }
+    return true;
+}
+
+bool PlaybackControl::takeVolume(double volume) {
+    Slider* slider = m_view.volumeSlider();
+    if (!std::isfinite(volume) || slider == nullptr) {
+        return false;
+    }
+    slider->setFloatValue(static_cast<float>(std::clamp(volume, 0.0, 1.0)));
+    setVolume(*slider); // as the slider's own move: the user's choice, saved
+    return true;
+}
+
+void PlaybackControl::turnLooping(const Command& command) {
+    if (!command.switches(m_view.looping())) {
+        return;
+    }
+    if (MenuItem* item = m_view.loopingMenuItem()) {
+        setLooping(*item); // the item keeps its tick
+    } else {
+        setLoopingProg(!m_view.looping());
+    }
+}
+
+void PlaybackControl::turnReadout(const Command& command) {
+    if (command.switches(m_view.showFPS())) {
+        m_view.setShowFPS(!m_view.showFPS());
+        MeshInteraction::redrawIfStill(m_view);
+    }
 }
 
 int PlaybackControl::flipLooping(int senderState) {

@@ -48,6 +48,10 @@ public:
     void setOpenHook(OpenHook hook) { m_openHook = std::move(hook); }
     void togglePaused();
     void keyDown(PhysicalKey key);
+    // The transport, the volume, looping and the readout, as the command table hands them on,
+    // with their checks: nothing moves without a movie, steps only while paused, a seek only in
+    // a movie of known length. False when nothing could be done, or for another command.
+    bool carryOut(const Command& command);
     void setLooping(MenuItem& sender);
     void setLooping(Button& sender);
     void setLoopingProg(bool looping);
@@ -72,6 +76,11 @@ private:
     void openDidEnd(uint64_t ticket, const std::string& path, std::shared_ptr<Movie> movie,
                     const std::string& reason);
     void showOpenedMovie(const std::shared_ptr<Movie>& movie);
+    bool seekTo(double seconds);
+    bool seekToFraction(double fraction);
+    bool takeVolume(double volume);
+    void turnLooping(const Command& command);
+    void turnReadout(const Command& command);
     // Flips looping from a sender's on/off state; returns the sender's new state.
     int flipLooping(int senderState);
 

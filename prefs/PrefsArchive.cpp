@@ -1,12 +1,16 @@
 #include "prefs/PrefsArchive.h"
 
+#include "options/OptionTable.h"
+#include "options/ValueRules.h"
 #include "prefs/KeyedArchiveReader.h"
 #include "prefs/PlistDocument.h"
 
 #include <plist/plist.h>
 
+#include <array>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 namespace lumenarc {
 namespace {
@@ -15,14 +19,6 @@ static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<doubl
               "reals are converted with IEEE semantics (out of range becomes infinity)");
 
 constexpr const char* kPrefsEntry = "prefs";
-constexpr const char* kLoopByDefault = "LoopByDefault";
-constexpr const char* kQuitWhenMovieFinishes = "QuitWhenMovieFinishes";
-constexpr const char* kStartupInFullScreen = "StartupInFulLScreen";
-constexpr const char* kVolume = "Volume";
-constexpr const char* kDefaultMap = "DefaultMap";
-constexpr const char* kHScreens = "hscreens";
-constexpr const char* kVScreens = "vscreens";
-constexpr const char* kHideMouse = "hideMouse";
 
 class PlistNode {
 public:
@@ -54,24 +50,30 @@ plist_t integer(int32_t value) {
     return plist_new_uint(static_cast<uint64_t>(static_cast<int64_t>(value)));
 }
 
-// The eight keys in the order of the file table, then the class. libplist writes a real in
-// 4 bytes whenever the value survives a round trip through float, which every float but NaN
-// does; a NaN volume goes out in 8 bytes and reads back as NaN.
-plist_t managerObject(const PrefsManager& manager, std::optional<uint64_t> pathIndex,
+// The saved rows of the option table in its order, then the class. A text setting refers to
+// its string object (absent when it has no value). libplist writes a real in 4 bytes whenever
+// the value survives a round trip through float, which every float but NaN does; a NaN volume
+// goes out in 8 bytes and reads back as NaN.
+plist_t managerObject(const PrefsManager& manager,
+                      const std::array<std::optional<uint64_t>, kOptionCount>& textIndex,
                       uint64_t classIndex) {
     plist_t object = plist_new_dict();
-    plist_dict_set_item(object, kLoopByDefault, plist_new_bool(manager.loopByDefault()));
-    plist_dict_set_item(object, kQuitWhenMovieFinishes,
-                        plist_new_bool(manager.quitWhenMovieFinishes()));
-    plist_dict_set_item(object, kStartupInFullScreen,
-                        plist_new_bool(manager.startupInFullScreen()));
-    plist_dict_set_item(object, kVolume, plist_new_real(manager.volume()));
-    if (pathIndex) {
-        plist_dict_set_item(object, kDefaultMap, plist_new_uid(*pathIndex));
+    for (const Option& option : OptionTable::all()) {
+        if (!option.saved()) {
+            continue;
+        }
+        const std::string key(option.key);
+        const OptionValue value = manager.value(option.id);
+        if (const auto* flag = std::get_if<bool>(&value)) {
+            plist_dict_set_item(object, key.c_str(), plist_new_bool(*flag));
+        } else if (const auto* whole = std::get_if<int32_t>(&value)) {
+            plist_dict_set_item(object, key.c_str(), integer(*whole));
+        } else if (const auto* real = std::get_if<float>(&value)) {
+            plist_dict_set_item(object, key.c_str(), plist_new_real(*real));
+        } else if (const auto index = textIndex[indexOf(option.id)]) {
+            plist_dict_set_item(object, key.c_str(), plist_new_uid(*index));
+        }
     }
-    plist_dict_set_item(object, kHScreens, integer(manager.hscreens()));
-    plist_dict_set_item(object, kVScreens, integer(manager.vscreens()));
-    plist_dict_set_item(object, kHideMouse, plist_new_bool(manager.hideMouse()));
     plist_dict_set_item(object, "$class", plist_new_uid(classIndex));
     return object;
 }
@@ -88,22 +90,31 @@ plist_t dictionaryObject(uint64_t keyIndex, uint64_t valueIndex, uint64_t classI
     return object;
 }
 
-// $objects: "$null", the root dictionary, its key, the manager, the path (when there is one),
-// the manager's class and the dictionary's class.
+// $objects: "$null", the root dictionary, its key, the manager, its texts that have a value
+// (in table order), the manager's class and the dictionary's class.
 plist_t objectTable(const PrefsManager& manager) {
     constexpr uint64_t kKey = 2, kManager = 3;
-    const auto& path = manager.defaultMapPath();
-    const std::optional<uint64_t> pathIndex = path ? std::optional<uint64_t>(4) : std::nullopt;
-    const uint64_t managerClass = path ? 5 : 4;
+    std::array<std::optional<uint64_t>, kOptionCount> textIndex;
+    std::vector<const std::string*> texts;
+    for (const Option& option : OptionTable::all()) {
+        const auto& text = manager.text(option.id);
+        if (option.saved() &&
+            std::holds_alternative<std::optional<std::string>>(ValueRules::defaultOf(option)) &&
+            text) {
+            textIndex[indexOf(option.id)] = kManager + 1 + texts.size();
+            texts.push_back(&*text);
+        }
+    }
+    const uint64_t managerClass = kManager + 1 + texts.size();
     const uint64_t dictionaryClass = managerClass + 1;
 
     plist_t objects = plist_new_array();
     plist_array_append_item(objects, plist_new_string("$null"));
     plist_array_append_item(objects, dictionaryObject(kKey, kManager, dictionaryClass));
     plist_array_append_item(objects, plist_new_string(kPrefsEntry));
-    plist_array_append_item(objects, managerObject(manager, pathIndex, managerClass));
-    if (path) {
-        plist_array_append_item(objects, plist_new_string(path->c_str()));
+    plist_array_append_item(objects, managerObject(manager, textIndex, managerClass));
+    for (const std::string* text : texts) {
+        plist_array_append_item(objects, plist_new_string(text->c_str()));
     }
     plist_array_append_item(objects, classObject("PrefsManager"));
     plist_array_append_item(objects, classObject("NSDictionary"));
@@ -207,11 +218,6 @@ int32_t readInt32(KeyedArchiveReader& reader, plist_t object, const char* key) {
     return 0;
 }
 
-// A stored 0, and so a missing count, means one screen.
-int32_t screenCount(int32_t stored) {
-    return stored == 0 ? 1 : stored;
-}
-
 std::optional<std::string> stringObject(KeyedArchiveReader& reader, plist_t object) {
     if (const auto text = KeyedArchiveReader::stringValue(object)) {
         return std::string(*text);
@@ -294,6 +300,27 @@ std::optional<std::string> readPath(KeyedArchiveReader& reader, plist_t object, 
     return text;
 }
 
+// A missing key gives what the option's history says (see StoredQuirk); a present one is read
+// as the kind of the option's values.
+OptionValue readValue(KeyedArchiveReader& reader, plist_t object, const Option& option) {
+    const std::string key(option.key);
+    if (plist_dict_get_item(object, key.c_str()) == nullptr) {
+        return ValueRules::whenAbsent(option);
+    }
+    const OptionValue kind = ValueRules::defaultOf(option);
+    if (std::holds_alternative<bool>(kind)) {
+        return readBool(reader, object, key.c_str());
+    }
+    if (std::holds_alternative<float>(kind)) {
+        return readFloat(reader, object, key.c_str());
+    }
+    if (std::holds_alternative<int32_t>(kind)) {
+        const int32_t stored = readInt32(reader, object, key.c_str());
+        return stored == 0 && option.quirk == StoredQuirk::ZeroIsDefault ? kind : stored;
+    }
+    return readPath(reader, object, key.c_str());
+}
+
 std::unique_ptr<PrefsManager> decodeManager(KeyedArchiveReader& reader, plist_t object) {
     if (object == nullptr || plist_get_node_type(object) != PLIST_DICT) {
         return reader.fail("\"prefs\" is not a PrefsManager");
@@ -303,14 +330,11 @@ std::unique_ptr<PrefsManager> decodeManager(KeyedArchiveReader& reader, plist_t 
         return reader.fail("\"prefs\" is not a PrefsManager");
     }
     auto manager = std::make_unique<PrefsManager>();
-    manager->setLoopByDefault(readBool(reader, object, kLoopByDefault));
-    manager->setQuitWhenMovieFinishes(readBool(reader, object, kQuitWhenMovieFinishes));
-    manager->setStartupInFullScreen(readBool(reader, object, kStartupInFullScreen));
-    manager->setVolume(readFloat(reader, object, kVolume));
-    manager->setDefaultMapPath(readPath(reader, object, kDefaultMap));
-    manager->setHScreens(screenCount(readInt32(reader, object, kHScreens)));
-    manager->setVScreens(screenCount(readInt32(reader, object, kVScreens)));
-    manager->setHideMouse(readBool(reader, object, kHideMouse));
+    for (const Option& option : OptionTable::all()) {
+        if (option.saved()) {
+            manager->setValue(option.id, readValue(reader, object, option));
+        }
+    }
     if (reader.failed()) {
         return nullptr;
     }

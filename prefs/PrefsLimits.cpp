@@ -1,65 +1,48 @@
 #include "prefs/PrefsLimits.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
+#include "options/ValueRules.h"
 
 namespace lumenarc {
 namespace {
 
-std::string number(float value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
-    return text;
+const Option& screens() {
+    return OptionTable::get(OptionId::HScreens);
 }
 
-std::string correction(const char* key, const std::string& from, const std::string& range,
-                       const std::string& to) {
-    return std::string(key) + " " + from + " is outside " + range + ", using " + to;
-}
-
-void clampCount(const char* key, int32_t count, void (PrefsManager::*set)(int32_t),
-                PrefsManager& manager, std::vector<std::string>& changes) {
-    if (PrefsLimits::isValidScreenCount(count)) {
-        return;
-    }
-    const int32_t clamped = PrefsLimits::clampScreenCount(count);
-    (manager.*set)(clamped);
-    changes.push_back(correction(key, std::to_string(count),
-                                 std::to_string(PrefsLimits::kMinScreens) + ".." +
-                                     std::to_string(PrefsLimits::kMaxScreens),
-                                 std::to_string(clamped)));
+const Option& volume() {
+    return OptionTable::get(OptionId::Volume);
 }
 
 } // namespace
 
 bool PrefsLimits::isValidScreenCount(int32_t count) {
-    return count >= kMinScreens && count <= kMaxScreens;
+    return ValueRules::inRange(screens(), count);
 }
 
 bool PrefsLimits::isValidVolume(float volume) {
-    return std::isfinite(volume) && volume >= kMinVolume && volume <= kMaxVolume;
+    return ValueRules::inRange(lumenarc::volume(), volume);
 }
 
 int32_t PrefsLimits::clampScreenCount(int32_t count) {
-    return std::clamp(count, kMinScreens, kMaxScreens);
+    return std::get<int32_t>(ValueRules::clamp(screens(), count));
 }
 
 float PrefsLimits::clampVolume(float volume) {
-    return std::isnan(volume) ? kMinVolume : std::clamp(volume, kMinVolume, kMaxVolume);
+    return std::get<float>(ValueRules::clamp(lumenarc::volume(), volume));
 }
 
 std::vector<std::string> PrefsLimits::clamp(PrefsManager& manager) {
     std::vector<std::string> changes;
-    const float volume = manager.volume();
-    if (!isValidVolume(volume)) {
-        manager.setVolume(clampVolume(volume));
-        changes.push_back(correction("Volume", number(volume),
-                                     number(kMinVolume) + ".." + number(kMaxVolume),
-                                     number(manager.volume())));
+    for (const Option& option : OptionTable::all()) {
+        const OptionValue value = manager.value(option.id);
+        if (!option.saved() || ValueRules::inRange(option, value)) {
+            continue;
+        }
+        const OptionValue clamped = ValueRules::clamp(option, value);
+        manager.setValue(option.id, clamped);
+        changes.push_back(std::string(option.key) + " " + ValueRules::text(value) + " is outside " +
+                          ValueRules::range(option) + ", using " + ValueRules::text(clamped));
     }
-    clampCount("hscreens", manager.hscreens(), &PrefsManager::setHScreens, manager, changes);
-    clampCount("vscreens", manager.vscreens(), &PrefsManager::setVScreens, manager, changes);
     return changes;
 }
 

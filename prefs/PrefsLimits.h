@@ -1,5 +1,6 @@
 #pragma once
 
+#include "options/OptionTable.h"
 #include "prefs/PrefsManager.h"
 
 #include <cstdint>
@@ -8,16 +9,18 @@
 
 namespace lumenarc {
 
-// The values the player can work with. A screen count spans the full-screen window over that
-// many main-screen sizes (the preferences sheet's sliders offer the same range); beyond it the
-// window is no use, and below 1 it has no area. The volume runs from silence to full, as the
-// player plays it.
+// The values the player can work with, as the option table declares them. A screen count spans
+// the full-screen window over that many main-screen sizes (the preferences sheet's sliders offer
+// the same range); beyond it the window is no use, and below 1 it has no area. The volume runs
+// from silence to full, as the player plays it.
 class PrefsLimits {
 public:
-    static constexpr int32_t kMinScreens = 1;
-    static constexpr int32_t kMaxScreens = 16;
-    static constexpr float kMinVolume = 0.0f;
-    static constexpr float kMaxVolume = 1.0f;
+    static constexpr int32_t kMinScreens =
+        static_cast<int32_t>(OptionTable::get(OptionId::HScreens).min);
+    static constexpr int32_t kMaxScreens =
+        static_cast<int32_t>(OptionTable::get(OptionId::HScreens).max);
+    static constexpr float kMinVolume = static_cast<float>(OptionTable::get(OptionId::Volume).min);
+    static constexpr float kMaxVolume = static_cast<float>(OptionTable::get(OptionId::Volume).max);
 
     static bool isValidScreenCount(int32_t count);
     // Finite and within range.
@@ -27,8 +30,8 @@ public:
     // NaN plays as silence, so it becomes 0.
     static float clampVolume(float volume);
 
-    // Brings every setting into range. One phrase per changed setting, such as
-    // "hscreens -3 is outside 1..16, using 1"; none when all were in range.
+    // Brings every saved setting into its declared range. One phrase per changed setting, such
+    // as "hscreens -3 is outside 1..16, using 1"; none when all were in range.
     static std::vector<std::string> clamp(PrefsManager& manager);
 };
 

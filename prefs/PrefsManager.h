@@ -1,5 +1,9 @@
 #pragma once
 
+#include "options/OptionId.h"
+#include "options/OptionValue.h"
+
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -7,49 +11,56 @@
 
 namespace lumenarc {
 
-// The eight user settings of one run. The application keeps exactly one; everyone changes it
-// through these accessors, and only PrefsStore reads or writes the file. No setter checks a range.
+// The user settings of one run: every row of the option table that has a preferences key,
+// each starting at its declared default. The application keeps exactly one; everyone changes it
+// through these accessors, and only PrefsStore reads or writes the file. No setter checks a
+// range (see PrefsLimits).
 class PrefsManager {
 public:
-    PrefsManager() = default;
+    PrefsManager();
     PrefsManager(const PrefsManager&) = delete;
     PrefsManager& operator=(const PrefsManager&) = delete;
 
-    bool loopByDefault() const { return m_loopByDefault; }
-    void setLoopByDefault(bool value) { m_loopByDefault = value; }
+    // Any setting by its row; a value must be of the row's kind (see OptionValue).
+    OptionValue value(OptionId id) const;
+    void setValue(OptionId id, OptionValue value);
 
-    // Read by the drawing thread at every frame without a lock, hence atomic.
-    bool quitWhenMovieFinishes() const;
-    void setQuitWhenMovieFinishes(bool value);
+    // Switches may be read from any thread: the drawing thread reads one at every frame
+    // without a lock, hence atomic. Every other setting belongs to the main thread.
+    bool flag(OptionId id) const;
+    void setFlag(OptionId id, bool value);
+    int32_t wholeNumber(OptionId id) const;
+    float number(OptionId id) const;
+    // nullopt means no value at all (a file without the key), which differs from "".
+    const std::optional<std::string>& text(OptionId id) const;
 
-    bool startupInFullScreen() const { return m_startupInFullScreen; }
-    void setStartupInFullScreen(bool value) { m_startupInFullScreen = value; }
+    bool loopByDefault() const { return flag(OptionId::LoopByDefault); }
+    void setLoopByDefault(bool value) { setFlag(OptionId::LoopByDefault, value); }
 
-    float volume() const { return m_volume; }
-    void setVolume(float value) { m_volume = value; }
+    bool quitWhenMovieFinishes() const { return flag(OptionId::QuitWhenMovieFinishes); }
+    void setQuitWhenMovieFinishes(bool value) { setFlag(OptionId::QuitWhenMovieFinishes, value); }
 
-    // nullopt means no path at all (a file without the key), which differs from "".
-    const std::optional<std::string>& defaultMapPath() const { return m_defaultMap; }
+    bool startupInFullScreen() const { return flag(OptionId::StartupInFullScreen); }
+    void setStartupInFullScreen(bool value) { setFlag(OptionId::StartupInFullScreen, value); }
+
+    float volume() const { return number(OptionId::Volume); }
+    void setVolume(float value) { setValue(OptionId::Volume, value); }
+
+    const std::optional<std::string>& defaultMapPath() const { return text(OptionId::DefaultMap); }
     void setDefaultMapPath(std::optional<std::string> path);
 
-    int32_t hscreens() const { return m_hscreens; }
-    void setHScreens(int32_t value) { m_hscreens = value; }
+    int32_t hscreens() const { return wholeNumber(OptionId::HScreens); }
+    void setHScreens(int32_t value) { setValue(OptionId::HScreens, value); }
 
-    int32_t vscreens() const { return m_vscreens; }
-    void setVScreens(int32_t value) { m_vscreens = value; }
+    int32_t vscreens() const { return wholeNumber(OptionId::VScreens); }
+    void setVScreens(int32_t value) { setValue(OptionId::VScreens, value); }
 
-    bool hideMouse() const { return m_hideMouse; }
-    void setHideMouse(bool value) { m_hideMouse = value; }
+    bool hideMouse() const { return flag(OptionId::HideMouse); }
+    void setHideMouse(bool value) { setFlag(OptionId::HideMouse, value); }
 
 private:
-    bool m_loopByDefault = false;
-    std::atomic<bool> m_quitWhenMovieFinishes{false};
-    bool m_startupInFullScreen = false;
-    float m_volume = 1.0f;
-    std::optional<std::string> m_defaultMap{std::string()};
-    int32_t m_hscreens = 1;
-    int32_t m_vscreens = 1;
-    bool m_hideMouse = false;
+    std::array<std::atomic<bool>, kOptionCount> m_flags{};
+    std::array<OptionValue, kOptionCount> m_values;
 };
 
 } // namespace lumenarc

@@ -11,7 +11,7 @@ namespace lumenarc {
 // values.
 class PrefsMerge {
 public:
-    // A manager holding the same eight settings.
+    // A manager holding the same settings.
     static std::unique_ptr<PrefsManager> copyOf(const PrefsManager& manager);
 
     // Each setting from `mine` where it differs from `read` (what this run loaded), else as

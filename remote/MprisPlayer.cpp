@@ -87,9 +87,9 @@ QVariantMap MprisPlayer::announced(const Status& status) {
 
 void MprisPlayer::setLoopStatus(const QString& status) {
     if (status == QLatin1String("None")) {
-        m_commands.setLooping(false);
+        m_commands.carryOut(Command::turn(Command::Verb::Loop, false));
     } else if (status == QLatin1String("Track")) {
-        m_commands.setLooping(true);
+        m_commands.carryOut(Command::turn(Command::Verb::Loop, true));
     } else {
         DeveloperLog::write("MPRIS: no such loop status here: " + status.left(32).toStdString());
     }
@@ -100,44 +100,46 @@ void MprisPlayer::setRate(double rate) {
         return;
     }
     if (rate <= 0.0) {
-        m_commands.pause(); // as the interface asks of a rate of 0
+        m_commands.carryOut(Command::of(Command::Verb::Pause)); // as asked of a rate of 0
         return;
     }
-    m_commands.setRate(static_cast<float>(std::clamp(rate, kMinimumRate, kMaximumRate)));
+    m_commands.carryOut(Command::with(
+        Command::Verb::Rate, static_cast<float>(std::clamp(rate, kMinimumRate, kMaximumRate))));
 }
 
 void MprisPlayer::setVolume(double volume) {
     if (std::isfinite(volume)) {
-        m_commands.setVolume(static_cast<float>(std::clamp(volume, 0.0, 1.0)));
+        m_commands.carryOut(
+            Command::with(Command::Verb::Volume, static_cast<float>(std::clamp(volume, 0.0, 1.0))));
     }
 }
 
 void MprisPlayer::Next() {
-    m_commands.next(report);
+    m_commands.carryOut(Command::of(Command::Verb::Next), report);
 }
 
 void MprisPlayer::Previous() {
-    m_commands.previous(report);
+    m_commands.carryOut(Command::of(Command::Verb::Previous), report);
 }
 
 void MprisPlayer::Pause() {
-    m_commands.pause();
+    m_commands.carryOut(Command::of(Command::Verb::Pause));
 }
 
 void MprisPlayer::PlayPause() {
-    m_commands.toggle();
+    m_commands.carryOut(Command::of(Command::Verb::Toggle));
 }
 
 void MprisPlayer::Stop() {
-    m_commands.stop();
+    m_commands.carryOut(Command::of(Command::Verb::Stop));
 }
 
 void MprisPlayer::Play() {
-    m_commands.play();
+    m_commands.carryOut(Command::of(Command::Verb::Play));
 }
 
 void MprisPlayer::seekTo(double seconds) {
-    if (m_commands.seekTo(seconds)) {
+    if (m_commands.carryOut(Command::with(Command::Verb::Seek, seconds))) {
         Q_EMIT Seeked(microseconds(seconds));
     }
 }
@@ -150,7 +152,7 @@ void MprisPlayer::Seek(qlonglong offset) {
     const double target = status.position + static_cast<double>(offset) / 1e6;
     if (target > status.duration) {
         if (status.hasNext) {
-            m_commands.next(report); // past the end, as the interface asks
+            m_commands.carryOut(Command::of(Command::Verb::Next), report); // past the end, as asked
         }
         return;
     }
@@ -175,7 +177,8 @@ void MprisPlayer::OpenUri(const QString& uri) {
         DeveloperLog::write("MPRIS: OpenUri takes file:// addresses of existing files only");
         return;
     }
-    m_commands.openFiles({file.absoluteFilePath().toStdString()}, report);
+    m_commands.carryOut(
+        Command::files(Command::Verb::Open, {file.absoluteFilePath().toStdString()}), report);
 }
 
 } // namespace lumenarc

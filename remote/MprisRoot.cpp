@@ -18,16 +18,16 @@ bool MprisRoot::fullscreen() const {
 
 void MprisRoot::setFullscreen(bool on) {
     if (on) {
-        m_commands.fullScreen();
+        m_commands.carryOut(Command::of(Command::Verb::FullScreen));
     }
 }
 
 void MprisRoot::Raise() {
-    m_commands.raise();
+    m_commands.carryOut(Command::of(Command::Verb::Raise));
 }
 
 void MprisRoot::Quit() {
-    m_commands.quit();
+    m_commands.carryOut(Command::of(Command::Verb::Quit));
 }
 
 } // namespace lumenarc

@@ -16,72 +16,66 @@ bool ShowControl::start(const std::string& address, uint16_t port, std::string& 
     return true;
 }
 
-void ShowControl::carryOut(const OscCommand& command) {
+std::optional<Command> ShowControl::commandFor(const OscCommand& message) {
     using Verb = OscCommand::Verb;
-    const auto number = static_cast<float>(command.number);
-    switch (command.verb) {
+    using To = Command::Verb;
+    switch (message.verb) {
     case Verb::Play:
-        m_commands.play();
-        break;
+        return Command::of(To::Play);
     case Verb::Pause:
-        m_commands.pause();
-        break;
+        return Command::of(To::Pause);
     case Verb::Toggle:
-        m_commands.toggle();
-        break;
+        return Command::of(To::Toggle);
     case Verb::Rate:
-        m_commands.setRate(number);
-        break;
+        return Command::with(To::Rate, static_cast<float>(message.number));
     case Verb::Seek:
-        if (!m_commands.seekTo(command.number)) {
-            m_server.replyError(command, "/lumenarc/seek: no movie of known length");
-        }
-        break;
+        return Command::with(To::Seek, message.number);
     case Verb::Volume:
-        m_commands.setVolume(number);
-        break;
+        return Command::with(To::Volume, static_cast<float>(message.number));
     case Verb::Loop:
-        m_commands.setLooping(command.on);
-        break;
-    // What goes wrong with these is answered, never put up as an alert: nobody may be at the
-    // screen, and an alert would hold the show control up until somebody came.
+        return Command::turn(To::Loop, message.on);
     case Verb::Open:
-        m_commands.openFiles({command.text}, m_server.errorReplier(command));
-        break;
+        return Command::files(To::Open, {message.text});
     case Verb::Mesh:
-        m_commands.openMesh(command.text, m_server.errorReplier(command));
-        break;
+        return Command::files(To::Mesh, {message.text});
     case Verb::Next:
-        m_commands.next(m_server.errorReplier(command));
-        break;
+        return Command::of(To::Next);
     case Verb::Previous:
-        m_commands.previous(m_server.errorReplier(command));
-        break;
+        return Command::of(To::Previous);
     case Verb::Grid:
-        m_commands.setGrid(command.on);
-        break;
+        return Command::turn(To::Grid, message.on);
     case Verb::Lines:
-        m_commands.setLines(command.on);
-        break;
+        return Command::turn(To::Lines, message.on);
     case Verb::Readout:
-        m_commands.setReadout(command.on);
-        break;
+        return Command::turn(To::Readout, message.on);
     case Verb::Projection:
-        m_commands.setProjection(static_cast<int>(command.number));
-        break;
+        return Command::with(To::Projection, message.number);
     case Verb::FullScreen:
-        m_commands.fullScreen();
-        break;
+        return Command::of(To::FullScreen);
     case Verb::Quit:
-        m_server.stop(); // nothing more is taken once the run is ending
-        m_commands.quit();
-        break;
-    case Verb::Status: {
-        const auto status = m_commands.status();
-        m_server.replyStatus(command, status.path, static_cast<float>(status.position),
-                             static_cast<float>(status.duration), status.rate, status.looping);
+        return Command::of(To::Quit);
+    case Verb::Status:
         break;
     }
+    return std::nullopt;
+}
+
+void ShowControl::carryOut(const OscCommand& message) {
+    const auto command = commandFor(message);
+    if (!command) {
+        const auto status = m_commands.status();
+        m_server.replyStatus(message, status.path, static_cast<float>(status.position),
+                             static_cast<float>(status.duration), status.rate, status.looping);
+        return;
+    }
+    if (command->verb == Command::Verb::Quit) {
+        m_server.stop(); // nothing more is taken once the run is ending
+    }
+    // What goes wrong is answered, never put up as an alert: nobody may be at the screen, and
+    // an alert would hold the show control up until somebody came.
+    const bool done = m_commands.carryOut(*command, m_server.errorReplier(message));
+    if (!done && command->verb == Command::Verb::Seek) {
+        m_server.replyError(message, "/lumenarc/seek: no movie of known length");
     }
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "input/Command.h"
 #include "remote/OscServer.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace lumenarc {
@@ -19,6 +21,9 @@ public:
     bool start(const std::string& address, uint16_t port, std::string& why);
     // Main thread: stops listening (at the end of the run, before the player goes).
     void stop() { m_server.stop(); }
+
+    // The player's command for a message; none for a status request, which is answered here.
+    static std::optional<Command> commandFor(const OscCommand& message);
 
 private:
     void carryOut(const OscCommand& command);

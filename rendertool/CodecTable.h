@@ -30,6 +30,10 @@ public:
     // The libavformat muxer for the extension of `path` (.mp4, .mov, .mkv, any case).
     static std::optional<std::string> containerFor(std::string_view path);
     static bool containerTakes(std::string_view container, const VideoCodec& codec);
+    // The HAP encoder's format for a --quality: Hap, Hap Q or Hap Alpha.
+    static const char* hapFormat(int quality);
+    // What the width and height must be multiples of, besides the chroma layout's needs.
+    static int sizeMultiple(const VideoCodec& codec);
     // The pixel format the encoder is fed: YUV for the lossy codecs, RGB for the lossless one.
     static AVPixelFormat pixelFormat(const VideoCodec& codec, int quality);
     static bool isRgb(AVPixelFormat format);

@@ -64,6 +64,12 @@ MovieWriter::Video videoSettings(const RenderOptions& o, const MovieReader& read
 }
 
 std::string evenSizeProblem(const RenderOptions& o) {
+    const int multiple = CodecTable::sizeMultiple(*o.codec);
+    if (o.warp.width % multiple != 0 || o.warp.height % multiple != 0) {
+        return std::string(o.codec->name) + " needs a width and height that are multiples of " +
+               std::to_string(multiple) + ", and " + std::to_string(o.warp.width) + "x" +
+               std::to_string(o.warp.height) + " is not";
+    }
     const AVPixelFormat format = CodecTable::pixelFormat(*o.codec, o.quality);
     const bool oddWidth = CodecTable::needsEvenWidth(format) && o.warp.width % 2 != 0;
     const bool oddHeight = CodecTable::needsEvenHeight(format) && o.warp.height % 2 != 0;
@@ -176,6 +182,10 @@ int MovieRender::render() {
     parts.outHeight = o.warp.height;
     parts.outStride = stride;
     parts.audio = o.audio;
+    parts.processorOnly = warper.processorOnly(input->width, input->height);
+    if (const auto why = warper.fallbackReason(); !why.empty()) {
+        std::fprintf(stderr, "lumenarc-render: the frames are drawn by GL: %s\n", why.c_str());
+    }
     const TimeWindow window(m_reader->videoOrigin(), m_reader->videoStream()->time_base, o.start,
                             o.duration);
     RenderPipeline pipeline(parts, window);

@@ -44,6 +44,9 @@ void configure(AVCodecContext* encoder, const VideoCodec& codec, int quality) {
         av_opt_set_int(own, "slicecrc", 1, 0);
         encoder->level = 3; // slices, so that both cores encode
         encoder->slices = 4;
+    } else if (codec.name == "hap") {
+        av_opt_set(own, "format", CodecTable::hapFormat(quality), 0);
+        av_opt_set_int(own, "chunks", 4, 0); // compressed in parts, on both cores
     }
 }
 

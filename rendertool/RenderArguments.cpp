@@ -60,7 +60,7 @@ std::string check(RenderOptions& o, std::optional<int> quality, const std::strin
     }
     o.codec = CodecTable::find(codecName);
     if (o.codec == nullptr) {
-        return "--codec takes h264, hevc, prores or ffv1";
+        return "--codec takes h264, hevc, prores, ffv1 or hap";
     }
     const auto container = CodecTable::containerFor(o.out);
     if (!container) {
@@ -68,7 +68,8 @@ std::string check(RenderOptions& o, std::optional<int> quality, const std::strin
     }
     o.container = *container;
     if (!CodecTable::containerTakes(o.container, *o.codec)) {
-        return std::string(o.codec->name) + " needs a .mov or .mkv file";
+        return std::string(o.codec->name) +
+               (o.codec->name == "hap" ? " needs a .mov file" : " needs a .mov or .mkv file");
     }
     if (quality && o.codec->lossless) {
         return std::string(o.codec->name) + " is lossless and takes no --quality";
@@ -87,7 +88,7 @@ std::string RenderArguments::usage() {
     return "Usage: lumenarc-render --mesh MESH --out OUT [--size WxH] [--grid] [--lines]\n"
            "                       [--no-overlay] [--rotate RADIANS] [--offset DU,DV] [--type "
            "CODE]\n"
-           "                       [--codec h264|hevc|prores|ffv1] [--quality N]\n"
+           "                       [--codec h264|hevc|prores|ffv1|hap] [--quality N]\n"
            "                       [--start SECONDS] [--duration SECONDS] [--no-audio] "
            "[--quiet]\n"
            "                       INPUT\n"
@@ -97,7 +98,8 @@ std::string RenderArguments::usage() {
            "container follows OUT's extension: .mp4, .mov or .mkv.\n"
            "\n" +
            WarpArguments::help("1920x1080") +
-           "  --codec NAME       h264 (default), hevc, prores (.mov, .mkv) or ffv1 (.mov, .mkv)\n"
+           "  --codec NAME       h264 (default), hevc, prores (.mov, .mkv), ffv1 (.mov, .mkv)\n"
+           "                     or hap (.mov; width and height multiples of 4)\n"
            "  --quality N        on the encoder's own scale:\n" +
            qualityHelp() +
            "                       (x264 and x265 run their medium preset with a look-ahead\n"
@@ -112,7 +114,8 @@ std::string RenderArguments::usage() {
            "Every input frame gives one output frame with its own time stamp. Frames are\n"
            "converted to RGB with the input's YUV matrix (BT.709 when untagged from 1280 wide\n"
            "or more than 576 lines, BT.601 below), drawn, and converted back with BT.709 for\n"
-           "HD output sizes and BT.601 below, limited range; FFV1 keeps the drawn RGB.\n"
+           "HD output sizes and BT.601 below, limited range; FFV1 and HAP keep the drawn RGB\n"
+           "(Hap Alpha also its alpha: 0 where the mesh draws nothing).\n"
            "\n"
            "OUT is written beside itself under a hidden name and renamed into place when\n"
            "complete; it may not be INPUT itself, nor a folder, device or FIFO.\n"

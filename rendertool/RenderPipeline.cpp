@@ -35,7 +35,16 @@ RenderPipeline::RenderPipeline(const Parts& parts, const TimeWindow& window)
     }
     for (int k = 0; k < parts.ring->slots(); ++k) {
         m_freeSlots.push(k, never);
+        if (parts.processorOnly) {
+            m_pictures.emplace_back(static_cast<uint8_t*>(
+                av_malloc(static_cast<size_t>(parts.outStride) * parts.outHeight)));
+        }
     }
+}
+
+const uint8_t* RenderPipeline::slotPixels(int slot) const {
+    return m_parts.processorOnly ? m_pictures[static_cast<size_t>(slot)].get()
+                                 : m_parts.ring->pixels(slot);
 }
 
 void RenderPipeline::FreeBuffer::operator()(uint8_t* p) const {
@@ -54,10 +63,12 @@ bool RenderPipeline::stopping() const {
 }
 
 bool RenderPipeline::run(std::string* error) {
-    for (const auto& buffer : m_inputs) {
-        if (!buffer) {
-            *error = "out of memory";
-            return false;
+    for (const auto* buffers : {&m_inputs, &m_pictures}) {
+        for (const auto& buffer : *buffers) {
+            if (!buffer) {
+                *error = "out of memory";
+                return false;
+            }
         }
     }
     std::thread reader([this] { readLoop(); });
@@ -202,8 +213,18 @@ void RenderPipeline::drawLoop() {
         if (!slot) {
             break;
         }
-        m_parts.warper->draw(m_inputs[static_cast<size_t>(item->buffer)].get(), m_parts.frameWidth,
-                             m_parts.frameHeight, m_inputStride);
+        const uint8_t* input = m_inputs[static_cast<size_t>(item->buffer)].get();
+        if (m_parts.processorOnly) {
+            m_parts.warper->warpInto(input, m_parts.frameWidth, m_parts.frameHeight, m_inputStride,
+                                     m_pictures[static_cast<size_t>(*slot)].get(),
+                                     m_parts.outStride);
+            m_freeInputs.push(item->buffer, stop);
+            if (!m_drawn.push(Drawn{*slot, item->pts, item->duration}, stop)) {
+                break;
+            }
+            continue;
+        }
+        m_parts.warper->draw(input, m_parts.frameWidth, m_parts.frameHeight, m_inputStride);
         m_freeInputs.push(item->buffer, stop);
         ring.read(*slot);
         if (!handOn()) {
@@ -237,7 +258,7 @@ void RenderPipeline::encodeLoop() {
             return;
         }
         const bool converted =
-            converter.convert(m_parts.ring->pixels(item->slot), m_parts.outStride, picture);
+            converter.convert(slotPixels(item->slot), m_parts.outStride, picture);
         m_freeSlots.push(item->slot, stop);
         if (!converted) {
             fail("cannot convert a drawn picture for the encoder");

@@ -45,6 +45,9 @@ public:
         int outHeight = 0;
         int outStride = 0; // of the read-back slots
         bool audio = true;
+        // The warper makes whole pictures on the processor: they go into slots in memory,
+        // and GL neither draws nor reads back.
+        bool processorOnly = false;
     };
 
     static constexpr int kInputBuffers = 3;
@@ -75,6 +78,7 @@ private:
     bool handleFrame(AVFrame* frame, FrameClock& clock, RgbaConverter& converter, bool& videoDone);
     bool handlePacket(AVPacket* packet, std::vector<int>& audioOpen);
     void fail(const std::string& message);
+    const uint8_t* slotPixels(int slot) const;
     bool stopping() const;
 
     struct FreeBuffer {
@@ -85,6 +89,7 @@ private:
     TimeWindow m_window;
     int m_inputStride;
     std::vector<std::unique_ptr<uint8_t, FreeBuffer>> m_inputs;
+    std::vector<std::unique_ptr<uint8_t, FreeBuffer>> m_pictures; // the slots without GL
     BoundedQueue<int> m_freeInputs;
     BoundedQueue<Decoded> m_decoded;
     BoundedQueue<int> m_freeSlots;

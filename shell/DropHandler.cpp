@@ -71,10 +71,10 @@ bool DropHandler::eventFilter(QObject* receiver, QEvent* event) {
 
 void DropHandler::carryOut(const Drop& drop) {
     if (!drop.mesh.empty()) {
-        m_commands.openMesh(drop.mesh);
+        m_commands.carryOut(Command::files(Command::Verb::Mesh, {drop.mesh}));
     }
     if (!drop.movies.empty()) {
-        m_commands.openFiles(drop.movies);
+        m_commands.carryOut(Command::files(Command::Verb::Open, drop.movies));
     }
 }
 

@@ -79,7 +79,7 @@ void MyController::applicationDidFinishLaunching() {
     }
     // The open sheet above does not wait: a start without a movie stays windowed.
     if (startupInFullScreen() && myGLView.currentMovie()) {
-        goFullScreen();
+        send(Command::of(Command::Verb::FullScreen));
     }
 }
 
@@ -93,15 +93,13 @@ void MyController::movieOpenDidEnd(bool opened) {
         open();
     }
     if (startupInFullScreen() && myGLView.currentMovie()) {
-        goFullScreen();
+        send(Command::of(Command::Verb::FullScreen));
     }
 }
 
-void MyController::openMovies(const std::vector<std::string>& paths) {
-    if (m_movieOpener) {
-        m_movieOpener(paths);
-    } else if (!paths.empty()) {
-        m_playback.openMovie(paths.front());
+void MyController::send(const Command& command) {
+    if (m_commands) {
+        m_commands(command);
     }
 }
 
@@ -124,7 +122,7 @@ void MyController::applicationDidResignActive() {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const auto movie = myGLView.currentMovie();
     if (movie && movie->rate() > 0.0f) {
-        m_playback.togglePaused();
+        send(Command::of(Command::Verb::Pause));
     }
 }
 
@@ -149,7 +147,7 @@ void MyController::openPanelDidEnd(int returnCode, const QStringList& files) {
         for (const QString& file : files) {
             paths.push_back(file.toStdString());
         }
-        openMovies(paths);
+        send(Command::files(Command::Verb::Open, std::move(paths)));
     }
     myGLView.startDisplayLink(); // in every case, chosen or not, running before or not
 }
@@ -168,9 +166,7 @@ void MyController::openDistortionMatrix() {
 void MyController::openDistortionMatrixPanelDidEnd(int returnCode, const QStringList& files) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     if (returnCode != 0 && !files.isEmpty()) {
-        myGLView.loadDistortionMatrix(files.first().toStdString());
-        // The load stopped the movie, so no frame comes to show the new mesh: draw it now.
-        myGLView.setNeedsDisplay();
+        send(Command::files(Command::Verb::Mesh, {files.first().toStdString()}));
     }
 }
 
@@ -195,9 +191,6 @@ void MyController::acceptSheet() {
 
 void MyController::goFullScreen() {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    if (fullScreen) {
-        return;
-    }
     // Marked before anything runs the event loop: a request that comes meanwhile (the key
     // repeating, OSC, MPRIS) finds the player on its way and leaves the window being built be.
     fullScreen = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "input/Command.h"
 #include "shell/FullScreenGeometry.h"
 #include "shell/ModalWatcher.h"
 #include "shell/PointerHider.h"
@@ -41,10 +42,9 @@ public:
         m_fullScreenHook = std::move(hook);
     }
 
-    // Every movie the controller opens goes here when set: a play list of the files.
-    void setMovieOpener(std::function<void(const std::vector<std::string>&)> opener) {
-        m_movieOpener = std::move(opener);
-    }
+    // What the controller asks of the player (the movies and the mesh chosen in its sheets,
+    // full screen at start, the pause on losing focus) goes to the command table through here.
+    void setCommandSink(std::function<bool(const Command&)> sink) { m_commands = std::move(sink); }
     // Full screen once a movie has loaded, for this run only, as the preference would.
     void setStartupInFullScreen(bool on) { m_startupInFullScreen = on; }
 
@@ -63,6 +63,7 @@ public:
     void showAboutBox();
     void showPrefsWindow();
     void acceptSheet();
+    // Only the command table calls this: it alone checks whether full screen is there already.
     void goFullScreen();
     void startMouseHideTimer();
     void doHideMouse();
@@ -79,7 +80,7 @@ private:
     // Where the full-screen window goes on the screens there are (a line on standard error when
     // the preferences reach where there is none).
     FullScreenGeometry::Rect fullScreenRect() const;
-    void openMovies(const std::vector<std::string>& paths);
+    void send(const Command& command);
     // A modal alert, sheet or dialog came up, or the last one went away.
     void modalChanged(bool modalUp);
 
@@ -99,7 +100,7 @@ private:
     std::function<void(QWidget*)> m_fullScreenHook;
     bool m_terminated = false;
     bool m_startupInFullScreen = false;
-    std::function<void(const std::vector<std::string>&)> m_movieOpener;
+    std::function<bool(const Command&)> m_commands;
     // Movies given at start are still loading when launching finishes; what launching would
     // have done with a movie (full screen) or without one (the open sheet) waits for them.
     bool m_launchOpenPending = false;

@@ -1,18 +1,19 @@
 #include "shell/PlayerCommands.h"
 
 #include "base/MainThread.h"
+#include "input/MeshInteraction.h"
+#include "mesh/ProjectionType.h"
 #include "movie/Movie.h"
 #include "playback/PlaybackControl.h"
 #include "shell/MainWindow.h"
 #include "shell/MyController.h"
 #include "shell/PlayListControl.h"
+#include "shell/QuitRequest.h"
 #include "shell/VideoWindow.h"
-#include "ui/Slider.h"
 #include "view/MyOpenGLView.h"
 #include "view/ThreadContract.h"
 
-#include <QAction>
-#include <QMenu>
+#include <QWidget>
 #include <algorithm>
 #include <cmath>
 
@@ -25,168 +26,104 @@ double seconds(const MovieTime& time) {
 
 } // namespace
 
-void PlayerCommands::trigger(const char* name) const {
-    if (auto* item = m_parts.window.findChild<QAction*>(QString::fromLatin1(name))) {
-        item->trigger(); // exactly as the menu command
-    }
-}
-
-void PlayerCommands::play() {
+bool PlayerCommands::carryOut(const Command& command, Report report) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    const auto movie = m_parts.view.currentMovie();
-    if (movie && movie->rate() == 0.0f) {
-        m_parts.playback.togglePaused(); // the play button
-    }
-}
-
-void PlayerCommands::pause() {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    const auto movie = m_parts.view.currentMovie();
-    if (movie && movie->rate() != 0.0f) {
-        m_parts.playback.togglePaused(); // the play button
-    }
-}
-
-void PlayerCommands::toggle() {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    m_parts.playback.keyDown(PhysicalKey::Space);
-}
-
-void PlayerCommands::stop() {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    pause();
-    seekTo(0.0);
-}
-
-void PlayerCommands::setRate(float rate) {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    if (!std::isfinite(rate)) {
-        return;
-    }
-    if (rate == 0.0f) {
-        pause();
-        return;
-    }
-    // As the speed keys do: the movie takes the rate, the play button follows.
-    if (const auto movie = m_parts.view.currentMovie()) {
-        movie->setRate(rate);
-        m_parts.view.showPlayState();
-    }
-}
-
-bool PlayerCommands::seekTo(double target) {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    const auto movie = m_parts.view.currentMovie();
-    const double length = movie ? seconds(movie->duration()) : 0.0;
-    if (!movie || !(length > 0.0) || !std::isfinite(target)) {
-        return false;
-    }
-    Slider& slider = m_parts.window.positionSlider();
-    slider.setFloatValue(static_cast<float>(std::clamp(target / length, 0.0, 1.0)));
-    m_parts.playback.setPosition();
-    return true;
-}
-
-void PlayerCommands::setVolume(float volume) {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    if (!std::isfinite(volume)) {
-        return;
-    }
-    Slider& slider = m_parts.window.volumeSlider();
-    slider.setFloatValue(std::clamp(volume, 0.0f, 1.0f));
-    m_parts.playback.setVolume(slider);
-}
-
-void PlayerCommands::setLooping(bool on) {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    if (m_parts.view.looping() != on) {
-        trigger("actionLooping");
-    }
-}
-
-void PlayerCommands::setGrid(bool on) {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    if (m_parts.view.showDistortionMatrix() != on) {
-        trigger("actionShowDistortionMatrix");
-    }
-}
-
-void PlayerCommands::setLines(bool on) {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    if (m_parts.view.showGridLines() != on) {
-        trigger("actionShowGridLines");
-    }
-}
-
-void PlayerCommands::setReadout(bool on) {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    if (m_parts.view.showFPS() != on) {
-        m_parts.playback.keyDown(PhysicalKey::Tab);
-    }
-}
-
-bool PlayerCommands::setProjection(int code) {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    const auto* menu = m_parts.window.findChild<QMenu*>(QStringLiteral("menuProjection"));
-    if (menu == nullptr) {
-        return false;
-    }
-    for (QAction* item : menu->actions()) {
-        if (!item->isSeparator() && item->property("tag").toInt() == code) {
-            item->trigger(); // as the menu command
-            return true;
+    using Verb = Command::Verb;
+    MyOpenGLView& view = m_parts.view;
+    switch (command.verb) {
+    case Verb::Grid:
+        if (!command.switches(view.showDistortionMatrix()) || m_gridItem == nullptr) {
+            return false;
         }
+        m_parts.interaction.toggleDistortionMatrix(*m_gridItem);
+        return true;
+    case Verb::Lines:
+        if (!command.switches(view.showGridLines()) || m_linesItem == nullptr) {
+            return false;
+        }
+        m_parts.interaction.toggleMeshLines(*m_linesItem);
+        return true;
+    case Verb::Projection: {
+        const auto code = static_cast<int32_t>(command.number);
+        if (!(std::abs(command.number) < 1e9) || !ProjectionType::isValid(code)) {
+            return false; // a code the projection menu does not have
+        }
+        m_parts.interaction.overrideProjectionType(code);
+        return true;
     }
-    return false;
+    case Verb::ResetView:
+        m_parts.interaction.resetInteraction();
+        return true;
+    case Verb::Size:
+        return m_parts.interaction.setWindowSize(static_cast<int>(command.number));
+    case Verb::Open:
+        if (command.paths.empty()) {
+            return false;
+        }
+        m_parts.playList.openFiles(command.paths, std::move(report));
+        return true;
+    case Verb::Mesh:
+        return !command.paths.empty() && openMesh(command.paths.front(), report);
+    case Verb::OpenSheet:
+        m_parts.controller.open();
+        return true;
+    case Verb::MeshSheet:
+        m_parts.controller.openDistortionMatrix();
+        return true;
+    case Verb::Next:
+        m_parts.playList.next(std::move(report));
+        return true;
+    case Verb::Previous:
+        m_parts.playList.previous(std::move(report));
+        return true;
+    case Verb::FullScreen:
+        // Already there, or on the way (the window being built runs the event loop).
+        if (m_parts.controller.isFullScreen()) {
+            return false;
+        }
+        m_parts.controller.goFullScreen();
+        return true;
+    case Verb::Raise:
+        raise();
+        return true;
+    case Verb::Preferences:
+        m_parts.controller.showPrefsWindow();
+        return true;
+    case Verb::About:
+        m_parts.controller.showAboutBox();
+        return true;
+    case Verb::Quit:
+        m_parts.quit.request(); // preferences saved, then the view cleaned up
+        return true;
+    default:
+        return m_parts.playback.carryOut(command);
+    }
 }
 
-void PlayerCommands::openFiles(const std::vector<std::string>& paths, Report report) {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    m_parts.playList.openFiles(paths, std::move(report));
-}
-
-void PlayerCommands::openMesh(const std::string& path, Report report) {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+bool PlayerCommands::openMesh(const std::string& path, const Report& report) {
+    bool loaded = false;
     if (!report) {
-        m_parts.view.loadDistortionMatrix(path); // as the open sheet does
-        return;
-    }
-    VideoWindow& surface = m_parts.window.videoWindow();
-    auto before =
-        surface.divertAlerts([&report](const std::string& title, const std::string& message,
-                                       const std::string& informative) {
+        loaded = m_parts.view.loadDistortionMatrix(path); // a bad file gets its alert
+    } else {
+        VideoWindow& surface = m_parts.window.videoWindow();
+        auto before = surface.divertAlerts([&report](const std::string& title,
+                                                     const std::string& message,
+                                                     const std::string& informative) {
             report(title + ": " + message + (informative.empty() ? "" : " (" + informative + ")"));
         });
-    m_parts.view.loadDistortionMatrix(path);
-    surface.divertAlerts(std::move(before));
-}
-
-void PlayerCommands::next(Report report) {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    m_parts.playList.next(std::move(report)); // as Movie › Next
-}
-
-void PlayerCommands::previous(Report report) {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    m_parts.playList.previous(std::move(report)); // as Movie › Previous
-}
-
-void PlayerCommands::fullScreen() {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    trigger("actionFullScreen");
+        loaded = m_parts.view.loadDistortionMatrix(path);
+        surface.divertAlerts(std::move(before));
+    }
+    // The load stopped the movie, so no frame comes to show the mesh: draw it now.
+    m_parts.view.setNeedsDisplay();
+    return loaded;
 }
 
 void PlayerCommands::raise() {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     QWidget* window = m_parts.controller.viewWindow();
     window->show();
     window->raise();
     window->activateWindow();
-}
-
-void PlayerCommands::quit() {
-    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
-    trigger("actionQuit");
 }
 
 PlayerCommands::Status PlayerCommands::status() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "input/Command.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -8,14 +10,18 @@
 namespace lumenarc {
 
 class MainWindow;
+class MenuItem;
+class MeshInteraction;
 class MyController;
 class MyOpenGLView;
 class PlaybackControl;
 class PlayListControl;
+class QuitRequest;
 
-// What a remote (MPRIS, OSC, a drop) may ask of the player, each command taking the same path
-// as its key, button or menu command: toggling is Space, pausing is the play button's pause,
-// looping is Movie › Loop, quitting is File › Quit (preferences saved). Main thread only.
+// The command table: every command the player takes, from keys, menus, buttons, drops, the
+// command line, OSC and MPRIS, is checked and carried out here, once, so that a command does the
+// same whichever way it comes. The transport goes on to the playback control; a show's follower
+// then forwards it to the leader as the command it is. Main thread only.
 class PlayerCommands {
 public:
     struct Parts {
@@ -24,6 +30,8 @@ public:
         PlaybackControl& playback;
         PlayListControl& playList;
         MyController& controller;
+        MeshInteraction& interaction;
+        QuitRequest& quit;
     };
     // What the player is doing, as a remote is told.
     struct Status {
@@ -41,45 +49,31 @@ public:
         bool fullScreen = false;
     };
 
-    // Told why a remote's command could not be carried out, instead of an alert.
+    // Told why a command could not be carried out, instead of an alert: a remote's commands
+    // must never wait on somebody at the screen.
     using Report = std::function<void(const std::string& reason)>;
 
     explicit PlayerCommands(const Parts& parts) : m_parts(parts) {}
+    // The items whose titles follow the grid and the mesh lines.
+    void setToggleItems(MenuItem* grid, MenuItem* lines) {
+        m_gridItem = grid;
+        m_linesItem = lines;
+    }
 
-    void play();
-    void pause();
-    void toggle();
-    // Pauses and goes back to the start.
-    void stop();
-    // Any finite rate; 0 pauses.
-    void setRate(float rate);
-    // To a time in seconds, through the position slider as a drag would; false without a movie
-    // of known length.
-    bool seekTo(double seconds);
-    // 0..1 (clamped), through the volume slider.
-    void setVolume(float volume);
-    void setLooping(bool on);
-    void setGrid(bool on);
-    void setLines(bool on);
-    void setReadout(bool on);
-    // A projection type code as the Projection menu's; false for a code the menu lacks.
-    bool setProjection(int code);
-    // With a report, a movie that does not open (now or as the list moves on) or a file that is
-    // not a mesh is reported there instead of in an alert.
-    void openFiles(const std::vector<std::string>& paths, Report report = {});
-    void openMesh(const std::string& path, Report report = {});
-    void next(Report report = {});
-    void previous(Report report = {});
-    void fullScreen();
-    void raise();
-    void quit();
+    // Carries the command out, or does nothing where it cannot apply (no movie; steps while
+    // playing; full screen already). False when nothing was done. With a report, a movie that
+    // does not open (now or as the list moves on) or a file that is not a mesh is told there.
+    bool carryOut(const Command& command, Report report = {});
 
     Status status() const;
 
 private:
-    void trigger(const char* name) const;
+    bool openMesh(const std::string& path, const Report& report);
+    void raise();
 
     Parts m_parts;
+    MenuItem* m_gridItem = nullptr;
+    MenuItem* m_linesItem = nullptr;
 };
 
 } // namespace lumenarc

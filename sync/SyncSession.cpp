@@ -79,7 +79,11 @@ bool SyncSession::start(std::string& why) {
         }
         m_socket.setSecret(std::move(*seal));
     }
-    if (!m_socket.start(bind, leader ? m_settings.port : 0, leader, why)) {
+    const uint16_t port = leader ? m_settings.port : 0;
+    if (!m_socket.start(bind, port, leader, why)) {
+        // A port already taken (another instance, another program) is named with its address.
+        why = "cannot listen for sync on " + bind + " port " +
+              (port != 0 ? std::to_string(port) : std::string("(any)")) + ": " + why;
         return false;
     }
     std::random_device random;
@@ -225,6 +229,12 @@ void SyncSession::forward(const std::string& verb, double value) {
     m_socket.send(message, m_leader);
 }
 
+void SyncSession::say(const std::string& line) {
+    if (!line.empty()) {
+        DeveloperLog::write(line);
+    }
+}
+
 void SyncSession::changed() {
     if (m_changeHook && m_timeline) {
         m_changeHook(m_timeline->after.looping);
@@ -359,6 +369,7 @@ void SyncSession::receiveTimeline(const SyncMessage& message, int64_t arrived) {
     case SyncSequence::Verdict::Next:
         break;
     }
+    say(m_watch.heard(arrived, m_leader.describe()));
     // Timelines come up to 50 times a second: the controls change only when the show does.
     const bool showChanged = !m_timeline || !(m_timeline->after == message.timeline.after);
     m_timeline = message.timeline;
@@ -438,6 +449,7 @@ void SyncSession::turn() {
             publish(now);
         }
     } else {
+        say(m_watch.check(now, m_leader.describe()));
         ping(now);
     }
     const int64_t wait = std::max<int64_t>(0, next - WallClock::now());

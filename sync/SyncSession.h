@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sync/ClockOffset.h"
+#include "sync/LeaderWatch.h"
 #include "sync/SyncFollowers.h"
 #include "sync/SyncLog.h"
 #include "sync/SyncPlayer.h"
@@ -112,6 +113,8 @@ private:
     // Starts opening the leader's movie from a file of its name; true while one is opening.
     bool openLeadersMovie(const MovieIdentity& movie);
     void log(const std::string& kind, const std::string& text) { m_log.write(kind, text); }
+    // A line that comes once per change of state, so needs no throttle; nothing when empty.
+    static void say(const std::string& line);
 
     Settings m_settings;
     SyncSocket m_socket;
@@ -143,6 +146,7 @@ private:
     int64_t m_lastPong = 0;
     std::deque<std::pair<uint64_t, int64_t>> m_pings; // awaited: nonce and t1
     std::mt19937_64 m_nonces;
+    LeaderWatch m_watch; // for the lines that say when the leader is heard and lost
     bool m_saidMismatch = false;
     int m_pongs = 0;
     int64_t m_lastOffsetWarning = 0;

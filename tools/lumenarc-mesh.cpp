@@ -1,8 +1,10 @@
-// lumenarc-mesh: checks distortion matrix files the way the player reads them.
+// lumenarc-mesh: checks distortion matrix files the way the player reads them, and makes
+// meshes from a room's measurements.
 
 #include "mesh/DistortionMatrix.h"
 #include "mesh/NumberConversion.h"
 #include "mesh/ProjectionType.h"
+#include "meshmake/MakeCommand.h"
 #include "toolsupport/ToolArguments.h"
 
 #include <algorithm>
@@ -13,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 using lumenarc::DistortionMatrix;
 using lumenarc::ProjectionType;
@@ -25,16 +28,20 @@ constexpr const char* kInvalidFile = "Sorry, this does not appear to be a valid 
 constexpr const char* kUsage =
     "Usage: lumenarc-mesh info FILE\n"
     "       lumenarc-mesh dump [--rotate RADIANS] [--offset DU,DV] FILE\n"
+    "       lumenarc-mesh make mirror|dome|wall --out FILE [options]\n"
     "\n"
-    "Reads a distortion matrix file exactly as the Lumenarc player does.\n"
+    "Reads a distortion matrix file exactly as the Lumenarc player does, or makes one.\n"
     "\n"
     "  info  prints the projection type (code and name), mono or stereo, width, height,\n"
-    "        node count and the ranges of x, y, u, v and i.\n"
+    "        node count, the ranges of x, y, u, v and i, and the share of lit nodes\n"
+    "        (brightness above 0).\n"
     "  dump  prints 'type T width W height H', then one line per node in file order:\n"
     "        X Y x y u v i uSample vSample luminance\n"
     "        (column, row, the five stored values, then what the player samples: u and v\n"
     "        with the pan and rotation applied, and the brightness limited to 0..1).\n"
     "        Numbers are printed with %.17g.\n"
+    "  make  makes a mesh for a mirror dome, a projector inside a dome or a blended wall\n"
+    "        (lumenarc-mesh make --help lists its options).\n"
     "\n"
     "  --rotate RADIANS  rotation added before sampling (a 32-bit float, -100 to 100)\n"
     "  --offset DU,DV    pan added before sampling, in frame widths and heights (32-bit floats,\n"
@@ -88,6 +95,11 @@ int info(const DistortionMatrix& mesh) {
     printRange("u", u, any);
     printRange("v", v, any);
     printRange("i", i, any);
+    const auto lit = std::count_if(mesh.vertices().begin(), mesh.vertices().end(),
+                                   [](const auto& node) { return node.i > 0; });
+    std::printf("lit        %zu of %zu nodes (%.1f %%)\n", static_cast<size_t>(lit),
+                mesh.vertices().size(),
+                any ? 100.0 * static_cast<double>(lit) / mesh.vertices().size() : 0.0);
     return 0;
 }
 
@@ -124,6 +136,10 @@ int main(int argc, char** argv) {
         return usageError("missing command");
     }
     const std::string_view command = argv[1];
+    if (command == "make") {
+        const std::vector<std::string_view> args(argv + 2, argv + argc);
+        return lumenarc::meshmake::MakeCommand::run(args);
+    }
     if (command != "info" && command != "dump") {
         return usageError("unknown command");
     }

@@ -137,7 +137,15 @@ int main(int argc, char** argv) {
         MeshWarper warper(std::move(mesh), o.warp);
         warper.draw(bottomFirst(*image).data(), static_cast<int>(image->width()),
                     static_cast<int>(image->height()));
-        pixels = gl->readPixels();
+        if (const auto why = warper.fallbackReason(); !why.empty()) {
+            std::fprintf(stderr, "lumenarc-warp: the frame is drawn by GL: %s\n", why.c_str());
+        }
+        if (const uint8_t* picture = warper.picture()) {
+            const size_t bytes = static_cast<size_t>(o.warp.width) * 4 * o.warp.height;
+            pixels.assign(picture, picture + bytes);
+        } else {
+            pixels = gl->readPixels();
+        }
     }
     if (!writeOut(o, pixels, &error)) {
         std::fprintf(stderr, "lumenarc-warp: %s\n", error.c_str());

@@ -1,9 +1,14 @@
+#define GL_GLEXT_PROTOTYPES 1 // glWindowPos2i
 #include "warp/MeshWarper.h"
 
+#include "render/DrawPlan.h"
 #include "render/TextureLoader.h"
 #include "render/ViewSetup.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <unistd.h>
 
@@ -29,8 +34,13 @@ std::string MeshWarper::resourcePath() {
     return (exe.parent_path() / ".." / "share" / "lumenarc").lexically_normal().string();
 }
 
+bool MeshWarper::glAskedFor(const WarpOptions& options, const char* environment) {
+    return options.glWarp || (environment != nullptr && std::strcmp(environment, "gl") == 0);
+}
+
 MeshWarper::MeshWarper(std::unique_ptr<DistortionMatrix> mesh, const WarpOptions& options)
-    : m_mesh(std::move(mesh)), m_options(options) {
+    : m_mesh(std::move(mesh)), m_options(options),
+      m_glAskedFor(glAskedFor(options, std::getenv("LUMENARC_WARP"))) {
     ViewSetup::prepare();
     ViewSetup::reshape(options.width, options.height);
     const std::string resources = resourcePath();
@@ -50,6 +60,24 @@ MeshWarper::~MeshWarper() {
             glDeleteTextures(1, &name);
         }
     }
+}
+
+bool MeshWarper::onProcessor(int frameWidth, int frameHeight) {
+    if (m_glAskedFor || !m_mesh) {
+        return false;
+    }
+    const auto status =
+        m_soft.prepare(*m_mesh, m_options.width, m_options.height, frameWidth, frameHeight);
+    m_fallback = status == WarpMap::Status::Ready ? "" : WarpMap::describe(status);
+    return status == WarpMap::Status::Ready;
+}
+
+bool MeshWarper::drawsOver() const {
+    return m_options.grid || m_options.lines || m_options.overlay;
+}
+
+bool MeshWarper::processorOnly(int frameWidth, int frameHeight) {
+    return onProcessor(frameWidth, frameHeight) && !drawsOver();
 }
 
 void MeshWarper::upload(const uint8_t* rgbaBottomFirst, int width, int height, int stride) {
@@ -74,8 +102,7 @@ void MeshWarper::upload(const uint8_t* rgbaBottomFirst, int width, int height, i
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 }
 
-void MeshWarper::draw(const uint8_t* rgbaBottomFirst, int width, int height, int stride) {
-    upload(rgbaBottomFirst, width, height, stride);
+FrameRenderer::Inputs MeshWarper::inputs() {
     FrameRenderer::Inputs in;
     in.mesh = m_mesh.get();
     in.frame = &m_frame;
@@ -86,7 +113,54 @@ void MeshWarper::draw(const uint8_t* rgbaBottomFirst, int width, int height, int
     in.overlayTexture = m_overlayTexture;
     in.viewWidth = static_cast<float>(m_options.width);
     in.viewHeight = static_cast<float>(m_options.height);
-    m_renderer.renderBits(in);
+    return in;
+}
+
+void MeshWarper::warpInto(const uint8_t* rgbaBottomFirst, int width, int height, int stride,
+                          uint8_t* out, int outStride) {
+    m_soft.warp({rgbaBottomFirst, width, height, stride > 0 ? stride : width * 4}, out, outStride);
+}
+
+// The processor's picture into the framebuffer as it is, then the grid, the lines and the
+// overlay band over it, drawn as renderBits draws them after the frame pass.
+void MeshWarper::drawOver() {
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+    glWindowPos2i(0, 0);
+    glDrawPixels(m_options.width, m_options.height, GL_RGBA, GL_UNSIGNED_BYTE, m_picture.data());
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glPushMatrix();
+    const auto scale = DrawPlan::aspectScale(static_cast<float>(m_options.width),
+                                             static_cast<float>(m_options.height));
+    glScaled(scale.x, scale.y, 1.0);
+    auto in = inputs();
+    in.frame = nullptr; // the frame is drawn already
+    m_renderer.drawWithRangeX(in, 0, 0, m_mesh->width(), m_mesh->height());
+    glPopMatrix();
+    glFlush();
+}
+
+void MeshWarper::draw(const uint8_t* rgbaBottomFirst, int width, int height, int stride) {
+    m_inMemory = false;
+    const WarpKernel::Frame frame{rgbaBottomFirst, width, height, stride > 0 ? stride : width * 4};
+    if (SoftWarper::aligned(frame) && onProcessor(width, height)) {
+        m_picture.resize(static_cast<size_t>(m_options.width) * 4 *
+                         static_cast<size_t>(m_options.height));
+        warpInto(rgbaBottomFirst, width, height, stride, m_picture.data(), m_options.width * 4);
+        if (drawsOver()) {
+            drawOver();
+        } else {
+            m_inMemory = true;
+        }
+        return;
+    }
+    upload(rgbaBottomFirst, width, height, stride);
+    m_renderer.renderBits(inputs());
 }
 
 } // namespace lumenarc

@@ -3,19 +3,26 @@
 #include "mesh/DistortionMatrix.h"
 #include "render/FrameRenderer.h"
 #include "render/FrameTexture.h"
+#include "softwarp/SoftWarper.h"
 #include "warp/WarpOptions.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace lumenarc {
 
-// Draws pictures through a mesh into the current GL context exactly as the player draws a
-// movie frame: the same GL set-up, the same drawing core, the same resources. The picture
-// becomes the frame texture, a 2D texture with its bottom row at t = 0. Shared by the
-// still-picture tool and the movie tool, so that frame k of a rendered movie and the still
-// of frame k are the same pixels.
+// Draws pictures through a mesh exactly as the player draws a movie frame: the same GL set-up,
+// the same drawing core, the same resources. The picture becomes the frame texture, a 2D
+// texture with its bottom row at t = 0. Shared by the still-picture tool and the movie tool,
+// so that frame k of a rendered movie and the still of frame k are the same pixels.
+//
+// The frame itself is warped on the processor through a warp map of the mesh (the GL
+// drawing's pixels within two levels, and faster than a software rasteriser draws the
+// triangles); the grid, the mesh lines and the overlay band are then drawn by GL over it.
+// A mesh the map cannot draw (triangles overlapping on screen), or `glWarp`, or
+// LUMENARC_WARP=gl in the environment, draws the frame's triangles in GL instead.
 class MeshWarper {
 public:
     static constexpr const char* kInvalidMesh =
@@ -26,6 +33,9 @@ public:
     static std::unique_ptr<DistortionMatrix> loadMesh(const WarpOptions& options);
     // <directory of the executable>/../share/lumenarc
     static std::string resourcePath();
+    // Whether GL draws the frame: asked for by the options or by LUMENARC_WARP ("gl"; any
+    // other value or none leaves the processor).
+    static bool glAskedFor(const WarpOptions& options, const char* environment);
 
     // Needs a current GL context of the options' size; loads the grid and overlay textures.
     MeshWarper(std::unique_ptr<DistortionMatrix> mesh, const WarpOptions& options);
@@ -33,13 +43,30 @@ public:
     MeshWarper(const MeshWarper&) = delete;
     MeshWarper& operator=(const MeshWarper&) = delete;
 
+    // True when a frame of this size is warped on the processor and nothing is drawn over it,
+    // so that warpInto() makes the whole picture without GL.
+    bool processorOnly(int frameWidth, int frameHeight);
+    // Why the frame goes through GL although the processor was to warp it ("" when it does
+    // not), for one line in the log.
+    std::string fallbackReason() const { return m_fallback; }
+
     // Draws one picture of width x height RGBA pixels, rows bottom first and `stride` bytes
-    // apart (0: width x 4), into the current framebuffer. The pixels may be reused once this
-    // returns.
+    // apart (0: width x 4). When processorOnly() holds, the picture is in picture(); else it
+    // is in the current framebuffer. The pixels may be reused once this returns.
     void draw(const uint8_t* rgbaBottomFirst, int width, int height, int stride = 0);
+    // The last picture draw() made without GL (rows bottom first, the view's width x 4 bytes
+    // apart), or nullptr when it is in the framebuffer.
+    const uint8_t* picture() const { return m_inMemory ? m_picture.data() : nullptr; }
+    // Only when processorOnly(width, height): the picture straight into `out`.
+    void warpInto(const uint8_t* rgbaBottomFirst, int width, int height, int stride, uint8_t* out,
+                  int outStride);
 
 private:
+    bool onProcessor(int frameWidth, int frameHeight);
+    bool drawsOver() const;
     void upload(const uint8_t* rgbaBottomFirst, int width, int height, int stride);
+    void drawOver();
+    FrameRenderer::Inputs inputs();
 
     std::unique_ptr<DistortionMatrix> m_mesh;
     WarpOptions m_options;
@@ -49,6 +76,11 @@ private:
     int m_frameHeight = 0;
     uint32_t m_gridTexture = 0;
     uint32_t m_overlayTexture = 0;
+    bool m_glAskedFor = false;
+    SoftWarper m_soft;
+    std::string m_fallback;
+    std::vector<uint8_t> m_picture;
+    bool m_inMemory = false;
 };
 
 } // namespace lumenarc

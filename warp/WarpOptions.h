@@ -17,6 +17,7 @@ struct WarpOptions {
     float rotation = 0;      // radians, as a drag on a fisheye mesh turns it
     float du = 0, dv = 0;    // pan, in fractions of the picture's width and height
     std::optional<int> type; // projection type drawn instead of the mesh's own
+    bool glWarp = false; // the frame through the mesh's triangles in GL, not the processor's map
 };
 
 } // namespace lumenarc

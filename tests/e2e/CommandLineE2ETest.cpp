@@ -83,7 +83,8 @@ TEST_F(CommandLineE2E, AShowThatCannotBeJoinedEndsWithItsReason) {
     const auto show = movie("show.mp4", 2);
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{"--sync-leader", std::to_string(port), "--sync-bind", "127.0.0.1", show},
-         "Address already in use"},
+         "cannot listen for sync on 127.0.0.1 port " + std::to_string(port) +
+             ": Address already in use"},
         {{"--sync-follow", "no-such-leader.invalid:9000", show}, "cannot find the leader"},
         {{"--sync-log", (app.home().path() / "missing" / "x.log").string(), show},
          "cannot write the sync log"}};

@@ -129,6 +129,53 @@ TEST_F(MprisE2E, PlayerctlDrivesThePlayer) {
     EXPECT_NE(saved.find("LoopByDefault=NO"), std::string::npos) << saved;
 }
 
+// Keys, menu shortcuts, OSC and MPRIS all end in the one command table: each route's command
+// does the same, and a later one by another route starts from where the last one left off.
+TEST_F(MprisE2E, OneCommandDoesTheSameByEveryRoute) {
+    ASSERT_TRUE(app.ok());
+    ASSERT_TRUE(bus.ok());
+    const uint16_t port = test::freeUdpPort();
+    auto player = startPlayer({"--osc-port", std::to_string(port), movie("a.mp4")});
+    const auto window = app.waitForMainWindow("a.mp4");
+    ASSERT_FALSE(window.empty()) << player->errors();
+    test::OscClient osc("127.0.0.1", port);
+    const auto rate = [&osc](float wanted) {
+        const auto s = osc.waitForStatus([wanted](const auto& s) { return s.rate == wanted; });
+        return s ? s->rate : -1.0f;
+    };
+    const auto looping = [&osc](int wanted) {
+        const auto s = osc.waitForStatus([wanted](const auto& s) { return s.looping == wanted; });
+        return s ? s->looping : -1;
+    };
+    ASSERT_EQ(rate(1.0f), 1.0f) << player->errors();
+
+    // Pause or resume: Space, then OSC, then MPRIS, each turning the last one's state over.
+    app.key(window, "space");
+    EXPECT_EQ(rate(0.0f), 0.0f);
+    EXPECT_EQ(waitFor({"status"}, "Paused"), "Paused");
+    osc.send("/lumenarc/toggle", "");
+    EXPECT_EQ(rate(1.0f), 1.0f);
+    EXPECT_EQ(waitFor({"status"}, "Playing"), "Playing");
+    playerctl({"play-pause"});
+    EXPECT_EQ(rate(0.0f), 0.0f);
+
+    // Looping: the menu's shortcut, OSC and MPRIS, each seen by the other two.
+    app.key(window, "ctrl+l");
+    EXPECT_EQ(looping(1), 1);
+    EXPECT_EQ(waitFor({"loop"}, "Track"), "Track");
+    osc.send("/lumenarc/loop", "i", 0);
+    EXPECT_EQ(waitFor({"loop"}, "None"), "None");
+    playerctl({"loop", "Track"});
+    EXPECT_EQ(looping(1), 1);
+    app.key(window, "ctrl+l");
+    EXPECT_EQ(looping(0), 0);
+
+    // A step is taken while paused, by the key as by nothing else: the movie stays paused.
+    app.key(window, "Right");
+    EXPECT_EQ(rate(0.0f), 0.0f);
+    EXPECT_EQ(playerctl({"status"}), "Paused") << player->errors();
+}
+
 TEST_F(MprisE2E, WithoutABusItRunsWithOneLogLine) {
     ASSERT_TRUE(app.ok());
     auto env = app.environment();

@@ -12,10 +12,12 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <mpv/client.h>
 #include <sys/stat.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <future>
 #include <mutex>
 
@@ -42,6 +44,18 @@ protected:
 
     test::TempDir m_dir;
 };
+
+// What libmpv holds for a property of the movie on show (main thread).
+std::string showing(test::LivePlayer& player, const char* property) {
+    const auto* movie = dynamic_cast<const MpvMovie*>(player.view().currentMovie().get());
+    if (movie == nullptr) {
+        return "(no movie)";
+    }
+    char* value = mpv_get_property_string(movie->handle(), property);
+    const std::string text = value != nullptr ? value : "(unavailable)";
+    mpv_free(value);
+    return text;
+}
 
 TEST_F(PlaybackThreads, MoviesOpenReplaceAndCloseWhileFramesAreDrawn) {
     const auto first = makeMovie("first.mp4", 160, 120);
@@ -226,6 +240,40 @@ TEST_F(PlaybackThreads, ACoreDestroyedAfterTheViewFindsTheRenderThreadEnded) {
     view.reset();
     gate->set_value();
     EXPECT_EQ(destroyed->get_future().wait_for(10s), std::future_status::ready);
+}
+
+// The sound's device and delay reach the core of the movie on show and of those opened later.
+TEST_F(PlaybackThreads, TheAudioDeviceAndDelayReachTheMovieOnShowAndTheNextOne) {
+    const auto first = makeMovie("first.mp4", 160, 120);
+    const auto second = makeMovie("second.mp4", 96, 64);
+    test::LivePlayer player;
+    player.playback().openMovie(first);
+    ASSERT_TRUE(player.waitFor([&] { return player.host.title() == "first.mp4"; }));
+    player.mpv().setAudioDevice("null");
+    std::string why;
+    ASSERT_TRUE(player.mpv().setAudioDelay(0.25, &why)) << why;
+    EXPECT_FALSE(player.mpv().setAudioDelay(2.5, &why)); // refused, and changes nothing
+    EXPECT_EQ(why, "the audio delay must be between -2 and 2 seconds, not 2.5");
+    EXPECT_EQ(showing(player, "audio-device"), "null");
+    EXPECT_EQ(showing(player, "audio-delay"), "0.250000");
+
+    player.playback().openMovie(second);
+    ASSERT_TRUE(player.waitFor([&] { return player.host.title() == "second.mp4"; }));
+    EXPECT_EQ(showing(player, "audio-device"), "null");
+    EXPECT_EQ(showing(player, "audio-delay"), "0.250000");
+    EXPECT_TRUE(player.waitForFrames(3));
+}
+
+// LUMENARC_HWDEC chooses the decoding whatever the renderer, and pictures still come.
+TEST_F(PlaybackThreads, TheHardwareDecodingSettingReachesEveryMovie) {
+    const auto path = makeMovie("show.mp4", 160, 120);
+    setenv("LUMENARC_HWDEC", "auto-safe", 1);
+    test::LivePlayer player;
+    unsetenv("LUMENARC_HWDEC");
+    player.playback().openMovie(path);
+    ASSERT_TRUE(player.waitFor([&] { return player.host.title() == "show.mp4"; }));
+    EXPECT_EQ(showing(player, "hwdec"), "auto-safe");
+    EXPECT_TRUE(player.waitForFrames(3));
 }
 
 } // namespace

@@ -297,6 +297,53 @@ TEST_F(SyncSessionTest, AnotherMovieIsRefusedAndOnlyTheLeaderGiven) {
     EXPECT_GT(seconds(impostorMovie->currentTime()), 1.0);
 }
 
+// One line when a follower first hears its leader, one when the leader goes quiet and one when
+// it is heard again, never one per timeline.
+TEST_F(SyncSessionTest, AFollowerSaysOnceThatItFollowsLosesAndFindsItsLeaderAgain) {
+    ScriptedLeader scripted;
+    ASSERT_TRUE(scripted.start());
+    SyncSession& follow = follower(scripted.port());
+    scripted.setFollower(follow.port());
+    show(follow, "show.mp4");
+    const SyncTimeline playing = showTimeline({WallClock::now(), 1.0, 1.0, false, false});
+    const std::string leader =
+        "sync: following the leader 127.0.0.1:" + std::to_string(scripted.port());
+    const auto count = [&](const std::string& text) {
+        const std::string all = log();
+        int found = 0;
+        for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) {
+            ++found;
+        }
+        return found;
+    };
+    const auto sendUntil = [&](const std::string& text) {
+        return waitFor(
+            [&] {
+                scripted.send(playing);
+                pump(100ms);
+                return count(text) > 0;
+            },
+            5s);
+    };
+    ASSERT_TRUE(sendUntil(leader + "\n")) << log();
+    for (int k = 0; k < 5; ++k) {
+        scripted.send(playing);
+        pump(100ms);
+    }
+    ASSERT_TRUE(waitFor([&] { return count("sync: lost the leader") > 0; }, 5s)) << log();
+    EXPECT_EQ(count("sync: lost the leader 127.0.0.1:" + std::to_string(scripted.port()) +
+                    ": no timeline for "),
+              1)
+        << log();
+    ASSERT_TRUE(sendUntil(leader + " again, after ")) << log();
+    for (int k = 0; k < 5; ++k) {
+        scripted.send(playing);
+        pump(100ms);
+    }
+    EXPECT_EQ(count("sync: following the leader"), 2) << log();
+    EXPECT_EQ(count("sync: lost the leader"), 1) << log();
+}
+
 // Hostile datagrams. Each test below stands for one way a sender on the show network could
 // once take a show apart; the genuine leader's address is the test's own socket.
 

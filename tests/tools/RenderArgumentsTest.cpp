@@ -85,8 +85,13 @@ TEST(RenderArguments, EachUsageErrorSaysWhat) {
     EXPECT_EQ(parse({"--out", "o.mp4", "in.mp4"}).error, "--mesh, --out and INPUT are required");
     EXPECT_EQ(parse({"--mesh", "m", "--out", "o.webm", "in"}).error,
               "OUT must end in .mp4, .mov or .mkv");
-    EXPECT_EQ(with({"--codec", "vp9"}), "--codec takes h264, hevc, prores or ffv1");
+    EXPECT_EQ(with({"--codec", "vp9"}), "--codec takes h264, hevc, prores, ffv1 or hap");
     EXPECT_EQ(with({"--codec", "ffv1"}), "ffv1 needs a .mov or .mkv file");
+    EXPECT_EQ(parse({"--mesh", "m", "--out", "o.mkv", "--codec", "hap", "in"}).error,
+              "hap needs a .mov file");
+    EXPECT_EQ(
+        parse({"--mesh", "m", "--out", "o.mov", "--codec", "hap", "--quality", "3", "in"}).error,
+        "--quality for hap takes 0 to 2");
     EXPECT_EQ(with({"--quality", "52"}), "--quality for h264 takes 0 to 51");
     EXPECT_EQ(with({"--codec", "hevc", "--quality", "-1"}), "--quality for hevc takes 0 to 51");
     EXPECT_EQ(with({"--quality", "1.5"}), "--quality takes an integer");

@@ -342,6 +342,10 @@ TEST(RenderTool, BadInputGetsAClearMessageAndStatusOne) {
         {{"--mesh", kDome, "--size", "97x65", "--codec", "prores", "--out", path(dir, "out.mov"),
           movie},
          "lumenarc-render: prores needs an even width, and 97x65 is not\n"},
+        {{"--mesh", kDome, "--size", "98x64", "--codec", "hap", "--out", path(dir, "out.mov"),
+          movie},
+         "lumenarc-render: hap needs a width and height that are multiples of 4, and 98x64 is "
+         "not\n"},
         {{"--mesh", kDome, "--out", path(dir, "no/such/folder/out.mp4"), movie},
          "lumenarc-render: cannot write " + path(dir, "no/such/folder/out.mp4") +
              ": No such file or directory\n"},
@@ -471,6 +475,9 @@ TEST(RenderTool, UsageErrorsExitTwo) {
              {"--mesh", kDome, "--out", out, "--quality", "high", movie},
              {"--mesh", kDome, "--out", path(dir, "o.mov"), "--codec", "prores", "--quality", "6",
               movie},
+             {"--mesh", kDome, "--out", path(dir, "o.mkv"), "--codec", "hap", movie},
+             {"--mesh", kDome, "--out", path(dir, "o.mov"), "--codec", "hap", "--quality", "3",
+              movie},
              {"--mesh", kDome, "--out", out, "--start", "-1", movie},
              {"--mesh", kDome, "--out", out, "--duration", "0", movie},
              {"--mesh", kDome, "--out", out, "--duration", "nan", movie},
@@ -562,6 +569,9 @@ TEST(RenderTool, EachCodecWritesItsOwnKind) {
                           Case{"prores", "4444.mkv", "4", "profile", "4444"},
                           Case{"hevc", "hevc.mp4", "28", "codec_tag_string", "hvc1"},
                           Case{"ffv1", "ffv1.mov", "", "pix_fmt", "bgr0"},
+                          Case{"hap", "hap.mov", "", "codec_tag_string", "Hap1"},
+                          Case{"hap", "hapq.mov", "1", "codec_tag_string", "HapY"},
+                          Case{"hap", "hapalpha.mov", "2", "codec_tag_string", "Hap5"},
                           Case{"h264", "h264.mkv", "30", "codec_name", "h264"}}) {
         std::vector<std::string> args{"--mesh",  kDome,   "--size", "96x64",
                                       "--codec", c.codec, "--out",  path(dir, c.file)};
