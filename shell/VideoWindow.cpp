@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -23,6 +24,7 @@
 #include <algorithm>
 #include <ctime>
 #include <qpa/qplatformnativeinterface.h>
+#include <qpa/qplatformwindow.h>
 
 namespace lumenarc {
 namespace {
@@ -65,7 +67,41 @@ VideoWindow::VideoWindow(QWidget* topLevel) : m_topLevel(topLevel) {
             native != nullptr
                 ? static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"))
                 : nullptr;
+        watchWaylandSurface();
     }
+}
+
+void VideoWindow::watchWaylandSurface() {
+    // Qt's Wayland window destroys its surface when it hides (as every window does when the
+    // program quits), before any event says so; it signals just before. Without that signal
+    // the render thread could use a destroyed surface, so the compositor's times are not used.
+    auto* platform = dynamic_cast<QObject*>(handle());
+    const int going =
+        platform != nullptr ? platform->metaObject()->indexOfSignal("wlSurfaceDestroyed()") : -1;
+    const int slot = metaObject()->indexOfSlot("waylandSurfaceGoing()");
+    if (going < 0 || slot < 0 ||
+        !QObject::connect(platform, platform->metaObject()->method(going), this,
+                          metaObject()->method(slot), Qt::DirectConnection)) {
+        m_wlDisplay = nullptr;
+        return;
+    }
+    const int created = platform->metaObject()->indexOfSignal("wlSurfaceCreated()");
+    const int again = metaObject()->indexOfSlot("waylandSurfaceCreated()");
+    if (created >= 0 && again >= 0) {
+        QObject::connect(platform, platform->metaObject()->method(created), this,
+                         metaObject()->method(again), Qt::QueuedConnection);
+    }
+}
+
+void VideoWindow::waylandSurfaceGoing() {
+    noteSurface(true);
+    if (m_view != nullptr) {
+        m_view->surfaceWillBeDestroyed(); // the render thread leaves it first
+    }
+}
+
+void VideoWindow::waylandSurfaceCreated() {
+    noteSurfaceSoon();
 }
 
 void VideoWindow::noteSurface(bool gone) {
@@ -283,7 +319,7 @@ void VideoWindow::showEvent(QShowEvent*) {
 }
 
 void VideoWindow::hideEvent(QHideEvent*) {
-    noteSurface(true); // a hidden Wayland window loses its surface
+    noteSurface(true); // a hidden Wayland window has lost its surface
 }
 
 void VideoWindow::noteSurfaceSoon() {
@@ -293,6 +329,9 @@ void VideoWindow::noteSurfaceSoon() {
             if (isVisible() && m_wlDisplay != nullptr) {
                 noteSurface(false);
                 m_shown = m_shown || m_wlSurface.load() != nullptr;
+                if (m_view != nullptr) {
+                    m_view->surfaceWasCreated(); // drawing resumes where a hide stopped it
+                }
             }
         },
         Qt::QueuedConnection);

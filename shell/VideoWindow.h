@@ -77,7 +77,13 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
+private Q_SLOTS:
+    // Main thread, from the toolkit's Wayland window: its surface is about to go, or is new.
+    void waylandSurfaceGoing();
+    void waylandSurfaceCreated();
+
 private:
+    void watchWaylandSurface();
     void storeSize();
     // Main thread: notes the native surface the window has now (Wayland), for the render thread.
     void noteSurface(bool gone);
