@@ -71,10 +71,11 @@ bool SyncLink::startSession(const LaunchOptions& options, std::string& why) {
 
 void SyncLink::watchFrames(const std::shared_ptr<FrameLog>& log) {
     // Render thread: each frame shown goes into the log, and to the session on the main thread.
-    m_view.setPresentedHook([log, session = std::weak_ptr<SyncSession>(m_session)](
+    m_view.setPresentedHook([log, session = std::weak_ptr<SyncSession>(m_session), &view = m_view](
                                 RenderThread::Clock::time_point presented, const MovieTime& time) {
         const int64_t wall = WallClock::fromSteady(presented);
         if (log) {
+            log->source(MyOpenGLView::describe(view.timeSource()));
             log->presented(wall, time);
         }
         if (session.expired()) {

@@ -16,4 +16,14 @@ int64_t WallClock::fromSteady(std::chrono::steady_clock::time_point time) {
     return wallNow + std::chrono::duration_cast<std::chrono::nanoseconds>(time - steadyNow).count();
 }
 
+int64_t WallClock::clockNow(int clockId) {
+    timespec now{};
+    if (clock_gettime(static_cast<clockid_t>(clockId), &now) != 0) {
+        return 0;
+    }
+    return int64_t{now.tv_sec} * kSecond + now.tv_nsec;
+}
+
+static_assert(WallClock::kSteadyClockId == CLOCK_MONOTONIC);
+
 } // namespace lumenarc

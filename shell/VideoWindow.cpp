@@ -3,24 +3,35 @@
 #include "shell/QtGlyphSource.h"
 #include "shell/QuitRequest.h"
 #include "shell/WindowFit.h"
+#include "view/ClockBridge.h"
+#include "view/WaylandPresentation.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QPlatformSurfaceEvent>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSurfaceFormat>
 #include <QWidget>
 #include <algorithm>
+#include <ctime>
+#include <qpa/qplatformnativeinterface.h>
+#include <qpa/qplatformwindow.h>
 
 namespace lumenarc {
 namespace {
+
+bool onWayland() {
+    return QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
+}
 
 QSurfaceFormat viewFormat() {
     QSurfaceFormat format;
@@ -31,8 +42,12 @@ QSurfaceFormat viewFormat() {
     format.setBlueBufferSize(8);
     format.setDepthBufferSize(24);
     format.setStencilBufferSize(8);
-    format.setSwapBehavior(QSurfaceFormat::SingleBuffer);
-    format.setSwapInterval(1);
+    // Double-buffered, swapped at the display's refresh: a picture is only ever shown whole.
+    format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+    // On Wayland the compositor never shows a half picture, and the toolkit's own wait for the
+    // display stalls 100 ms a frame on a window it never told was exposed (an embedded one):
+    // there the render thread keeps to the refreshes the compositor reports instead.
+    format.setSwapInterval(onWayland() ? 0 : 1);
     return format;
 }
 
@@ -46,6 +61,105 @@ VideoWindow::VideoWindow(QWidget* topLevel) : m_topLevel(topLevel) {
     m_spareSurface = std::make_unique<QOffscreenSurface>();
     m_spareSurface->setFormat(viewFormat());
     m_spareSurface->create();
+    if (onWayland()) {
+        QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+        m_wlDisplay =
+            native != nullptr
+                ? static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"))
+                : nullptr;
+        watchWaylandSurface();
+    }
+}
+
+void VideoWindow::watchWaylandSurface() {
+    // Qt's Wayland window destroys its surface when it hides (as every window does when the
+    // program quits), before any event says so; it signals just before. Without that signal
+    // the render thread could use a destroyed surface, so the compositor's times are not used.
+    auto* platform = dynamic_cast<QObject*>(handle());
+    const int going =
+        platform != nullptr ? platform->metaObject()->indexOfSignal("wlSurfaceDestroyed()") : -1;
+    const int slot = metaObject()->indexOfSlot("waylandSurfaceGoing()");
+    if (going < 0 || slot < 0 ||
+        !QObject::connect(platform, platform->metaObject()->method(going), this,
+                          metaObject()->method(slot), Qt::DirectConnection)) {
+        m_wlDisplay = nullptr;
+        return;
+    }
+    const int created = platform->metaObject()->indexOfSignal("wlSurfaceCreated()");
+    const int again = metaObject()->indexOfSlot("waylandSurfaceCreated()");
+    if (created >= 0 && again >= 0) {
+        QObject::connect(platform, platform->metaObject()->method(created), this,
+                         metaObject()->method(again), Qt::QueuedConnection);
+    }
+}
+
+void VideoWindow::waylandSurfaceGoing() {
+    noteSurface(true);
+    if (m_view != nullptr) {
+        m_view->surfaceWillBeDestroyed(); // the render thread leaves it first
+    }
+}
+
+void VideoWindow::waylandSurfaceCreated() {
+    noteSurfaceSoon();
+}
+
+void VideoWindow::noteSurface(bool gone) {
+    if (m_wlDisplay == nullptr) {
+        return;
+    }
+    QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+    auto* surface =
+        gone || native == nullptr
+            ? nullptr
+            : static_cast<wl_surface*>(native->nativeResourceForWindow("surface", this));
+    if (m_wlSurface.exchange(surface) != surface) {
+        ++m_surfaceGeneration;
+    }
+}
+
+bool VideoWindow::requestPresentationTime(uint64_t token) {
+    if (m_wlDisplay == nullptr) {
+        return false;
+    }
+    if (const uint64_t generation = m_surfaceGeneration.load();
+        generation != m_presentationGeneration) {
+        m_presentation.reset();
+        m_presentationGeneration = generation;
+        m_presentation = WaylandPresentation::create(m_wlDisplay, m_wlSurface.load());
+    }
+    if (!m_presentation) {
+        return false;
+    }
+    // The picture before must have been taken, or this commit would replace it unseen. The
+    // toolkit's own wait for the display is off here (swap interval 0): it stalls on windows it
+    // never told were exposed, which this wait does not (it gives up after a few refreshes).
+    m_presentation->waitForFrame(kFrameWait);
+    m_presentation->request(token);
+    m_presentation->requestFrame();
+    return true;
+}
+
+void VideoWindow::takePresentationTimes(std::vector<PresentationTime>& out) {
+    if (!m_presentation) {
+        return;
+    }
+    m_feedback.clear();
+    m_presentation->collect(m_feedback);
+    if (m_feedback.empty()) {
+        return;
+    }
+    // The compositor's clock onto the steady clock, measured now: the two drift apart.
+    const int64_t offset = ClockBridge::measure(CLOCK_MONOTONIC, m_presentation->clockId());
+    for (const auto& feedback : m_feedback) {
+        PresentationTime time;
+        time.token = feedback.token;
+        time.shown = feedback.shown;
+        time.instant =
+            RenderThread::Clock::time_point(std::chrono::nanoseconds(feedback.instant + offset));
+        time.msc = feedback.msc;
+        out.push_back(time);
+    }
 }
 
 VideoWindow::~VideoWindow() = default;
@@ -82,14 +196,18 @@ bool VideoWindow::makeCurrentContext(bool onWindow) {
 }
 
 void VideoWindow::presentDrawable() {
-    // The view draws single-buffered where the platform allows it; a double-buffered surface
-    // shows nothing until the buffers are swapped after the flush.
-    if (m_context && m_doubleBuffered) {
+    if (!m_context) {
+        return;
+    }
+    if (m_doubleBuffered) {
         m_context->swapBuffers(this);
+    } else {
+        m_context->functions()->glFlush(); // a platform that refused a second buffer
     }
 }
 
 void VideoWindow::releaseContext() {
+    m_presentation.reset();
     if (m_context) {
         m_context->doneCurrent();
         m_context.reset();
@@ -162,9 +280,18 @@ std::unique_ptr<GlyphSource> VideoWindow::makeGlyphSource() {
 bool VideoWindow::event(QEvent* event) {
     // The render thread draws on this window's native surface: it must have left it before the
     // surface is destroyed, or its next use of the surface reads freed memory.
+    // Moving the window into another may give it a new Wayland surface: the old one is
+    // forgotten before, and the new one taken after (the view draws nothing meanwhile).
+    if (event->type() == QEvent::ParentAboutToChange) {
+        noteSurface(true);
+    } else if (event->type() == QEvent::ParentChange) {
+        noteSurfaceSoon();
+    }
     if (event->type() == QEvent::PlatformSurface && m_view != nullptr) {
         const auto type = static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType();
         if (type == QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
+            m_shown = false;
+            noteSurface(true);
             m_view->surfaceWillBeDestroyed();
         } else if (type == QPlatformSurfaceEvent::SurfaceCreated) {
             m_view->surfaceWasCreated();
@@ -174,11 +301,40 @@ bool VideoWindow::event(QEvent* event) {
 }
 
 void VideoWindow::exposeEvent(QExposeEvent*) {
+    m_shown = isExposed();
+    if (isExposed()) {
+        noteSurface(false);
+    }
     if (!isExposed() || m_view == nullptr) {
         return;
     }
     storeSize();
     m_view->setNeedsDisplay();
+}
+
+void VideoWindow::showEvent(QShowEvent*) {
+    // On Wayland a window embedded in another may never be told it is exposed, though its
+    // pictures reach the screen: its surface is taken once it has one, after the show.
+    noteSurfaceSoon();
+}
+
+void VideoWindow::hideEvent(QHideEvent*) {
+    noteSurface(true); // a hidden Wayland window has lost its surface
+}
+
+void VideoWindow::noteSurfaceSoon() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (isVisible() && m_wlDisplay != nullptr) {
+                noteSurface(false);
+                m_shown = m_shown || m_wlSurface.load() != nullptr;
+                if (m_view != nullptr) {
+                    m_view->surfaceWasCreated(); // drawing resumes where a hide stopped it
+                }
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void VideoWindow::resizeEvent(QResizeEvent*) {

@@ -1,19 +1,24 @@
 #pragma once
 
 #include "view/MyOpenGLView.h"
+#include "view/WaylandPresentation.h"
 
 #include <QWindow>
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <utility>
+#include <vector>
 
 class QOffscreenSurface;
 class QOpenGLContext;
+struct wl_display;
+struct wl_surface;
 
 namespace lumenarc {
 
 class QuitRequest;
+class WaylandPresentation;
 
 // The native surface of the video view, and the view's toolkit side: size, GL context (made
 // and used on the view's render thread only), window placement and alerts.
@@ -51,6 +56,9 @@ public:
     bool makeCurrentContext(bool onWindow) override;
     void presentDrawable() override;
     void releaseContext() override;
+    bool requestPresentationTime(uint64_t token) override;
+    void takePresentationTimes(std::vector<PresentationTime>& out) override;
+    bool isShown() const override { return m_shown.load(); }
     void centerWindow() override;
     void setWindowContentSize(float width, float height) override;
     void setWindowTitle(const std::string& title) override;
@@ -63,12 +71,24 @@ protected:
     bool event(QEvent* event) override;
     void exposeEvent(QExposeEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
+private Q_SLOTS:
+    // Main thread, from the toolkit's Wayland window: its surface is about to go, or is new.
+    void waylandSurfaceGoing();
+    void waylandSurfaceCreated();
+
 private:
+    void watchWaylandSurface();
     void storeSize();
+    // Main thread: notes the native surface the window has now (Wayland), for the render thread.
+    void noteSurface(bool gone);
+    // The same once the event loop has run, when the window has its surface.
+    void noteSurfaceSoon();
 
     QWidget* holder() const;
     void sendMouse(MouseAction action, QMouseEvent* event);
@@ -88,6 +108,17 @@ private:
     // work that draws nothing while the window's own surface moves.
     std::unique_ptr<QOffscreenSurface> m_spareSurface;
     bool m_doubleBuffered = false;
+    std::atomic<bool> m_shown{false};
+    // Wayland: the connection (for the whole run), the window's surface as the main thread last
+    // saw it, and a count that changes whenever it changes.
+    wl_display* m_wlDisplay = nullptr;
+    std::atomic<wl_surface*> m_wlSurface{nullptr};
+    std::atomic<uint64_t> m_surfaceGeneration{0};
+    // Render thread only: the presentation feedback on the surface of that generation.
+    std::unique_ptr<WaylandPresentation> m_presentation;
+    uint64_t m_presentationGeneration = 0;
+    std::vector<WaylandPresentation::Feedback> m_feedback;
+    static constexpr int64_t kFrameWait = 50'000'000; // three refreshes at 60 Hz
 };
 
 } // namespace lumenarc

@@ -40,6 +40,13 @@ std::string FrameLog::line(int64_t wallNanoseconds, const MovieTime& time) {
     return text;
 }
 
+void FrameLog::source(const std::string& what) {
+    if (what != m_source) {
+        m_source = what;
+        std::fprintf(m_file, "# presentation times: %s\n", what.c_str());
+    }
+}
+
 void FrameLog::presented(int64_t wall, const MovieTime& time) {
     const std::string text = line(wall, time);
     std::fputs(text.c_str(), m_file);

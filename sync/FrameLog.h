@@ -24,6 +24,9 @@ public:
 
     // Render thread: a frame of movie time `time` goes on screen at `wall` (CLOCK_REALTIME, ns).
     void presented(int64_t wall, const MovieTime& time);
+    // Render thread: where the times of the lines that follow come from, written as a comment
+    // line whenever it changes (the first frame's, and a switch to the display's own word).
+    void source(const std::string& what);
     // The line for a frame, as written.
     static std::string line(int64_t wallNanoseconds, const MovieTime& time);
 
@@ -36,6 +39,7 @@ private:
     std::FILE* m_file;
     int m_unflushed = 0;
     bool m_failed = false; // a write failed, and was said
+    std::string m_source;
 };
 
 } // namespace lumenarc

@@ -15,8 +15,11 @@ int32_t FramePump::MyRenderCallback(DisplayLink*, const DisplayLink::TimeStamp*,
     return pump->getFrameForTime(*outputTime, flagsOut);
 }
 
-int32_t FramePump::getFrameForTime(const DisplayLink::TimeStamp& outputTime, uint64_t*) {
+int32_t FramePump::getFrameForTime(const DisplayLink::TimeStamp& timerGuess, uint64_t*) {
     LUMENARC_ASSERT_THREAD(m_view.renderThread().isRenderThread());
+    m_view.choosePacingOnce();
+    reportShown();
+    const DisplayLink::TimeStamp outputTime = m_view.outputTimeFor(timerGuess);
     TextureContext* context = m_view.textureContext();
     const auto status = m_view.movieStatus();
     if (status && held(*status, outputTime)) {
@@ -37,10 +40,37 @@ int32_t FramePump::getFrameForTime(const DisplayLink::TimeStamp& outputTime, uin
         drawRect();
         m_framesDrawn.fetch_add(1, std::memory_order_relaxed);
         if (const auto& hook = m_view.presentedHook(); hook && status) {
-            hook(outputTime, frameTime);
+            if (m_view.lastPresentTimed()) {
+                awaitShown(m_view.lastPresentToken(), frameTime); // told when it really was
+            } else {
+                hook(outputTime, frameTime);
+            }
         }
     }
     return 0;
+}
+
+void FramePump::awaitShown(uint64_t token, const MovieTime& time) {
+    m_awaiting.push_back({token, time});
+    if (m_awaiting.size() > kMaxAwaiting) {
+        m_awaiting.pop_front(); // its instant never came
+    }
+}
+
+void FramePump::reportShown() {
+    m_view.takePresentationTimes([this](uint64_t token, DisplayLink::TimeStamp instant) {
+        while (!m_awaiting.empty() && m_awaiting.front().token < token) {
+            m_awaiting.pop_front(); // discarded, or never answered
+        }
+        if (m_awaiting.empty() || m_awaiting.front().token != token) {
+            return; // a redraw of a frame already shown
+        }
+        const MovieTime time = m_awaiting.front().time;
+        m_awaiting.pop_front();
+        if (const auto& hook = m_view.presentedHook()) {
+            hook(instant, time);
+        }
+    });
 }
 
 bool FramePump::held(const MovieStatus& status, const DisplayLink::TimeStamp& outputTime) {

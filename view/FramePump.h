@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 
 namespace lumenarc {
@@ -41,6 +42,10 @@ public:
 
 private:
     void drawOnceAtTheEnd();
+    // A frame whose instant on screen the platform will tell; and the instants that came, each
+    // handed to the presented hook with its frame's movie time.
+    void awaitShown(uint64_t token, const MovieTime& time);
+    void reportShown();
     // Hands the end of a movie to the main thread: once per movie, and once more should the
     // run have come to want to quit at the end since.
     void reportEnd(const std::shared_ptr<const MovieStatus>& status, bool quit);
@@ -50,6 +55,12 @@ private:
     std::atomic<uint64_t> m_framesDrawn{0};
     std::shared_ptr<const MovieStatus> m_endReported; // render thread only
     bool m_endReportedQuit = false;
+    struct Awaiting {
+        uint64_t token;
+        MovieTime time;
+    };
+    std::deque<Awaiting> m_awaiting; // render thread only
+    static constexpr size_t kMaxAwaiting = 32;
 };
 
 } // namespace lumenarc

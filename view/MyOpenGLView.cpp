@@ -20,6 +20,10 @@
 namespace lumenarc {
 namespace {
 
+int64_t steadyNanoseconds(RenderThread::Clock::time_point time) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
+}
+
 bool fileExists(const std::string& path) {
     std::error_code ec;
     return !path.empty() && std::filesystem::exists(path, ec);
@@ -30,7 +34,8 @@ bool fileExists(const std::string& path) {
 MyOpenGLView::MyOpenGLView(Host& host, std::string resourcePath)
     : m_host(host), m_resourcePath(std::move(resourcePath)),
       m_renderThread(std::make_shared<RenderThread>(host.refreshRate())),
-      m_displayLink(std::make_unique<DisplayLink>(*m_renderThread)) {
+      m_displayLink(std::make_unique<DisplayLink>(*m_renderThread)),
+      m_refresh(m_renderThread->period().count()) {
     m_displayLink->setOutputCallback(&FramePump::MyRenderCallback, &m_framePump);
     m_renderThread->setBeforeWork([this] { makeContextCurrent(); });
 }
@@ -162,7 +167,8 @@ void MyOpenGLView::startDisplayLink() {
 void MyOpenGLView::prepareOpenGL() {
     LUMENARC_ASSERT_THREAD(m_renderThread->isRenderThread());
     ViewSetup::prepare();
-    // The swap interval of 1 is part of the context's format, set by the host.
+    // The swap interval is part of the context's format, set by the host; what paces the ticks
+    // is measured once the window is shown (choosePacingOnce).
     m_displayLink->start();
     if (m_textureContext) {
         m_textureContext->prepare();
@@ -326,7 +332,107 @@ void MyOpenGLView::drawPicture() {
         return;
     }
     renderBits();
+    present();
+}
+
+void MyOpenGLView::present() {
+    const uint64_t token = ++m_presents;
+    // Asked before the swap: the platform ties the request to the commit the swap makes.
+    m_lastPresentTimed = m_host.requestPresentationTime(token);
+    m_lastPresentToken = token;
+    if (m_lastPresentTimed) {
+        const int64_t tickStart = std::exchange(m_tickStart, 0);
+        const int64_t drawn =
+            tickStart != 0 ? tickStart : steadyNanoseconds(RenderThread::Clock::now());
+        m_inFlight.push_back({token, m_refresh.nextRefresh(drawn)});
+        if (m_inFlight.size() > kMaxInFlight) {
+            m_inFlight.pop_front(); // its answer never came
+        }
+        m_timeSource = TimeSource::Feedback;
+    }
     m_host.presentDrawable();
+    if (m_pacer == SwapPacing::Pacer::Swap) {
+        m_renderThread->tickAgainAtOnce();
+    }
+}
+
+void MyOpenGLView::choosePacingOnce() {
+    LUMENARC_ASSERT_THREAD(m_renderThread->isRenderThread());
+    if (m_pacer || !m_prepared || !m_onWindowSurface || m_surfaceMoving || !m_host.isShown()) {
+        return;
+    }
+    // The picture on show, drawn and swapped a few times back to back: a swap that waits for
+    // the display takes a refresh each time; one that does not comes back at once.
+    std::vector<int64_t> durations;
+    for (int i = 0; i < SwapPacing::kSwapsMeasured; ++i) {
+        renderBits();
+        const auto before = RenderThread::Clock::now();
+        // Where the platform waits for the display before a commit rather than in the swap
+        // (a compositor's frame callback), that wait is part of presenting.
+        m_host.requestPresentationTime(0);
+        m_host.presentDrawable();
+        durations.push_back(steadyNanoseconds(RenderThread::Clock::now()) -
+                            steadyNanoseconds(before));
+    }
+    m_pacer = SwapPacing::choose(durations, m_renderThread->period().count());
+    if (m_pacer == SwapPacing::Pacer::Swap && m_timeSource == TimeSource::Timer) {
+        m_timeSource = TimeSource::Swap;
+    }
+    DeveloperLog::write(SwapPacing::describe(*m_pacer, durations));
+}
+
+RenderThread::Clock::time_point
+MyOpenGLView::outputTimeFor(RenderThread::Clock::time_point timerGuess) {
+    const auto now = RenderThread::Clock::now();
+    m_tickStart = steadyNanoseconds(now);
+    if (!m_refresh.known()) {
+        return timerGuess;
+    }
+    // Unless a swap that waited for the display starts the next tick at once, the timer keeps to
+    // the display's own refreshes: the next tick just after the next one.
+    m_renderThread->tickNextAt(RenderThread::Clock::time_point(
+        std::chrono::nanoseconds(m_refresh.nextRefresh(m_tickStart) + kTickAfterRefresh)));
+    return RenderThread::Clock::time_point(
+        std::chrono::nanoseconds(m_refresh.outputTime(m_tickStart)));
+}
+
+void MyOpenGLView::takePresentationTimes(
+    const std::function<void(uint64_t, RenderThread::Clock::time_point)>& shown) {
+    LUMENARC_ASSERT_THREAD(m_renderThread->isRenderThread());
+    m_arrived.clear();
+    m_host.takePresentationTimes(m_arrived);
+    for (const auto& time : m_arrived) {
+        while (!m_inFlight.empty() && m_inFlight.front().token < time.token) {
+            m_inFlight.pop_front(); // an answer that never came
+        }
+        const bool known = !m_inFlight.empty() && m_inFlight.front().token == time.token;
+        const int64_t nextAtDraw = known ? m_inFlight.front().nextAtDraw : 0;
+        if (known) {
+            m_inFlight.pop_front();
+        }
+        if (!time.shown) {
+            m_discarded.fetch_add(1, std::memory_order_relaxed);
+            continue;
+        }
+        const int64_t instant = steadyNanoseconds(time.instant);
+        m_refresh.observe(instant, time.msc);
+        if (known) {
+            m_refresh.learn(nextAtDraw, instant);
+        }
+        shown(time.token, time.instant);
+    }
+}
+
+const char* MyOpenGLView::describe(TimeSource source) {
+    switch (source) {
+    case TimeSource::Feedback:
+        return "the compositor's presentation feedback";
+    case TimeSource::Swap:
+        return "the display's swap (predicted refresh)";
+    case TimeSource::Timer:
+        break;
+    }
+    return "the render thread's timer (predicted refresh)";
 }
 
 void MyOpenGLView::renderBits() {
@@ -371,6 +477,10 @@ void MyOpenGLView::cleanUp() {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     m_cleanedUp = true;
     DeveloperLog::write("Movie frames drawn: " + std::to_string(m_framePump.framesDrawn()));
+    if (m_timeSource == TimeSource::Feedback) {
+        DeveloperLog::write("Pictures the compositor discarded: " +
+                            std::to_string(picturesDiscarded()));
+    }
     // The display link stops first, so that no frame is drawn from what goes next.
     stopDisplayLink();
     if (const auto playing = currentMovie()) {

@@ -8,14 +8,19 @@
 #include "render/Timer.h"
 #include "view/DisplayLink.h"
 #include "view/FramePump.h"
+#include "view/RefreshClock.h"
 #include "view/RenderThread.h"
+#include "view/SwapPacing.h"
 #include "view/TextureContext.h"
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace lumenarc {
 
@@ -49,6 +54,22 @@ public:
         virtual bool makeCurrentContext(bool onWindow) = 0;
         virtual void presentDrawable() = 0;
         virtual void releaseContext() = 0;
+        // Render thread, where the platform can tell when a picture really went on screen:
+        // asks for the instant of the picture presented next (call before presentDrawable),
+        // false where it cannot tell; and takes the instants that came, on the steady clock.
+        struct PresentationTime {
+            uint64_t token = 0;
+            bool shown = false; // false: the picture was discarded and never shown
+            RenderThread::Clock::time_point instant{};
+            uint64_t msc = 0; // the display's refresh count, 0 when unknown
+        };
+        virtual bool requestPresentationTime(uint64_t token) {
+            (void)token;
+            return false;
+        }
+        virtual void takePresentationTimes(std::vector<PresentationTime>& out) { (void)out; }
+        // Any thread: the window is on screen, so a swap measures the display, not a time-out.
+        virtual bool isShown() const { return true; }
         // Main thread.
         virtual void centerWindow() = 0;
         // Sizes the view's window so that its content area is width x height points.
@@ -135,6 +156,27 @@ public:
     void drawPicture();
     void renderBits();
 
+    // Where the instants of frames on screen come from, for logs; any thread.
+    enum class TimeSource { Timer, Swap, Feedback };
+    TimeSource timeSource() const { return m_timeSource; }
+    static const char* describe(TimeSource source);
+    // Render thread, once the window is shown: measures back-to-back swaps and chooses what
+    // paces the ticks (logged once).
+    void choosePacingOnce();
+    // Render thread: when the picture drawn in the tick that starts now goes on screen: from the
+    // last real instant and the measured refresh where the platform tells them, else the
+    // timer's guess.
+    RenderThread::Clock::time_point outputTimeFor(RenderThread::Clock::time_point timerGuess);
+    // Render thread: the token of the picture the last drawPicture presented (0: none), and
+    // whether its real instant will come.
+    uint64_t lastPresentToken() const { return m_lastPresentToken; }
+    bool lastPresentTimed() const { return m_lastPresentTimed; }
+    // Render thread: takes the real instants that came; `shown` hears of each picture shown.
+    void takePresentationTimes(
+        const std::function<void(uint64_t token, RenderThread::Clock::time_point)>& shown);
+    // Pictures the compositor discarded unseen, over the run.
+    uint64_t picturesDiscarded() const { return m_discarded.load(std::memory_order_relaxed); }
+
     // Any thread: the mesh every frame is drawn from.
     std::shared_ptr<DistortionMatrix> distortionMatrix() const;
     // Main thread: the movie, and replacing it. The old one is released on this thread.
@@ -212,6 +254,8 @@ private:
     void refuseMesh(const std::string& path, const std::string& why, const char* startupRole);
     // Render thread, before every task and tick.
     void makeContextCurrent();
+    // Render thread: presents what was drawn, timing the swap and asking for its instant.
+    void present();
 
     Host& m_host;
     const std::string m_resourcePath;
@@ -255,6 +299,24 @@ private:
     FramePump m_framePump{*this};
     bool m_prepared = false;
     bool m_onWindowSurface = false; // the context is current on the window's surface
+    // Render thread only: presentation.
+    std::optional<SwapPacing::Pacer> m_pacer;
+    RefreshClock m_refresh;
+    int64_t m_tickStart = 0; // steady ns at which the current tick's output time was predicted
+    uint64_t m_presents = 0;
+    uint64_t m_lastPresentToken = 0;
+    bool m_lastPresentTimed = false;
+    struct InFlight {
+        uint64_t token;
+        int64_t nextAtDraw; // the refresh after the tick's start, steady ns
+    };
+    std::deque<InFlight> m_inFlight;
+    static constexpr size_t kMaxInFlight = 32;
+    // Where the timer keeps to real refreshes, it ticks this long after each one.
+    static constexpr int64_t kTickAfterRefresh = 1'000'000;
+    std::vector<Host::PresentationTime> m_arrived;
+    std::atomic<TimeSource> m_timeSource{TimeSource::Timer};
+    std::atomic<uint64_t> m_discarded{0};
 };
 
 } // namespace lumenarc

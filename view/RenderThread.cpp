@@ -2,6 +2,7 @@
 
 #include <future>
 #include <pthread.h>
+#include <utility>
 
 namespace lumenarc {
 
@@ -172,6 +173,12 @@ void RenderThread::run(Task setup) {
             }
         }
         lock.lock();
+        if (std::exchange(m_tickAgain, false)) {
+            nextTick = Clock::now(); // the swap waited for the display: its refresh is now
+        } else if (const auto at = std::exchange(m_tickAt, Clock::time_point{});
+                   at != Clock::time_point{} && at > Clock::now()) {
+            nextTick = at;
+        }
     }
 }
 

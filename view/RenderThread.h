@@ -13,8 +13,10 @@ namespace lumenarc {
 
 // The one thread that owns the view's GL context and makes every GL call. It runs tasks that
 // other threads post (redraws, size changes) as soon as it can, and ticks once per display
-// refresh, calling the tick callback while ticking is on. Turning ticking off returns only when
-// no tick callback runs any more; the thread itself stays alive for posted tasks.
+// refresh, calling the tick callback while ticking is on: a period after the last tick, at once
+// after a swap that waited for the display, or at a refresh the display reported. Turning ticking
+// off returns only when no tick callback runs any more; the thread itself stays alive for posted
+// tasks.
 class RenderThread {
 public:
     using Clock = std::chrono::steady_clock;
@@ -44,6 +46,12 @@ public:
     // Must not be called from inside the tick callback (it would wait for itself).
     void setTicking(bool on);
     bool isTicking() const;
+    // Render thread, from inside the tick: the tick presented through a swap that waits for the
+    // display, so the next tick may start at once (the display paces it, not the timer).
+    void tickAgainAtOnce() { m_tickAgain = true; }
+    // Render thread, from inside the tick: the next tick starts at `when` (a refresh the
+    // display itself reported), rather than a nominal period after this one.
+    void tickNextAt(Clock::time_point when) { m_tickAt = when; }
 
     // Runs `teardown` on the thread as its last task, then ends the thread and joins it.
     void quit(Task teardown);
@@ -66,6 +74,8 @@ private:
     std::condition_variable m_finishedChanged;
     Task m_beforeWork;
     bool m_ticking = false;
+    bool m_tickAgain = false;     // render thread only
+    Clock::time_point m_tickAt{}; // render thread only; the epoch when unset
     TickCallback m_tick;
     // Held while the tick callback runs, so that turning ticking off can wait for it.
     std::mutex m_tickMutex;

@@ -12,7 +12,12 @@
 //   movies, and every libmpv client-API call (mpv_command, properties, event draining).
 // - Render thread (RenderThread, one per view): owns the view's GL context and makes every GL
 //   call and every libmpv render-API call (mpv_render_context_*). It ticks once per display
-//   refresh. It never calls the libmpv client API, never touches a widget (it posts to the main
+//   refresh: paced by a swap that waits for the display, by the refreshes the compositor
+//   reported, or by its timer. On Wayland it alone reads the presentation feedback, on a
+//   private event queue of its own (WaylandPresentation), never the toolkit's queues; the
+//   window's surface reaches it through atomics that the main thread sets (VideoWindow), and
+//   the presentation state (RefreshClock, what is in flight) is its own. It never calls the
+//   libmpv client API, never touches a widget (it posts to the main
 //   thread), and never holds a reference to a Movie: it sees a movie only through its
 //   MovieStatus, a block of atomics with no decoder behind it.
 // - Core reaper (CoreReaper): destroys movie cores. mpv_terminate_destroy waits for the core's
@@ -56,7 +61,8 @@
 //   picture is drawn from), RenderThread queue mutex, texture pool, MainThread poster,
 //   CoreReaper queue, OSC queue, OSC log throttle, developer log.
 // The tick mutex is the one lock held across work: the render thread holds it for a whole tick
-// (GL, libmpv's render API, presenting the picture), because that is how stopping the ticks
+// (GL, libmpv's render API, presenting the picture, which may wait for the display's refresh
+// or space two commits a refresh apart), because that is how stopping the ticks
 // (RenderThread::setTicking(false), DisplayLink::stop) waits for a tick under way; it is taken
 // with no other lock held, and the tick never waits for another of our threads. Apart from it,
 // no lock is held while calling the libmpv client API or the toolkit, or while waiting for

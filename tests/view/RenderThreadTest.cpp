@@ -91,6 +91,37 @@ TEST(RenderThread, TicksOncePerRefreshWithTheNextRefreshAsOutputTime) {
     EXPECT_GT(ahead, ticks.size() / 2);
 }
 
+// A swap that waited for the display, or a refresh the display reported, sets when the next
+// tick starts: not the nominal period, which here is a whole second.
+TEST(RenderThread, TheDisplayRatherThanTheTimerSetsTheNextTick) {
+    using Clock = RenderThread::Clock;
+    RenderThread thread(1); // 1 s
+    std::mutex mutex;
+    std::condition_variable enough;
+    int ticks = 0;
+    thread.setTickCallback([&](Clock::time_point) {
+        std::lock_guard lock(mutex);
+        ++ticks;
+        if (ticks == 2) {
+            thread.tickAgainAtOnce();
+        } else if (ticks == 3) {
+            thread.tickNextAt(Clock::now() + 10ms);
+        }
+        enough.notify_all();
+    });
+    thread.start({});
+    thread.setTicking(true);
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(enough.wait_for(lock, 5s, [&] { return ticks >= 2; })); // two timer ticks
+    const auto second = Clock::now();
+    ASSERT_TRUE(enough.wait_for(lock, 5s, [&] { return ticks >= 4; }));
+    // Ticks three and four came well inside the one period the timer alone would take each.
+    EXPECT_LT(Clock::now() - second, 500ms);
+    lock.unlock();
+    thread.setTicking(false);
+    thread.quit({});
+}
+
 // Once stopping returns, no callback runs, even one that was under way.
 TEST(DisplayLink, NoCallbackRunsAfterStopReturns) {
     RenderThread thread(500);
