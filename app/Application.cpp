@@ -207,9 +207,7 @@ void Application::connectControls() {
                 m_interaction.mouseDown(point);
             } else if (action == VideoWindow::MouseAction::Dragged) {
                 m_interaction.mouseDragged(point);
-            } else {
-                m_interaction.mouseUp(point);
-            }
+            } // letting go ends nothing: each drag step has moved the picture already
         });
     QObject::connect(&m_application, &QGuiApplication::applicationStateChanged,
                      [this](Qt::ApplicationState state) {

@@ -49,8 +49,6 @@ void MeshInteraction::mouseDown(Point location) {
     m_view.setMouseDownPoint({location.x, location.y});
 }
 
-void MeshInteraction::mouseUp(Point) {}
-
 void MeshInteraction::mouseDragged(Point location) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
     const auto reference = m_view.mouseDownPoint();

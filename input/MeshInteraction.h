@@ -41,7 +41,6 @@ public:
     }
 
     void mouseDown(Point location);
-    void mouseUp(Point location);
     void mouseDragged(Point location);
     void toggleDistortionMatrix(MenuItem& sender);
     void toggleMeshLines(MenuItem& sender);

@@ -37,7 +37,6 @@ protected:
         for (int k = 1; k <= steps; ++k) {
             interaction.mouseDragged({100 + dx * k / steps, 100 + dy * k / steps});
         }
-        interaction.mouseUp({100 + dx, 100 + dy});
     }
 
     std::vector<int> ticked() const {
