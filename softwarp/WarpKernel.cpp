@@ -50,18 +50,6 @@ inline uint32_t blendPixel(uint32_t p00, uint32_t p01, uint32_t p10, uint32_t p1
     return outRb | outG << 8 | outA << 24;
 }
 
-inline uint32_t load(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline uint64_t load64(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
 } // namespace
 
 uint32_t WarpKernel::blend(uint32_t lowerLeft, uint32_t lowerRight, uint32_t upperLeft,
