@@ -4,6 +4,7 @@
 #include "mesh/ProjectionType.h"
 #include "mesh/TextFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -102,26 +103,54 @@ std::unique_ptr<DistortionMatrix> DistortionMatrix::initFromText(std::string_vie
         why = tooShort(reader, nodes);
         return nullptr;
     }
-    std::unique_ptr<DistortionMatrix> matrix(new DistortionMatrix);
-    matrix->m_projectionType = *type;
-    matrix->m_xSize = *width;
-    matrix->m_ySize = *height;
-    // Every node is written by the reader, so the storage needs no zeroing pass first.
-    auto storage = LargeBuffer::allocate(static_cast<size_t>(nodes) * sizeof(MeshVertex));
-    if (!storage) {
+    auto matrix = withStorage(*width, *height, *type, nodes);
+    if (!matrix) {
         why = "too large for the memory there is";
         return nullptr; // no memory for the nodes: refused rather than ending the program
     }
-    matrix->m_storage = std::move(*storage);
-    matrix->m_nodeCount = static_cast<size_t>(nodes);
-    matrix->m_vertices = reinterpret_cast<MeshVertex*>(matrix->m_storage.data());
-    std::uninitialized_default_construct_n(matrix->m_vertices, matrix->m_nodeCount);
+    // Every node is written by the reader, so the storage needs no zeroing pass first.
     for (size_t k = 0; k < matrix->m_nodeCount; ++k) {
         if (!readNode(reader, matrix->m_vertices[k])) {
             why = "too short: " + std::to_string(k) + " nodes found of " + std::to_string(nodes) +
                   " expected";
             return nullptr; // a truncated file never loads as a partly zero mesh
         }
+    }
+    return matrix;
+}
+
+uint64_t DistortionMatrix::nextSerial() {
+    static std::atomic<uint64_t> next{1};
+    return next.fetch_add(1, kRelaxed);
+}
+
+std::unique_ptr<DistortionMatrix> DistortionMatrix::withStorage(int32_t width, int32_t height,
+                                                                int32_t type, uint64_t nodes) {
+    auto storage = LargeBuffer::allocate(static_cast<size_t>(nodes) * sizeof(MeshVertex));
+    if (!storage) {
+        return nullptr;
+    }
+    std::unique_ptr<DistortionMatrix> matrix(new DistortionMatrix);
+    matrix->m_projectionType = type;
+    matrix->m_xSize = width;
+    matrix->m_ySize = height;
+    matrix->m_storage = std::move(*storage);
+    matrix->m_nodeCount = static_cast<size_t>(nodes);
+    matrix->m_vertices = reinterpret_cast<MeshVertex*>(matrix->m_storage.data());
+    std::uninitialized_default_construct_n(matrix->m_vertices, matrix->m_nodeCount);
+    return matrix;
+}
+
+std::unique_ptr<DistortionMatrix> DistortionMatrix::fromNodes(int32_t width, int32_t height,
+                                                              std::span<const MeshVertex> nodes,
+                                                              int32_t projectionType) {
+    if (width <= 0 || height <= 0 ||
+        static_cast<uint64_t>(width) * static_cast<uint64_t>(height) != nodes.size()) {
+        return nullptr;
+    }
+    auto matrix = withStorage(width, height, projectionType, nodes.size());
+    if (matrix) {
+        std::copy(nodes.begin(), nodes.end(), matrix->m_vertices);
     }
     return matrix;
 }

@@ -43,6 +43,15 @@ public:
     static std::unique_ptr<DistortionMatrix> initFromFile(const std::string& path,
                                                           std::string& why);
     static std::unique_ptr<DistortionMatrix> initFromText(std::string_view text, std::string& why);
+    // A mesh of the given nodes (row by row, width * height of them), as an edit makes it;
+    // nullptr for a size that does not match or no memory.
+    static std::unique_ptr<DistortionMatrix> fromNodes(int32_t width, int32_t height,
+                                                       std::span<const MeshVertex> nodes,
+                                                       int32_t projectionType);
+
+    // Unique to this object for the whole run, never reused: caches built from a mesh key on it,
+    // as a new mesh may be allocated where a released one was.
+    uint64_t serial() const { return m_serial; }
 
     int32_t width() const { return m_xSize; }
     int32_t height() const { return m_ySize; }
@@ -75,6 +84,12 @@ private:
                           static_cast<size_t>(x)];
     }
 
+    static uint64_t nextSerial();
+    // Storage for `nodes` nodes of a width x height grid, or nullptr without the memory.
+    static std::unique_ptr<DistortionMatrix> withStorage(int32_t width, int32_t height,
+                                                         int32_t type, uint64_t nodes);
+
+    const uint64_t m_serial = nextSerial();
     std::atomic<int32_t> m_projectionType{0};
     int32_t m_xSize = 0;
     int32_t m_ySize = 0;

@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace lumenarc {
 namespace {
@@ -53,6 +54,21 @@ TEST(DistortionMatrix, NodesAreStoredRowByRowInFileOrder) {
     EXPECT_EQ(fisheye->yCoordAtX(2, 1), 29.0);
     EXPECT_EQ(fisheye->luminanceAtX(2, 1), 1.0); // 32 limited to 1
     EXPECT_EQ(fisheye->vertices()[5].v, 31.0);
+}
+
+TEST(DistortionMatrix, AnEditedGridIsANewMeshOfItsOwn) {
+    const auto mesh = load(kTwoByTwo);
+    ASSERT_NE(mesh, nullptr);
+    std::vector<MeshVertex> nodes(mesh->vertices().begin(), mesh->vertices().end());
+    nodes[3].x = 0.25;
+    const auto edited = DistortionMatrix::fromNodes(2, 2, nodes, mesh->projectionType());
+    ASSERT_NE(edited, nullptr);
+    EXPECT_EQ(edited->xCoordAtX(1, 1), 0.25);
+    EXPECT_EQ(edited->yCoordAtX(1, 1), mesh->yCoordAtX(1, 1));
+    EXPECT_EQ(edited->projectionType(), 1);
+    EXPECT_NE(edited->serial(), mesh->serial());
+    EXPECT_EQ(DistortionMatrix::fromNodes(3, 2, nodes, 1), nullptr);
+    EXPECT_EQ(DistortionMatrix::fromNodes(0, 0, {}, 1), nullptr);
 }
 
 TEST(DistortionMatrix, AcceptsExactlyTheTenProjectionCodes) {
