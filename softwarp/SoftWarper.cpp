@@ -15,11 +15,15 @@ SoftWarper::SoftWarper(int threads)
 WarpMap::Status SoftWarper::prepare(const DistortionMatrix& mesh, int viewWidth, int viewHeight,
                                     int frameWidth, int frameHeight) {
     const auto key = WarpMapKey::of(mesh, viewWidth, viewHeight, frameWidth, frameHeight);
-    if (m_map.status() == WarpMap::Status::Empty || !(m_map.key() == key)) {
-        m_map.build(key);
+    if (!builtFor(key)) {
+        m_map.build(&mesh, key);
         ++m_builds;
     }
     return m_map.status();
+}
+
+bool SoftWarper::builtFor(const WarpMapKey& key) const {
+    return m_map.status() != WarpMap::Status::Empty && m_map.key() == key;
 }
 
 bool SoftWarper::aligned(const WarpKernel::Frame& frame) {

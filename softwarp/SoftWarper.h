@@ -22,6 +22,8 @@ public:
     // whether it can draw the frame.
     WarpMap::Status prepare(const DistortionMatrix& mesh, int viewWidth, int viewHeight,
                             int frameWidth, int frameHeight);
+    // Whether the map was built for these inputs (whatever it could draw).
+    bool builtFor(const WarpMapKey& key) const;
     const WarpMap& map() const { return m_map; }
     // How many times the map was built.
     int builds() const { return m_builds; }

@@ -164,7 +164,7 @@ WarpMap::Texel WarpMap::texel(double coordinate, int32_t size, bool repeat) {
     return {static_cast<uint16_t>(lower), weight};
 }
 
-WarpMap::Status WarpMap::build(const WarpMapKey& key) {
+WarpMap::Status WarpMap::build(const DistortionMatrix* meshToDraw, const WarpMapKey& key) {
     m_key = key;
     clear();
     const int32_t type = key.type;
@@ -177,11 +177,11 @@ WarpMap::Status WarpMap::build(const WarpMapKey& key) {
     m_weightY.assign(pixels, 0);
     m_brightness.assign(pixels, 0);
     m_status = Status::Ready;
-    if (key.mesh == nullptr || key.frameWidth <= 0 || key.frameHeight <= 0) {
+    if (meshToDraw == nullptr || key.mesh == 0 || key.frameWidth <= 0 || key.frameHeight <= 0) {
         keepDrawnPixels();
         return m_status; // nothing drawn: black
     }
-    const DistortionMatrix& mesh = *key.mesh;
+    const DistortionMatrix& mesh = *meshToDraw;
     std::vector<Node> nodes;
     if (!sampleNodes(mesh, key, nodes)) {
         clear();

@@ -27,8 +27,9 @@ public:
     };
     static const char* describe(Status status);
 
-    // Builds the map for the key (which names the mesh); the old map is dropped first.
-    Status build(const WarpMapKey& key);
+    // Builds the map of `mesh` for the key (made from that mesh, or naming no mesh: nothing
+    // drawn); the old map is dropped first.
+    Status build(const DistortionMatrix* mesh, const WarpMapKey& key);
 
     Status status() const { return m_status; }
     const WarpMapKey& key() const { return m_key; }

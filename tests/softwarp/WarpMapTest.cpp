@@ -47,6 +47,18 @@ TEST(WarpMap, RebuiltOnlyWhenAnInputChanges) {
     EXPECT_TRUE(soft.map().repeatS());
 }
 
+TEST(WarpMap, ANewMeshObjectIsANewMapWhereverItLies) {
+    SoftWarper soft(1);
+    auto mesh = square(1);
+    soft.prepare(*mesh, 64, 32, 16, 16);
+    mesh.reset();
+    // An edit replaces the mesh with a new object of the same size, which the allocator
+    // usually places where the old one was.
+    mesh = square(1);
+    soft.prepare(*mesh, 64, 32, 16, 16);
+    EXPECT_EQ(soft.builds(), 2);
+}
+
 TEST(WarpMap, FoldedMeshIsNotDrawnByTheMap) {
     // The middle column of nodes lies right of the last: the second quad folds back over the
     // first.
