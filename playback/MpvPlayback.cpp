@@ -15,6 +15,7 @@ MpvPlayback::MpvPlayback(MyOpenGLView& view, MpvTextureContext::GetProcAddress g
     : m_settings(std::move(settings)), m_context(std::make_shared<MpvTextureContext>(
                                            view.sharedRenderThread(), getProcAddress, procContext)),
       m_reaper(std::make_shared<CoreReaper>()) {
+    m_context->acceptPicturesInMemory(); // the view warps them on the processor where it pays
     view.setTextureContext(m_context);
 }
 

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <mpv/render_gl.h>
+#include <new>
 #include <string>
 
 namespace lumenarc {
@@ -75,6 +76,10 @@ void MpvTextureContext::prepare() {
     DeveloperLog::write(std::string("Movie frames are converted ") +
                         (m_path == FramePath::Kind::Cpu ? "on the processor" : "by GL") + " (" +
                         name + ")");
+    if (m_picturesInMemory) {
+        m_warp = WarpPath::choose(m_path, m_softwareRenderer, std::getenv("LUMENARC_WARP"));
+        DeveloperLog::write(WarpPath::describe(m_warp));
+    }
     DeveloperLog::write(HardwareDecoding::describe(hardwareDecoding(), m_hwdecOverride.c_str()));
 }
 
@@ -223,19 +228,8 @@ FrameTextureRef MpvTextureContext::renderWithGl(const Slot& slot) {
     return makeFrame(texture, size.width, size.height, false);
 }
 
-FrameTextureRef MpvTextureContext::renderOnProcessor(const Slot& slot) {
-    const auto natural = slot.status->videoSize();
-    const auto size = FramePath::conversionSize(FramePath::Kind::Cpu, natural.width, natural.height,
-                                                m_targetWidth, m_targetHeight);
-    if (size.width == 0) {
-        return nullptr;
-    }
-    size_t stride = FramePath::rowBytes(size.width);
-    // The converter may write the padding after the last row as well.
-    uint8_t* pixels = m_stream.map(stride * (static_cast<size_t>(size.height) + 1));
-    if (pixels == nullptr) {
-        return nullptr;
-    }
+bool MpvTextureContext::convert(const Slot& slot, FramePath::Size size, size_t stride,
+                                uint8_t* pixels) {
     int extent[2] = {size.width, size.height};
     int block = 0;
     mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, extent},
@@ -244,7 +238,26 @@ FrameTextureRef MpvTextureContext::renderOnProcessor(const Slot& slot) {
                                  {MPV_RENDER_PARAM_SW_POINTER, pixels},
                                  {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
-    const bool rendered = mpv_render_context_render(slot.render, params) >= 0;
+    return mpv_render_context_render(slot.render, params) >= 0;
+}
+
+FrameTextureRef MpvTextureContext::renderOnProcessor(const Slot& slot) {
+    const auto natural = slot.status->videoSize();
+    const auto size = FramePath::conversionSize(FramePath::Kind::Cpu, natural.width, natural.height,
+                                                m_targetWidth, m_targetHeight);
+    if (size.width == 0) {
+        return nullptr;
+    }
+    size_t stride = FramePath::rowBytes(size.width);
+    if (m_warp == WarpPath::Kind::Processor) {
+        return renderIntoMemory(slot, size, stride);
+    }
+    // The converter may write the padding after the last row as well.
+    uint8_t* pixels = m_stream.map(stride * (static_cast<size_t>(size.height) + 1));
+    if (pixels == nullptr) {
+        return nullptr;
+    }
+    const bool rendered = convert(slot, size, stride, pixels);
     if (!m_stream.unmap() || !rendered) {
         m_stream.finish();
         return nullptr;
@@ -266,6 +279,45 @@ FrameTextureRef MpvTextureContext::renderOnProcessor(const Slot& slot) {
     return makeFrame(texture, size.width, size.height, true);
 }
 
+// The picture stays in memory, where the view's processor warp reads it: no texture, no upload.
+FrameTextureRef MpvTextureContext::renderIntoMemory(const Slot& slot, FramePath::Size size,
+                                                    size_t stride) {
+    constexpr size_t kAlignment = 64;
+    // The converter may write the padding after the last row as well.
+    const size_t needed = stride * (static_cast<size_t>(size.height) + 1) + kAlignment;
+    auto& spare = *m_spareMemory;
+    PictureMemory memory;
+    if (!spare.empty() && spare.back().size == needed) {
+        memory = std::move(spare.back());
+        spare.pop_back();
+    } else {
+        spare.clear(); // of another size: not needed again
+        memory = {std::shared_ptr<uint8_t[]>(new (std::nothrow) uint8_t[needed]), needed};
+        if (!memory.bytes) {
+            return nullptr;
+        }
+    }
+    const auto address = reinterpret_cast<uintptr_t>(memory.bytes.get());
+    uint8_t* pixels = memory.bytes.get() + (kAlignment - address % kAlignment) % kAlignment;
+    if (!convert(slot, size, stride, pixels)) {
+        spare.push_back(std::move(memory));
+        return nullptr;
+    }
+    auto* frame = new FrameTexture{GL_TEXTURE_2D, 0, {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}}, {}};
+    // Stored top row first: the bottom row is the last one, and the rows go up backwards.
+    const auto rowBytes = static_cast<ptrdiff_t>(stride);
+    frame->inMemory = {pixels + rowBytes * (size.height - 1), size.width, size.height, -rowBytes};
+    return std::shared_ptr<FrameTexture>(
+        frame, [owner = std::weak_ptr<std::vector<PictureMemory>>(m_spareMemory),
+                memory = std::move(memory)](FrameTexture* gone) mutable {
+            constexpr size_t kSpares = 2;
+            if (auto spare = owner.lock(); spare && spare->size() < kSpares) {
+                spare->push_back(std::move(memory));
+            }
+            delete gone;
+        });
+}
+
 FrameTextureRef MpvTextureContext::makeFrame(uint32_t texture, int width, int height,
                                              bool topRowFirst) {
     // The drawing expects the picture's bottom at t = 0; a picture stored top row first is
@@ -273,7 +325,7 @@ FrameTextureRef MpvTextureContext::makeFrame(uint32_t texture, int width, int he
     const FrameTexture::Corner low = {0, topRowFirst ? 1.0f : 0.0f};
     const FrameTexture::Corner high = {1, topRowFirst ? 0.0f : 1.0f};
     return std::shared_ptr<FrameTexture>(
-        new FrameTexture{GL_TEXTURE_2D, texture, {{low, {1, low[1]}, high, {0, high[1]}}}},
+        new FrameTexture{GL_TEXTURE_2D, texture, {{low, {1, low[1]}, high, {0, high[1]}}}, {}},
         [pool = std::weak_ptr<TexturePool>(m_pool), width, height](FrameTexture* gone) {
             if (auto owner = pool.lock()) {
                 owner->giveBack(gone->name, width, height);
@@ -297,6 +349,7 @@ void MpvTextureContext::release() {
     m_current = nullptr;
     m_released = true; // nothing is attached from now on: the cores go without render contexts
     m_pool->drain();
+    m_spareMemory->clear();
     m_stream.release();
     if (m_framebuffer != 0) {
         glDeleteFramebuffers(1, &m_framebuffer);

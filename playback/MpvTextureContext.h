@@ -2,6 +2,7 @@
 
 #include "playback/FramePath.h"
 #include "playback/PixelStream.h"
+#include "playback/WarpPath.h"
 #include "view/TextureContext.h"
 
 #include <atomic>
@@ -59,6 +60,12 @@ public:
 
     // The path chosen by prepare(); Gl before it.
     FramePath::Kind framePath() const { return m_path; }
+    // Main thread, before the render thread starts: the frames go to a view that warps pictures
+    // kept in memory on the processor (FrameTexture::inMemory), so prepare() may choose that
+    // warp. Without it every frame is a texture.
+    void acceptPicturesInMemory() { m_picturesInMemory = true; }
+    // The warp chosen by prepare(); Gl before it.
+    WarpPath::Kind warpPath() const { return m_warp; }
     // Main thread: `then` runs on the main thread once prepare() has run (never when the render
     // thread has ended), so that what depends on the renderer is known.
     void afterPrepare(std::function<void()> then);
@@ -82,6 +89,8 @@ private:
     static void freeRenderContext(mpv_render_context* render);
     FrameTextureRef renderWithGl(const Slot& slot);
     FrameTextureRef renderOnProcessor(const Slot& slot);
+    FrameTextureRef renderIntoMemory(const Slot& slot, FramePath::Size size, size_t stride);
+    static bool convert(const Slot& slot, FramePath::Size size, size_t stride, uint8_t* pixels);
     FrameTextureRef makeFrame(uint32_t texture, int width, int height, bool topRowFirst);
 
     const std::shared_ptr<RenderThread> m_thread;
@@ -89,6 +98,8 @@ private:
     void* m_procContext;
     std::atomic<FramePath::Kind> m_path{FramePath::Kind::Gl};
     std::atomic<bool> m_softwareRenderer{false};
+    std::atomic<WarpPath::Kind> m_warp{WarpPath::Kind::Gl};
+    std::atomic<bool> m_picturesInMemory{false};
     const std::string m_hwdecOverride; // LUMENARC_HWDEC, read once
     std::shared_ptr<TexturePool> m_pool;
     // Render thread only.
@@ -96,6 +107,14 @@ private:
     mpv_handle* m_current = nullptr;
     uint32_t m_framebuffer = 0;
     PixelStream m_stream;
+    // Memory of pictures kept for the processor warp, given back when their frame goes (on this
+    // thread, as the frame textures are) and used again.
+    struct PictureMemory {
+        std::shared_ptr<uint8_t[]> bytes;
+        size_t size = 0;
+    };
+    std::shared_ptr<std::vector<PictureMemory>> m_spareMemory =
+        std::make_shared<std::vector<PictureMemory>>();
     int m_targetWidth = 0;
     int m_targetHeight = 0;
     bool m_released = false;

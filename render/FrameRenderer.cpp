@@ -44,6 +44,9 @@ void FrameRenderer::enterMeshSpace(float viewWidth, float viewHeight) {
 
 void FrameRenderer::renderBits(const Inputs& in) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (in.warped != nullptr) {
+        drawWarped(*in.warped);
+    }
     enterMeshSpace(in.viewWidth, in.viewHeight);
     const int32_t width = in.mesh != nullptr ? in.mesh->width() : 0;
     const int32_t height = in.mesh != nullptr ? in.mesh->height() : 0;
@@ -78,6 +81,31 @@ void FrameRenderer::drawWithRangeX(const Inputs& in, int32_t x, int32_t y, int32
     if (in.drawOverlay) {
         overlayPass(in);
     }
+}
+
+// One quad over the whole view (the projection's -1..1 square), its texels replacing the
+// pixels: what the frame pass would have blended over the cleared view.
+void FrameRenderer::drawWarped(const FrameTexture& warped) {
+    glDisable(GL_BLEND);
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(warped.target);
+    glBindTexture(warped.target, warped.name);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(-1, -1);
+    glTexCoord2f(1, 0);
+    glVertex2f(1, -1);
+    glTexCoord2f(1, 1);
+    glVertex2f(1, 1);
+    glTexCoord2f(0, 1);
+    glVertex2f(-1, 1);
+    glEnd();
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glDisable(warped.target);
 }
 
 void FrameRenderer::framePass(const Inputs& in, int32_t x, int32_t y, int32_t xMax, int32_t yMax) {

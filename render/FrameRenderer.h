@@ -22,8 +22,11 @@ public:
     struct Inputs {
         const DistortionMatrix* mesh = nullptr; // none: a 0 x 0 mesh of type 0
         const FrameTexture* frame = nullptr;    // none: the frame pass is skipped
-        bool showDistortionMatrix = false;      // grid pass
-        bool showGridLines = false;             // line pass
+        // The frame already warped to the view's pixels (one texel a pixel): drawn as it is,
+        // in place of the frame pass.
+        const FrameTexture* warped = nullptr;
+        bool showDistortionMatrix = false; // grid pass
+        bool showGridLines = false;        // line pass
         bool showFPS = false;
         double position = 0;     // seconds into the movie, for the readout
         double duration = 0;     // the movie's length in seconds; 0 or less: no time line
@@ -60,6 +63,7 @@ private:
         float position[2];
     };
 
+    static void drawWarped(const FrameTexture& warped);
     void framePass(const Inputs& in, int32_t x, int32_t y, int32_t xMax, int32_t yMax);
     void gridPass(const Inputs& in, int32_t x, int32_t y, int32_t xMax, int32_t yMax);
     void linePass(const Inputs& in, int32_t x, int32_t y, int32_t xMax, int32_t yMax);

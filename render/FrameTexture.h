@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -16,6 +17,16 @@ struct FrameTexture {
     uint32_t target = 0;
     uint32_t name = 0;
     std::array<Corner, 4> cleanTexCoords{};
+    // Where the processor warps the frame: the picture in memory instead of a texture (name 0),
+    // owned with the frame. RGBA; `pixels` points at the bottom row, rows `stride` bytes apart
+    // (negative for a picture stored top row first).
+    struct Picture {
+        const uint8_t* pixels = nullptr;
+        int width = 0;
+        int height = 0;
+        ptrdiff_t stride = 0;
+    };
+    Picture inMemory;
 
     const Corner& lowerLeft() const { return cleanTexCoords[0]; }
     const Corner& upperRight() const { return cleanTexCoords[2]; }

@@ -80,6 +80,7 @@ LUMENARC_KERNEL_CLONES void WarpKernel::warpRows(const WarpMap& map, const Frame
     const int rowTexels = static_cast<int>(frame.stride / 4);
     const int wrapY = map.repeatT() ? -lastY * rowTexels : 0;
     const auto* texels = reinterpret_cast<const uint32_t*>(frame.pixels);
+    const uint32_t alpha = frame.opaque ? 0xFF000000u : 0u; // the fourth byte, in memory order
     alignas(64) uint32_t p00[kRun], p01[kRun], p10[kRun], p11[kRun];
     alignas(64) uint32_t result[kRun];
     for (int row = firstRow; row < endRow; ++row) {
@@ -101,10 +102,10 @@ LUMENARC_KERNEL_CLONES void WarpKernel::warpRows(const WarpMap& map, const Frame
                     const int dx = x < lastX ? 1 : wrapX;
                     const int dy = y < lastY ? rowTexels : wrapY;
                     const int index = y * rowTexels + x;
-                    p00[k] = texels[index];
-                    p01[k] = texels[index + dx];
-                    p10[k] = texels[index + dy];
-                    p11[k] = texels[index + dy + dx];
+                    p00[k] = texels[index] | alpha;
+                    p01[k] = texels[index + dx] | alpha;
+                    p10[k] = texels[index + dy] | alpha;
+                    p11[k] = texels[index + dy + dx] | alpha;
                 }
                 const uint8_t* wx = map.weightX() + at;
                 const uint8_t* wy = map.weightY() + at;

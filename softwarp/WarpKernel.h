@@ -13,11 +13,13 @@ class WarpMap;
 class WarpKernel {
 public:
     // RGBA, rows bottom first, `stride` bytes apart; width and height those of the map's key.
+    // An opaque frame's fourth byte is undefined (a converter's padding) and read as 255.
     struct Frame {
         const uint8_t* pixels;
         int width;
         int height;
         ptrdiff_t stride;
+        bool opaque;
     };
 
     // Writes rows firstRow..endRow - 1 of the view (bottom first) into `out`, rows `outStride`

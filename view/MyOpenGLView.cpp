@@ -448,6 +448,12 @@ void MyOpenGLView::renderBits() {
     FrameRenderer::Inputs in;
     in.mesh = mesh.get();
     in.frame = frame.get();
+    if (frame && frame->inMemory.pixels != nullptr) {
+        const auto drawing =
+            m_processorWarp.prepare(mesh.get(), frame->inMemory, ProcessorWarp::Clock::now());
+        in.frame = drawing.triangles;
+        in.warped = drawing.warped;
+    }
     in.showDistortionMatrix = m_showDistortionMatrix;
     in.showGridLines = m_showGridLines;
     in.showFPS = m_showFPS;
@@ -492,6 +498,7 @@ void MyOpenGLView::cleanUp() {
     // context already freed.
     m_renderThread->quit([this] {
         setCurrentFrame(nullptr);
+        m_processorWarp.release();
         if (m_textureContext) {
             m_textureContext->release();
         }

@@ -8,6 +8,7 @@
 #include "render/Timer.h"
 #include "view/DisplayLink.h"
 #include "view/FramePump.h"
+#include "view/ProcessorWarp.h"
 #include "view/RefreshClock.h"
 #include "view/RenderThread.h"
 #include "view/SwapPacing.h"
@@ -296,6 +297,7 @@ private:
     uint32_t m_overlayTexID = 0;
     uint32_t base = 0;
     FrameRenderer m_renderer;
+    ProcessorWarp m_processorWarp; // frames kept in memory, warped for the frame pass
     FramePump m_framePump{*this};
     bool m_prepared = false;
     bool m_onWindowSurface = false; // the context is current on the window's surface

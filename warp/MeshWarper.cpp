@@ -122,7 +122,8 @@ FrameRenderer::Inputs MeshWarper::inputs() {
 
 void MeshWarper::warpInto(const uint8_t* rgbaBottomFirst, int width, int height, int stride,
                           uint8_t* out, int outStride) {
-    m_soft.warp({rgbaBottomFirst, width, height, stride > 0 ? stride : width * 4}, out, outStride);
+    m_soft.warp({rgbaBottomFirst, width, height, stride > 0 ? stride : width * 4, false}, out,
+                outStride);
 }
 
 // The processor's picture into the framebuffer as it is, then the grid, the lines and the
@@ -143,7 +144,8 @@ void MeshWarper::drawOver() {
 
 void MeshWarper::draw(const uint8_t* rgbaBottomFirst, int width, int height, int stride) {
     m_inMemory = false;
-    const WarpKernel::Frame frame{rgbaBottomFirst, width, height, stride > 0 ? stride : width * 4};
+    const WarpKernel::Frame frame{rgbaBottomFirst, width, height, stride > 0 ? stride : width * 4,
+                                  false};
     if (SoftWarper::aligned(frame) && onProcessor(width, height)) {
         m_picture.resize(static_cast<size_t>(m_options.width) * 4 *
                          static_cast<size_t>(m_options.height));
