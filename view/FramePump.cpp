@@ -26,7 +26,11 @@ int32_t FramePump::getFrameForTime(const DisplayLink::TimeStamp& timerGuess, uin
         return 0; // the frame on show stays until the instant the pictures are held for
     }
     if (context == nullptr || !context->isNewImageAvailable(outputTime)) {
-        drawOnceAtTheEnd();
+        if (m_view.warpMapDue()) {
+            drawRect(); // the picture on show, now through the map
+        } else {
+            drawOnceAtTheEnd();
+        }
         return 0;
     }
     // The old frame goes before the copy, so a failed copy leaves no frame. The swap takes the

@@ -188,6 +188,9 @@ public:
     // Render thread: the frame on show, swapped under the lock.
     void setCurrentFrame(FrameTextureRef frame);
     FrameTextureRef currentFrame() const;
+    // Render thread: the picture on show went through the mesh's triangles while a drag or a
+    // resize went on, which has rested since: drawn again, it goes through the warp map.
+    bool warpMapDue() const { return m_processorWarp.mapDue(ProcessorWarp::Clock::now()); }
     // Render thread: the source of frames (nullptr when none was set).
     TextureContext* textureContext() const;
 

@@ -45,6 +45,7 @@ void uploadTexture(FrameTexture& texture, int& texWidth, int& texHeight, int wid
 ProcessorWarp::Drawing ProcessorWarp::prepare(const DistortionMatrix* mesh,
                                               const FrameTexture::Picture& picture,
                                               Clock::time_point now) {
+    m_waiting = false;
     if (mesh == nullptr || picture.pixels == nullptr) {
         return {};
     }
@@ -70,6 +71,7 @@ bool ProcessorWarp::mapReady(const DistortionMatrix& mesh, const WarpMapKey& key
     }
     if (!m_soft.builtFor(key)) {
         if (!rested(now - m_changedAt, m_buildTime)) {
+            m_waiting = true;
             return false; // still changing: the triangles follow it at once
         }
         const auto start = Clock::now();

@@ -37,6 +37,12 @@ public:
     static bool rested(Clock::duration sinceChange, Clock::duration buildTime) {
         return sinceChange >= buildTime;
     }
+    // Whether the last drawing drew the triangles only because the inputs were still changing,
+    // and they have rested since: drawn again now, the frame would go through the map. A paused
+    // picture is drawn again then, so that it ends as the map draws it.
+    bool mapDue(Clock::time_point now) const {
+        return m_waiting && rested(now - m_changedAt, m_buildTime);
+    }
     // Frees the textures, with the context current.
     void release();
 
@@ -49,6 +55,7 @@ private:
     WarpMapKey m_seen;             // the inputs of the last frame
     Clock::time_point m_changedAt; // when they last changed
     Clock::duration m_buildTime{}; // what the last map took
+    bool m_waiting = false;        // the last drawing waited for the inputs to rest
     uint64_t m_refusedMesh = 0;    // the serial of the last mesh the map could not draw
     std::vector<uint8_t> m_warped; // the view's pixels, rows bottom first
     FrameTexture m_warpedTexture;  // view-sized, nearest: one texel a pixel
