@@ -285,37 +285,46 @@ FrameTextureRef MpvTextureContext::renderIntoMemory(const Slot& slot, FramePath:
     constexpr size_t kAlignment = 64;
     // The converter may write the padding after the last row as well.
     const size_t needed = stride * (static_cast<size_t>(size.height) + 1) + kAlignment;
-    auto& spare = *m_spareMemory;
-    PictureMemory memory;
-    if (!spare.empty() && spare.back().size == needed) {
-        memory = std::move(spare.back());
-        spare.pop_back();
-    } else {
-        spare.clear(); // of another size: not needed again
-        memory = {std::shared_ptr<uint8_t[]>(new (std::nothrow) uint8_t[needed]), needed};
-        if (!memory.bytes) {
-            return nullptr;
-        }
+    PictureMemory memory = takeMemory(needed);
+    if (!memory.bytes) {
+        return nullptr;
     }
     const auto address = reinterpret_cast<uintptr_t>(memory.bytes.get());
     uint8_t* pixels = memory.bytes.get() + (kAlignment - address % kAlignment) % kAlignment;
     if (!convert(slot, size, stride, pixels)) {
-        spare.push_back(std::move(memory));
         return nullptr;
     }
     auto* frame = new FrameTexture{GL_TEXTURE_2D, 0, {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}}, {}};
     // Stored top row first: the bottom row is the last one, and the rows go up backwards.
     const auto rowBytes = static_cast<ptrdiff_t>(stride);
     frame->inMemory = {pixels + rowBytes * (size.height - 1), size.width, size.height, -rowBytes};
-    return std::shared_ptr<FrameTexture>(
-        frame, [owner = std::weak_ptr<std::vector<PictureMemory>>(m_spareMemory),
-                memory = std::move(memory)](FrameTexture* gone) mutable {
-            constexpr size_t kSpares = 2;
-            if (auto spare = owner.lock(); spare && spare->size() < kSpares) {
-                spare->push_back(std::move(memory));
+    // The memory goes back to the pool with the frame, wherever that goes.
+    auto giveBack = [owner = std::weak_ptr<SpareMemory>(m_spareMemory),
+                     memory = std::move(memory)](FrameTexture* gone) mutable {
+        constexpr size_t kSpares = 2;
+        if (auto pool = owner.lock()) {
+            std::lock_guard guard(pool->lock);
+            if (pool->spare.size() < kSpares) {
+                pool->spare.push_back(std::move(memory));
             }
-            delete gone;
-        });
+        }
+        delete gone;
+    };
+    return std::shared_ptr<FrameTexture>(frame, std::move(giveBack));
+}
+
+MpvTextureContext::PictureMemory MpvTextureContext::takeMemory(size_t size) {
+    {
+        std::lock_guard guard(m_spareMemory->lock);
+        auto& spare = m_spareMemory->spare;
+        if (!spare.empty() && spare.back().size == size) {
+            PictureMemory memory = std::move(spare.back());
+            spare.pop_back();
+            return memory;
+        }
+        spare.clear(); // of another size: not needed again
+    }
+    return {std::shared_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]), size};
 }
 
 FrameTextureRef MpvTextureContext::makeFrame(uint32_t texture, int width, int height,
@@ -349,7 +358,10 @@ void MpvTextureContext::release() {
     m_current = nullptr;
     m_released = true; // nothing is attached from now on: the cores go without render contexts
     m_pool->drain();
-    m_spareMemory->clear();
+    {
+        std::lock_guard guard(m_spareMemory->lock);
+        m_spareMemory->spare.clear();
+    }
     m_stream.release();
     if (m_framebuffer != 0) {
         glDeleteFramebuffers(1, &m_framebuffer);

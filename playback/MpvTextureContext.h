@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -107,14 +108,18 @@ private:
     mpv_handle* m_current = nullptr;
     uint32_t m_framebuffer = 0;
     PixelStream m_stream;
-    // Memory of pictures kept for the processor warp, given back when their frame goes (on this
-    // thread, as the frame textures are) and used again.
+    // Memory of pictures kept for the processor warp, given back when their frame goes (on
+    // any thread, as frames go) and used again; a leaf lock.
     struct PictureMemory {
         std::shared_ptr<uint8_t[]> bytes;
         size_t size = 0;
     };
-    std::shared_ptr<std::vector<PictureMemory>> m_spareMemory =
-        std::make_shared<std::vector<PictureMemory>>();
+    struct SpareMemory {
+        std::mutex lock;
+        std::vector<PictureMemory> spare;
+    };
+    std::shared_ptr<SpareMemory> m_spareMemory = std::make_shared<SpareMemory>();
+    PictureMemory takeMemory(size_t size);
     int m_targetWidth = 0;
     int m_targetHeight = 0;
     bool m_released = false;

@@ -47,7 +47,11 @@
 //   atomic; it holds no thread-bound resource and may be released on either thread. A picture
 //   takes the mesh and the frame it is drawn from under the lock and holds them while it draws.
 // - Frames (FrameTextureRef): shared; released anywhere. A released frame only hands its texture
-//   back to the pool; textures are made and deleted on the render thread.
+//   (or, warped on the processor, its picture's memory) back to its pool; textures are made and
+//   deleted on the render thread.
+// - The processor warp (ProcessorWarp, the view's): render thread only. Its map is built there
+//   between frames; the band threads of a warp start and end within the call, reading the frame
+//   the drawing holds.
 // - The texture context (MpvTextureContext): made on the main thread, lives for the whole run;
 //   its GL objects and render contexts are made, used and freed on the render thread. It holds
 //   a share of the render thread (RenderThread), as does the view: a core that the reaper
@@ -58,8 +62,8 @@
 //   RenderThread tick mutex -> view lock (MyOpenGLView, recursive)
 //   RenderThread tick mutex -> RenderThread queue mutex
 //   leaf locks, never held across a call: the view lock (held only to read or swap what a
-//   picture is drawn from), RenderThread queue mutex, texture pool, MainThread poster,
-//   CoreReaper queue, OSC queue, OSC log throttle, developer log.
+//   picture is drawn from), RenderThread queue mutex, texture pool, picture memory pool,
+//   MainThread poster, CoreReaper queue, OSC queue, OSC log throttle, developer log.
 // The tick mutex is the one lock held across work: the render thread holds it for a whole tick
 // (GL, libmpv's render API, presenting the picture, which may wait for the display's refresh
 // or space two commits a refresh apart), because that is how stopping the ticks
