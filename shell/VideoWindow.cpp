@@ -40,8 +40,10 @@ QSurfaceFormat viewFormat() {
     format.setRedBufferSize(8);
     format.setGreenBufferSize(8);
     format.setBlueBufferSize(8);
-    format.setDepthBufferSize(24);
-    format.setStencilBufferSize(8);
+    // Nothing is depth-tested or stencilled: without those buffers a software rasteriser does
+    // not clear and carry them for every picture.
+    format.setDepthBufferSize(0);
+    format.setStencilBufferSize(0);
     // Double-buffered, swapped at the display's refresh: a picture is only ever shown whole.
     format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
     // On Wayland the compositor never shows a half picture, and the toolkit's own wait for the
