@@ -35,7 +35,7 @@ MyOpenGLView::MyOpenGLView(Host& host, std::string resourcePath)
     : m_host(host), m_resourcePath(std::move(resourcePath)),
       m_renderThread(std::make_shared<RenderThread>(host.refreshRate())),
       m_displayLink(std::make_unique<DisplayLink>(*m_renderThread)),
-      m_refresh(m_renderThread->period().count()) {
+      m_refresh(m_renderThread->period().count()), m_refreshPeriod(m_refresh.period()) {
     m_displayLink->setOutputCallback(&FramePump::MyRenderCallback, &m_framePump);
     m_renderThread->setBeforeWork([this] { makeContextCurrent(); });
 }
@@ -321,7 +321,7 @@ void MyOpenGLView::showPlayState() {
 
 void MyOpenGLView::showProgress(float position) {
     if (m_positionSlider != nullptr) {
-        m_positionSlider->setFloatValue(position);
+        m_positionSlider->followValue(position);
     }
     showPlayState();
 }
@@ -416,6 +416,9 @@ void MyOpenGLView::takePresentationTimes(
         }
         const int64_t instant = steadyNanoseconds(time.instant);
         m_refresh.observe(instant, time.msc);
+        if (m_refresh.measured()) {
+            m_refreshPeriod.store(m_refresh.period(), std::memory_order_relaxed);
+        }
         if (known) {
             m_refresh.learn(nextAtDraw, instant);
         }

@@ -176,6 +176,9 @@ public:
         const std::function<void(uint64_t token, RenderThread::Clock::time_point)>& shown);
     // Pictures the compositor discarded unseen, over the run.
     uint64_t picturesDiscarded() const { return m_discarded.load(std::memory_order_relaxed); }
+    // Any thread: the refresh period in nanoseconds, measured from the display's instants where
+    // it tells them, else the screen's nominal one.
+    int64_t refreshPeriod() const { return m_refreshPeriod.load(std::memory_order_relaxed); }
 
     // Any thread: the mesh every frame is drawn from.
     std::shared_ptr<DistortionMatrix> distortionMatrix() const;
@@ -317,6 +320,7 @@ private:
     std::vector<Host::PresentationTime> m_arrived;
     std::atomic<TimeSource> m_timeSource{TimeSource::Timer};
     std::atomic<uint64_t> m_discarded{0};
+    std::atomic<int64_t> m_refreshPeriod;
 };
 
 } // namespace lumenarc
