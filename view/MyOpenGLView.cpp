@@ -13,6 +13,7 @@
 #include "view/ThreadContract.h"
 
 #include <GL/gl.h>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -483,6 +484,10 @@ void MyOpenGLView::cleanUp() {
     if (m_timeSource == TimeSource::Feedback) {
         DeveloperLog::write("Pictures the compositor discarded: " +
                             std::to_string(picturesDiscarded()));
+        char period[64];
+        std::snprintf(period, sizeof period, "Display refresh measured: %.3f ms",
+                      static_cast<double>(refreshPeriod()) / 1e6);
+        DeveloperLog::write(period);
     }
     // The display link stops first, so that no frame is drawn from what goes next.
     stopDisplayLink();
