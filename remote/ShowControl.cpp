@@ -54,6 +54,10 @@ std::optional<Command> ShowControl::commandFor(const OscCommand& message) {
         return Command::with(To::AudioDelay, message.number);
     case Verb::Projection:
         return Command::with(To::Projection, message.number);
+    case Verb::Edit:
+        return Command::turn(To::Edit, message.on);
+    case Verb::Save:
+        return Command::of(To::Save);
     case Verb::FullScreen:
         return Command::of(To::FullScreen);
     case Verb::Quit:
