@@ -115,8 +115,8 @@ bool PlayerCommands::carryOut(const Command& command, Report report) {
         m_parts.controller.showAboutBox();
         return true;
     case Verb::Quit:
-        m_parts.quit.request(); // preferences saved, then the view cleaned up
-        return true;
+        m_parts.quit.request();          // preferences saved, then the view cleaned up
+        return m_parts.quit.requested(); // false: cancelled over unsaved mesh edits
     default:
         return m_parts.playback.carryOut(command);
     }
