@@ -82,8 +82,9 @@ bool MeshEditSession::key(uint32_t nativeScanCode, EditKeys::Modifiers modifiers
 void MeshEditSession::applyKey(const EditKeys::Edit& edit) {
     MeshEditor& e = *m_editor;
     using Action = EditKeys::Action;
+    // One pixel of the drawable, which the mesh square spans at its smaller side.
     const double pixel =
-        MeshEditor::viewPixel(m_view.host().boundsWidth(), m_view.host().boundsHeight());
+        MeshEditor::viewPixel(m_view.host().pixelWidth(), m_view.host().pixelHeight());
     switch (edit.action) {
     case Action::Move:
         e.moveSelection(edit.dx * pixel, edit.dy * pixel);
