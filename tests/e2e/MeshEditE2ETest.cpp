@@ -3,6 +3,7 @@
 #include "RemoteSupport.h"
 #include "mesh/DistortionMatrix.h"
 #include "render/MeshScreen.h"
+#include "support/RunProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -192,8 +193,8 @@ TEST_F(MeshEditE2E, KeysAndMouseEditTheMeshAndUndoGoesBackToTheLoadedOne) {
     EXPECT_TRUE(app.process().running());
 }
 
-// Save As writes the edits under a new name, which later saves use; quitting with unsaved
-// edits asks first: Cancel keeps the player running, Save saves and quits.
+// Save As writes the edits under a new name, which later saves use; closing the window or
+// quitting with unsaved edits asks first: Cancel keeps the player running, Save saves and quits.
 TEST_F(MeshEditE2E, SaveAsAndTheQuestionBeforeQuitting) {
     const auto original = originalNodes();
     keys({"ctrl+e", "n", "n", "equal", "minus", "minus"}); // node 1 alone, i 1 -> 0.98
@@ -223,12 +224,19 @@ TEST_F(MeshEditE2E, SaveAsAndTheQuestionBeforeQuitting) {
     keys({"Left"});
     auto unsaved = further;
     unsaved[0].x -= pixel;
-    keys({"ctrl+q"});
+    // Closing the window and Ctrl+Q ask; Cancel (Escape) leaves the player as it was.
+    app.x().run({test::binPath("lumenarc-window-close"), window});
     auto question = app.x().waitForWindow("^Unsaved Mesh Edits$", 10s);
     ASSERT_FALSE(question.empty());
     app.key(question, "Escape");
     EXPECT_TRUE(app.x().waitForWindowGone("^Unsaved Mesh Edits$", 10s));
+    keys({"ctrl+q"});
+    question = app.x().waitForWindow("^Unsaved Mesh Edits$", 10s);
+    ASSERT_FALSE(question.empty());
+    app.key(question, "Escape");
+    EXPECT_TRUE(app.x().waitForWindowGone("^Unsaved Mesh Edits$", 10s));
     EXPECT_TRUE(app.process().running());
+    EXPECT_FALSE(app.waitForMainWindow("edit.mp4", 5s).empty()); // still open
 
     test::OscClient osc("127.0.0.1", port);
     osc.send("/lumenarc/quit", "");
