@@ -216,7 +216,7 @@ void Application::addMenuItems() {
                 QStringLiteral("Save Distortion Matrix"), QKeySequence(Qt::CTRL | Qt::Key_S),
                 Command::of(Verb::Save));
     addMenuItem(ui.menuFile, ui.actionPreferences, "actionSaveMeshAs",
-                QStringLiteral("Save Distortion Matrix As..."),
+                QStringLiteral("Save Distortion Matrix As…"),
                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), Command::of(Verb::SaveAs));
     ui.menuFile->insertSeparator(ui.actionPreferences);
 }
