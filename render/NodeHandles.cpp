@@ -3,55 +3,65 @@
 #include "mesh/DistortionMatrix.h"
 
 #include <GL/gl.h>
+#include <vector>
 
 namespace lumenarc {
 namespace {
 
-void vertexOf(const DistortionMatrix& mesh, int32_t x, int32_t y) {
-    glVertex2f(static_cast<float>(mesh.xCoordAtX(x, y)), static_cast<float>(mesh.yCoordAtX(x, y)));
-}
+// Node positions as vertex arrays: row by row, and column by column for the vertical lines.
+// One array draw per line or pass: vertices sent one call at a time cost far more.
+struct Positions {
+    std::vector<float> rows;
+    std::vector<float> columns;
+    std::vector<float> chosen;
+};
 
-void drawLines(const DistortionMatrix& mesh) {
-    glColor4f(0.3f, 0.9f, 1.0f, 0.7f);
-    glLineWidth(1.0f);
-    glBegin(GL_LINES);
-    for (int32_t y = 0; y < mesh.height(); ++y) {
-        for (int32_t x = 0; x < mesh.width(); ++x) {
-            if (x + 1 < mesh.width()) {
-                vertexOf(mesh, x, y);
-                vertexOf(mesh, x + 1, y);
-            }
-            if (y + 1 < mesh.height()) {
-                vertexOf(mesh, x, y);
-                vertexOf(mesh, x, y + 1);
+Positions positionsOf(const DistortionMatrix& mesh, const std::vector<uint8_t>* selected) {
+    Positions p;
+    const int32_t width = mesh.width();
+    const int32_t height = mesh.height();
+    p.rows.reserve(mesh.vertices().size() * 2);
+    p.columns.resize(mesh.vertices().size() * 2);
+    size_t index = 0;
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x, ++index) {
+            const auto fx = static_cast<float>(mesh.xCoordAtX(x, y));
+            const auto fy = static_cast<float>(mesh.yCoordAtX(x, y));
+            p.rows.push_back(fx);
+            p.rows.push_back(fy);
+            const size_t column =
+                (static_cast<size_t>(x) * static_cast<size_t>(height) + static_cast<size_t>(y)) * 2;
+            p.columns[column] = fx;
+            p.columns[column + 1] = fy;
+            if (selected != nullptr && (*selected)[index] != 0) {
+                p.chosen.push_back(fx);
+                p.chosen.push_back(fy);
             }
         }
     }
-    glEnd();
+    return p;
+}
+
+void drawStrips(const std::vector<float>& points, int32_t strips, int32_t length) {
+    glVertexPointer(2, GL_FLOAT, 0, points.data());
+    for (int32_t k = 0; k < strips; ++k) {
+        glDrawArrays(GL_LINE_STRIP, k * length, length);
+    }
 }
 
 // Square handles: a dark rim under a lighter face, so that they show on any picture.
-void drawHandles(const DistortionMatrix& mesh, const std::vector<uint8_t>* selected, bool chosen,
-                 float size, const float face[3]) {
-    for (int pass = 0; pass < 2; ++pass) {
-        glPointSize(pass == 0 ? size + 2.0f : size);
-        if (pass == 0) {
-            glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
-        } else {
-            glColor4f(face[0], face[1], face[2], 1.0f);
-        }
-        glBegin(GL_POINTS);
-        size_t index = 0;
-        for (int32_t y = 0; y < mesh.height(); ++y) {
-            for (int32_t x = 0; x < mesh.width(); ++x, ++index) {
-                const bool isSelected = selected != nullptr && (*selected)[index] != 0;
-                if (isSelected == chosen) {
-                    vertexOf(mesh, x, y);
-                }
-            }
-        }
-        glEnd();
+void drawHandles(const std::vector<float>& points, float size, const float face[3]) {
+    if (points.empty()) {
+        return;
     }
+    glVertexPointer(2, GL_FLOAT, 0, points.data());
+    const auto count = static_cast<GLsizei>(points.size() / 2);
+    glPointSize(size + 2.0f);
+    glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
+    glDrawArrays(GL_POINTS, 0, count);
+    glPointSize(size);
+    glColor4f(face[0], face[1], face[2], 1.0f);
+    glDrawArrays(GL_POINTS, 0, count);
 }
 
 void drawBand(const NodeHandles::Marks::Band& band) {
@@ -68,16 +78,22 @@ void drawBand(const NodeHandles::Marks::Band& band) {
 
 void NodeHandles::draw(const DistortionMatrix& mesh, const Marks& marks) {
     glDisable(GL_TEXTURE_2D);
-    drawLines(mesh);
     const bool fits = marks.width == mesh.width() && marks.height == mesh.height() &&
                       marks.selected.size() == mesh.vertices().size();
-    const std::vector<uint8_t>* selected = fits ? &marks.selected : nullptr;
+    const Positions p = positionsOf(mesh, fits ? &marks.selected : nullptr);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glColor4f(0.3f, 0.9f, 1.0f, 0.7f);
+    glLineWidth(1.0f);
+    drawStrips(p.rows, mesh.height(), mesh.width());
+    drawStrips(p.columns, mesh.width(), mesh.height());
     static constexpr float kPlain[3] = {0.9f, 0.9f, 0.9f};
     static constexpr float kChosen[3] = {1.0f, 0.45f, 0.0f};
-    drawHandles(mesh, selected, false, 5.0f, kPlain);
-    if (selected != nullptr) {
-        drawHandles(mesh, selected, true, 9.0f, kChosen);
-    }
+    drawHandles(p.rows, 5.0f, kPlain); // the selected ones are drawn over, larger
+    drawHandles(p.chosen, 9.0f, kChosen);
+    glPopClientAttrib();
     if (marks.band) {
         drawBand(*marks.band);
     }
