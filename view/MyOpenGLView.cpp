@@ -240,10 +240,25 @@ bool MyOpenGLView::loadMesh(const std::string& path, const char* startupRole) {
         std::lock_guard guard(m_lock);
         m_distortionMatrix = std::move(mesh);
     }
+    m_meshPath = path;
+    m_meshFileType = distortionMatrix()->projectionType();
     if (m_projectionMenuHook) {
         m_projectionMenuHook();
     }
     return true;
+}
+
+void MyOpenGLView::showEditedMesh(std::shared_ptr<DistortionMatrix> mesh,
+                                  std::shared_ptr<const NodeHandles::Marks> marks) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    // What is replaced goes after the lock, here or with the last frame drawn from it.
+    std::shared_ptr<DistortionMatrix> oldMesh;
+    std::shared_ptr<const NodeHandles::Marks> oldMarks;
+    std::lock_guard guard(m_lock);
+    if (mesh) {
+        oldMesh = std::exchange(m_distortionMatrix, std::move(mesh));
+    }
+    oldMarks = std::exchange(m_nodeMarks, std::move(marks));
 }
 
 std::shared_ptr<DistortionMatrix> MyOpenGLView::distortionMatrix() const {
@@ -444,10 +459,12 @@ void MyOpenGLView::renderBits() {
     // without it, so the main thread never waits for GL, libmpv or the window system.
     std::shared_ptr<DistortionMatrix> mesh;
     FrameTextureRef frame;
+    std::shared_ptr<const NodeHandles::Marks> marks;
     {
         std::lock_guard guard(m_lock);
         mesh = m_distortionMatrix;
         frame = m_currentFrame;
+        marks = m_nodeMarks;
     }
     FrameRenderer::Inputs in;
     in.mesh = mesh.get();
@@ -456,6 +473,7 @@ void MyOpenGLView::renderBits() {
     in.showGridLines = m_showGridLines;
     in.showFPS = m_showFPS;
     in.drawOverlay = m_drawOverlay;
+    in.nodeMarks = marks.get();
     if (in.showFPS) {
         if (const auto status = movieStatus()) {
             in.position = status->currentTime().seconds();

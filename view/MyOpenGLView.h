@@ -149,6 +149,15 @@ public:
     // `keepPlaying` (a show changing its mesh). A bad file gets an alert that says why, and the
     // mesh on show stays.
     bool loadDistortionMatrix(const std::string& path, bool keepPlaying = false);
+    // Main thread: the file the mesh on show came from ("" for none) and the projection type
+    // it gave; a save under another name makes that the mesh's file.
+    const std::string& meshPath() const { return m_meshPath; }
+    int32_t meshFileType() const { return m_meshFileType; }
+    void setMeshPath(std::string path) { m_meshPath = std::move(path); }
+    // Main thread: an edited mesh replaces the one on show from the next frame (nullptr keeps
+    // it), with the editor's marks over it (nullptr: none).
+    void showEditedMesh(std::shared_ptr<DistortionMatrix> mesh,
+                        std::shared_ptr<const NodeHandles::Marks> marks);
     void cleanUp();
 
     // Render thread, with the context current: one picture, then presented. Only taking what it
@@ -268,6 +277,7 @@ private:
     std::shared_ptr<const MovieStatus> m_movieStatus;
     FrameTextureRef m_currentFrame;
     std::shared_ptr<DistortionMatrix> m_distortionMatrix;
+    std::shared_ptr<const NodeHandles::Marks> m_nodeMarks;
     // Made on the main thread, shared with the frame source; started and stopped on either.
     const std::shared_ptr<RenderThread> m_renderThread;
     const std::unique_ptr<DisplayLink> m_displayLink;
@@ -285,6 +295,8 @@ private:
     // Main thread only.
     MovieSize m_movieSize;
     Point m_mouseDownPoint;
+    std::string m_meshPath;
+    int32_t m_meshFileType = 0;
     Button* m_playButton = nullptr;
     Slider* m_positionSlider = nullptr;
     Slider* m_volumeSlider = nullptr;
