@@ -5,6 +5,7 @@
 #include "input/KeyMap.h"
 #include "movie/Movie.h"
 #include "prefs/PrefsManager.h"
+#include "prefs/PrefsStore.h"
 #include "remote/MprisService.h"
 #include "remote/ShowControl.h"
 #include "shell/VideoWindow.h"
@@ -12,6 +13,8 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QPushButton>
 #include <QSlider>
@@ -39,15 +42,17 @@ Application::Application(QApplication& application)
                  [this](const std::string& path, PlaybackControl::OpenDone done) {
                      return m_sync.open(m_mpv.movieOpener(), path, std::move(done));
                  }),
-      m_interaction(m_view), m_aboutBox(&m_window), m_prefsDialog(&m_window),
+      m_interaction(m_view), m_edit(m_view), m_aboutBox(&m_window), m_prefsDialog(&m_window),
       m_controller(m_window, m_view, m_playback, m_prefsDialog, m_aboutBox),
+      m_meshSaving(m_edit, m_view, m_quit, [this] { return m_controller.viewWindow(); }),
       m_keys([this](uint32_t scanCode) {
           if (const auto command = KeyMap::commandFor(KeyMap::fromNativeScanCode(scanCode))) {
               m_commands.carryOut(*command);
           }
       }),
-      m_playList(m_view, m_playback), m_commands({m_window, m_view, m_playback, m_playList,
-                                                  m_controller, m_interaction, m_quit, m_mpv}),
+      m_playList(m_view, m_playback),
+      m_commands({m_window, m_view, m_playback, m_playList, m_controller, m_interaction, m_quit,
+                  m_mpv, m_edit, m_meshSaving}),
       m_drops(m_commands), m_sync(m_view, m_playback) {
     MainThread::setPoster([](MainThread::Task task) {
         QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task),
@@ -56,7 +61,19 @@ Application::Application(QApplication& application)
     VideoWindow& surface = m_window.videoWindow();
     surface.setView(&m_view);
     surface.setQuitRequest(&m_quit);
-    m_view.setProjectionMenuHook([this] { m_interaction.updateProjectionMenuItems(); });
+    m_view.setProjectionMenuHook([this] {
+        m_interaction.updateProjectionMenuItems();
+        m_edit.meshLoaded(configFolder()); // unsaved edits of the mesh replaced are kept
+        if (m_editItem) {
+            m_editItem->setState(m_edit.editing() ? 1 : 0);
+        }
+    });
+    m_interaction.setEditSession(&m_edit);
+    m_quit.setGuard([this] { return m_meshSaving.mayClose(); });
+    m_meshSaving.watchWindow(&m_window);
+    m_keys.setEditHandler([this](uint32_t scanCode, EditKeys::Modifiers modifiers) {
+        return m_edit.key(scanCode, modifiers);
+    });
     connectMenus();
     connectControls();
     m_view.setControls(&m_window.playButton(), &m_window.positionSlider(), &m_window.volumeSlider(),
@@ -66,6 +83,7 @@ Application::Application(QApplication& application)
     m_application.installEventFilter(&m_keys);
     m_controller.setFullScreenHook([this](QWidget* window) {
         m_keys.addWindow(window);
+        m_meshSaving.watchWindow(window);
         m_drops.addTarget(window);
     });
     // The play list hears of each open first: after a failed one it moves on before the
@@ -94,6 +112,12 @@ Application::~Application() {
     m_window.videoWindow().setView(nullptr);
     m_application.removeEventFilter(&m_keys);
     MainThread::setPoster(nullptr);
+}
+
+std::string Application::configFolder() {
+    return QFileInfo(QString::fromStdString(PrefsStore::getPrefsPath()))
+        .absolutePath()
+        .toStdString();
 }
 
 bool Application::send(const Command& command) {
@@ -125,6 +149,7 @@ void Application::connectMenus() {
     connectMenuItem(ui.actionPreferences, Command::of(Verb::Preferences));
     connectMenuItem(ui.actionAbout, Command::of(Verb::About));
     connectMenuItem(ui.actionQuit, Command::of(Verb::Quit));
+    m_commands.setEditItem(m_editItem.get());
     connectMenuItem(ui.actionFullScreen, Command::of(Verb::FullScreen));
     connectMenuItem(ui.actionLooping, Command::flip(Verb::Loop));
     connectMenuItem(ui.actionShowDistortionMatrix, Command::flip(Verb::Grid));
@@ -181,6 +206,19 @@ void Application::addMenuItems() {
                     QStringLiteral("Overlay Band"), QKeySequence(), Command::flip(Verb::Overlay));
     m_overlayItem = std::make_unique<QtMenuItem>(overlay);
     m_overlayItem->setState(1);
+    // The mesh editor: its keys act only in edit mode; saving asks nothing of the movie.
+    QAction* edit = addMenuItem(ui.menuView, ui.actionResetInteraction, "actionEditMesh",
+                                QStringLiteral("Edit Mesh"), QKeySequence(Qt::CTRL | Qt::Key_E),
+                                Command::flip(Verb::Edit));
+    edit->setCheckable(true);
+    m_editItem = std::make_unique<QtMenuItem>(edit);
+    addMenuItem(ui.menuFile, ui.actionPreferences, "actionSaveMesh",
+                QStringLiteral("Save Distortion Matrix"), QKeySequence(Qt::CTRL | Qt::Key_S),
+                Command::of(Verb::Save));
+    addMenuItem(ui.menuFile, ui.actionPreferences, "actionSaveMeshAs",
+                QStringLiteral("Save Distortion Matrix As…"),
+                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), Command::of(Verb::SaveAs));
+    ui.menuFile->insertSeparator(ui.actionPreferences);
 }
 
 void Application::connectControls() {
@@ -204,10 +242,14 @@ void Application::connectControls() {
         [this](VideoWindow::MouseAction action, float x, float y) {
             const MeshInteraction::Point point{x, y};
             if (action == VideoWindow::MouseAction::Down) {
-                m_interaction.mouseDown(point);
+                // Shift+click adds to the editor's selection; the press carries the modifiers.
+                const bool shift = (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier) != 0;
+                m_interaction.mouseDown(point, shift);
             } else if (action == VideoWindow::MouseAction::Dragged) {
                 m_interaction.mouseDragged(point);
-            } // letting go ends nothing: each drag step has moved the picture already
+            } else {
+                m_interaction.mouseUp(point);
+            }
         });
     QObject::connect(&m_application, &QGuiApplication::applicationStateChanged,
                      [this](Qt::ApplicationState state) {
@@ -222,6 +264,8 @@ void Application::connectControls() {
             m_showControl->stop();
         }
         m_mpris.reset();
+        // Like the preferences, mesh edits nobody saved are kept, whatever ended the run.
+        m_edit.keepUnsaved(configFolder());
         m_controller.applicationWillTerminate();
     });
 }

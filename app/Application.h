@@ -3,6 +3,7 @@
 #include "app/LaunchOptions.h"
 #include "app/SignalQuit.h"
 #include "app/SyncLink.h"
+#include "input/MeshEditSession.h"
 #include "input/MeshInteraction.h"
 #include "playback/MpvPlayback.h"
 #include "playback/PlaybackControl.h"
@@ -10,6 +11,7 @@
 #include "shell/DropHandler.h"
 #include "shell/KeyRouter.h"
 #include "shell/MainWindow.h"
+#include "shell/MeshSaving.h"
 #include "shell/MyController.h"
 #include "shell/PlayListControl.h"
 #include "shell/PlayerCommands.h"
@@ -59,6 +61,8 @@ private:
     // its start-up mesh never waits on an alert in a show.
     void applySettings(const LaunchOptions& options);
     void applyShowMode(bool on);
+    // Where unsaved mesh edits go when the mesh's own folder cannot take them.
+    static std::string configFolder();
 
     QApplication& m_application;
     QuitRequest m_quit;
@@ -68,9 +72,11 @@ private:
     MpvPlayback m_mpv;
     PlaybackControl m_playback;
     MeshInteraction m_interaction;
+    MeshEditSession m_edit;
     AboutBox m_aboutBox;
     PrefsDialog m_prefsDialog;
     MyController m_controller;
+    MeshSaving m_meshSaving;
     KeyRouter m_keys;
     std::unique_ptr<SeekSlider> m_seekSlider;
     PlayListControl m_playList;
@@ -82,6 +88,7 @@ private:
     std::unique_ptr<QtMenuItem> m_gridItem;
     std::unique_ptr<QtMenuItem> m_linesItem;
     std::unique_ptr<QtMenuItem> m_overlayItem;
+    std::unique_ptr<QtMenuItem> m_editItem;
     std::array<std::unique_ptr<QtMenuItem>, 10> m_projectionItems;
     // Remote control, when asked for; they go first at the end, before what they drive.
     std::unique_ptr<ShowControl> m_showControl;

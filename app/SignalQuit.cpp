@@ -43,7 +43,7 @@ void SignalQuit::readSignal() {
     char byte = 0;
     while (read(g_pipe[1], &byte, 1) == 1) {
     }
-    m_quit.request();
+    m_quit.requestWithoutAsking(); // nobody to ask: unsaved edits are kept at the end
 }
 
 } // namespace lumenarc

@@ -58,7 +58,7 @@ bool SyncLink::startSession(const LaunchOptions& options, std::string& why) {
                              [](const std::string& why) { DeveloperLog::write("sync: " + why); });
     });
     session->setChangeHook([this](bool looping) { showChange(looping); });
-    session->setRefreshPeriod(m_view.renderThread().period().count());
+    session->setRefreshPeriod(m_view.refreshPeriod());
     for (const std::string& file : options.files) {
         session->addMovieFolder(std::filesystem::absolute(file).parent_path().string());
     }
@@ -82,8 +82,9 @@ void SyncLink::watchFrames(const std::shared_ptr<FrameLog>& log) {
             return;
         }
         const double seconds = time.scale > 0 ? static_cast<double>(time.value) / time.scale : 0.0;
-        MainThread::post([session, wall, seconds] {
+        MainThread::post([session, wall, seconds, period = view.refreshPeriod()] {
             if (const auto alive = session.lock()) {
+                alive->setRefreshPeriod(period);
                 alive->framePresented(wall, seconds);
             }
         });

@@ -48,6 +48,12 @@ std::string_view Command::name(Verb verb) {
         return "projection";
     case Verb::ResetView:
         return "reset view";
+    case Verb::Edit:
+        return "edit";
+    case Verb::Save:
+        return "save";
+    case Verb::SaveAs:
+        return "save as";
     case Verb::Size:
         return "size";
     case Verb::Open:

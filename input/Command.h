@@ -33,6 +33,9 @@ struct Command {
         Overlay,      // state: the overlay band
         Projection,   // number: a projection type code
         ResetView,    // undo the drags
+        Edit,         // state: edit mode, the mesh's nodes by keys and mouse
+        Save,         // the mesh to its own file (Save As where it has none it can write)
+        SaveAs,       // ask where to save the mesh
         Size,         // number: the size item's tag (1 actual, 2 double)
         Open,         // paths: movies, played as a list
         Mesh,         // paths: one mesh file

@@ -2,6 +2,7 @@
 #include "base/MainThread.h"
 #include "view/ThreadContract.h"
 
+#include "input/MeshEditSession.h"
 #include "movie/Movie.h"
 #include "ui/MenuItem.h"
 #include "view/MyOpenGLView.h"
@@ -44,13 +45,32 @@ MeshInteraction::windowContentSize(int tag, float movieWidth, float movieHeight)
     return std::nullopt;
 }
 
-void MeshInteraction::mouseDown(Point location) {
+bool MeshInteraction::editing() const {
+    return m_edit != nullptr && m_edit->editing();
+}
+
+void MeshInteraction::mouseDown(Point location, bool shift) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    if (editing()) {
+        m_edit->mouseDown({location.x, location.y}, shift);
+        return;
+    }
     m_view.setMouseDownPoint({location.x, location.y});
+}
+
+void MeshInteraction::mouseUp(Point location) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    if (editing()) {
+        m_edit->mouseUp({location.x, location.y});
+    } // a pan or turn has moved the picture with each drag step already
 }
 
 void MeshInteraction::mouseDragged(Point location) {
     LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    if (editing()) {
+        m_edit->mouseDragged({location.x, location.y});
+        return;
+    }
     const auto reference = m_view.mouseDownPoint();
     const float dx = location.x - reference.x;
     const float dy = location.y - reference.y;

@@ -9,6 +9,7 @@
 namespace lumenarc {
 
 class MenuItem;
+class MeshEditSession;
 class MyOpenGLView;
 
 // The view's interaction with its mesh and window: drags that pan or turn the picture, the
@@ -40,8 +41,12 @@ public:
         m_projectionItems = items;
     }
 
-    void mouseDown(Point location);
+    // In edit mode the mouse goes to the mesh editor instead of dragging the picture.
+    void setEditSession(MeshEditSession* session) { m_edit = session; }
+    void mouseDown(Point location, bool shift = false);
     void mouseDragged(Point location);
+    // The end of a drag: in edit mode it makes the drag one step of the history.
+    void mouseUp(Point location);
     void toggleDistortionMatrix(MenuItem& sender);
     void toggleMeshLines(MenuItem& sender);
     void setWindowSize(const MenuItem& sender);
@@ -71,7 +76,10 @@ public:
     }
 
 private:
+    bool editing() const;
+
     MyOpenGLView& m_view;
+    MeshEditSession* m_edit = nullptr;
     std::array<MenuItem*, 10> m_projectionItems{};
 };
 

@@ -194,6 +194,12 @@ void DistortionMatrix::resetInteraction() {
     m_offsetY.store(0.0, kRelaxed);
 }
 
+void DistortionMatrix::setInteraction(const Interaction& interaction) {
+    m_rotation.store(interaction.rotation, kRelaxed);
+    m_offsetX.store(interaction.offsetX, kRelaxed);
+    m_offsetY.store(interaction.offsetY, kRelaxed);
+}
+
 DistortionMatrix::Interaction DistortionMatrix::interaction() const {
     return {m_rotation.load(kRelaxed), m_offsetX.load(kRelaxed), m_offsetY.load(kRelaxed)};
 }

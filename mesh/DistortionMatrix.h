@@ -68,6 +68,8 @@ public:
     void offsetX(float x, float y);
     void resetInteraction();
     Interaction interaction() const;
+    // Takes over another mesh's pan and rotation, as an edited mesh replacing it must.
+    void setInteraction(const Interaction& interaction);
 
     std::span<const MeshVertex> vertices() const { return {m_vertices, m_nodeCount}; }
 

@@ -25,6 +25,8 @@ struct OscCommand {
         Overlay,    // on: the overlay band
         AudioDelay, // number: seconds, -2..2
         Projection, // number: a projection type code
+        Edit,       // on: the mesh editor
+        Save,       // the edited mesh to its file
         FullScreen,
         Quit,
         Status, // answered to `sender`

@@ -25,6 +25,7 @@ bool OscCommand::mergeable() const {
     case Verb::Overlay:
     case Verb::AudioDelay:
     case Verb::Projection:
+    case Verb::Edit:
     case Verb::Open: // a later open supersedes an earlier one anyway
     case Verb::Mesh:
         return true;
@@ -45,7 +46,7 @@ struct Address {
     Argument argument;
 };
 
-constexpr std::array<Address, 20> kAddresses{{
+constexpr std::array<Address, 22> kAddresses{{
     {"/lumenarc/play", Verb::Play, Argument::None},
     {"/lumenarc/pause", Verb::Pause, Argument::None},
     {"/lumenarc/toggle", Verb::Toggle, Argument::None},
@@ -63,6 +64,8 @@ constexpr std::array<Address, 20> kAddresses{{
     {"/lumenarc/overlay", Verb::Overlay, Argument::Switch},
     {"/lumenarc/audiodelay", Verb::AudioDelay, Argument::Number},
     {"/lumenarc/projection", Verb::Projection, Argument::Number},
+    {"/lumenarc/edit", Verb::Edit, Argument::Switch},
+    {"/lumenarc/save", Verb::Save, Argument::None},
     {"/lumenarc/fullscreen", Verb::FullScreen, Argument::None},
     {"/lumenarc/quit", Verb::Quit, Argument::None},
     {"/lumenarc/status", Verb::Status, Argument::None},

@@ -54,6 +54,10 @@ std::optional<Command> ShowControl::commandFor(const OscCommand& message) {
         return Command::with(To::AudioDelay, message.number);
     case Verb::Projection:
         return Command::with(To::Projection, message.number);
+    case Verb::Edit:
+        return Command::turn(To::Edit, message.on);
+    case Verb::Save:
+        return Command::of(To::Save);
     case Verb::FullScreen:
         return Command::of(To::FullScreen);
     case Verb::Quit:
@@ -72,12 +76,13 @@ void ShowControl::carryOut(const OscCommand& message) {
                              static_cast<float>(status.duration), status.rate, status.looping);
         return;
     }
-    if (command->verb == Command::Verb::Quit) {
-        m_server.stop(); // nothing more is taken once the run is ending
-    }
     // What goes wrong is answered, never put up as an alert: nobody may be at the screen, and
     // an alert would hold the show control up until somebody came.
     const bool done = m_commands.carryOut(*command, m_server.errorReplier(message));
+    if (command->verb == Command::Verb::Quit && done) {
+        m_server.stop(); // nothing more is taken once the run is ending (a quit asked about may
+                         // have been cancelled)
+    }
     if (!done && command->verb == Command::Verb::Seek) {
         m_server.replyError(message, "/lumenarc/seek: no movie of known length");
     }

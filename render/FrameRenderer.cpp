@@ -51,6 +51,9 @@ void FrameRenderer::renderBits(const Inputs& in) {
     const int32_t width = in.mesh != nullptr ? in.mesh->width() : 0;
     const int32_t height = in.mesh != nullptr ? in.mesh->height() : 0;
     drawWithRangeX(in, 0, 0, width, height);
+    if (in.nodeMarks != nullptr && in.mesh != nullptr) {
+        NodeHandles::draw(*in.mesh, *in.nodeMarks);
+    }
     glPopMatrix();
     readout(in);
     glFlush();

@@ -2,6 +2,7 @@
 
 #include "render/DrawPlan.h"
 #include "render/FrameTexture.h"
+#include "render/NodeHandles.h"
 
 #include <cstdint>
 #include <functional>
@@ -31,6 +32,7 @@ public:
         double position = 0;     // seconds into the movie, for the readout
         double duration = 0;     // the movie's length in seconds; 0 or less: no time line
         bool drawOverlay = true; // the preview tool can leave the overlay out
+        const NodeHandles::Marks* nodeMarks = nullptr; // the mesh editor's, while it edits
         uint32_t gridTexture = 0;
         uint32_t overlayTexture = 0;
         uint32_t fontBase = 0;

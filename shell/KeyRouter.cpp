@@ -30,7 +30,15 @@ bool KeyRouter::eventFilter(QObject* receiver, QEvent* event) {
     if (event->type() != QEvent::KeyPress || !routes(receiver)) {
         return false;
     }
-    m_handler(static_cast<QKeyEvent*>(event)->nativeScanCode());
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const auto modifiers = key->modifiers();
+    const EditKeys::Modifiers held{(modifiers & Qt::ShiftModifier) != 0,
+                                   (modifiers & Qt::AltModifier) != 0,
+                                   (modifiers & Qt::ControlModifier) != 0};
+    if (m_editHandler && m_editHandler(key->nativeScanCode(), held)) {
+        return true;
+    }
+    m_handler(key->nativeScanCode());
     return true; // every key is the view's, known or not: none is passed on, none beeps
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "input/EditKeys.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QWindow>
@@ -20,7 +22,11 @@ class KeyRouter : public QObject {
 public:
     using Handler = std::function<void(uint32_t nativeScanCode)>;
 
+    // Offered each key first (the mesh editor's, in edit mode); true when it took the key.
+    using EditHandler = std::function<bool(uint32_t nativeScanCode, EditKeys::Modifiers)>;
+
     explicit KeyRouter(Handler handler) : m_handler(std::move(handler)) {}
+    void setEditHandler(EditHandler handler) { m_editHandler = std::move(handler); }
     void addWindow(QWidget* window) { m_windows.emplace_back(window); }
     void setVideoWindow(QWindow* window) { m_videoWindow = window; }
 
@@ -31,6 +37,7 @@ private:
     bool routes(QObject* receiver) const;
 
     Handler m_handler;
+    EditHandler m_editHandler;
     std::vector<QPointer<QWidget>> m_windows;
     QPointer<QWindow> m_videoWindow;
 };

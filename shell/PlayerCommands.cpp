@@ -1,12 +1,14 @@
 #include "shell/PlayerCommands.h"
 
 #include "base/MainThread.h"
+#include "input/MeshEditSession.h"
 #include "input/MeshInteraction.h"
 #include "mesh/ProjectionType.h"
 #include "movie/Movie.h"
 #include "playback/MpvPlayback.h"
 #include "playback/PlaybackControl.h"
 #include "shell/MainWindow.h"
+#include "shell/MeshSaving.h"
 #include "shell/MyController.h"
 #include "shell/PlayListControl.h"
 #include "shell/QuitRequest.h"
@@ -68,6 +70,12 @@ bool PlayerCommands::carryOut(const Command& command, Report report) {
     case Verb::ResetView:
         m_parts.interaction.resetInteraction();
         return true;
+    case Verb::Edit:
+        return switchEditing(command);
+    case Verb::Save:
+        return m_parts.saving.save(report);
+    case Verb::SaveAs:
+        return !report && m_parts.saving.saveAs(); // a sheet only for somebody at the screen
     case Verb::Size:
         return m_parts.interaction.setWindowSize(static_cast<int>(command.number));
     case Verb::Open:
@@ -107,8 +115,8 @@ bool PlayerCommands::carryOut(const Command& command, Report report) {
         m_parts.controller.showAboutBox();
         return true;
     case Verb::Quit:
-        m_parts.quit.request(); // preferences saved, then the view cleaned up
-        return true;
+        m_parts.quit.request();          // preferences saved, then the view cleaned up
+        return m_parts.quit.requested(); // false: cancelled over unsaved mesh edits
     default:
         return m_parts.playback.carryOut(command);
     }
@@ -132,6 +140,19 @@ bool PlayerCommands::openMesh(const std::string& path, const Report& report) {
     // When the load stopped the movie, no frame comes to show the mesh: draw it now.
     m_parts.view.setNeedsDisplay();
     return loaded;
+}
+
+bool PlayerCommands::switchEditing(const Command& command) {
+    MeshEditSession& edit = m_parts.edit;
+    if (!command.switches(edit.editing())) {
+        return false;
+    }
+    const bool wanted = !edit.editing();
+    edit.setEditing(wanted);
+    if (m_editItem != nullptr) {
+        m_editItem->setState(edit.editing() ? 1 : 0);
+    }
+    return edit.editing() == wanted; // false: no mesh to edit
 }
 
 void PlayerCommands::raise() {

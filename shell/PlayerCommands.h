@@ -11,7 +11,9 @@ namespace lumenarc {
 
 class MainWindow;
 class MenuItem;
+class MeshEditSession;
 class MeshInteraction;
+class MeshSaving;
 class MpvPlayback;
 class MyController;
 class MyOpenGLView;
@@ -34,6 +36,8 @@ public:
         MeshInteraction& interaction;
         QuitRequest& quit;
         MpvPlayback& sound; // the audio device and delay of every movie
+        MeshEditSession& edit;
+        MeshSaving& saving;
     };
     // What the player is doing, as a remote is told.
     struct Status {
@@ -62,6 +66,8 @@ public:
         m_linesItem = lines;
         m_overlayItem = overlay;
     }
+    // The item whose tick follows edit mode.
+    void setEditItem(MenuItem* item) { m_editItem = item; }
     // In a show, a new mesh comes in while the movie plays on; at a desk, the movie stops
     // for it, except when a remote sent it (a show desk).
     void setShowMode(bool on) { m_showMode = on; }
@@ -75,12 +81,14 @@ public:
 
 private:
     bool openMesh(const std::string& path, const Report& report);
+    bool switchEditing(const Command& command);
     void raise();
 
     Parts m_parts;
     MenuItem* m_gridItem = nullptr;
     MenuItem* m_linesItem = nullptr;
     MenuItem* m_overlayItem = nullptr;
+    MenuItem* m_editItem = nullptr;
     bool m_showMode = false;
 };
 

@@ -14,6 +14,7 @@ public:
     void setFloatValue(float value) override;
     int intValue() const override;
     void setIntValue(int value) override;
+    void followValue(float value) override;
 
 private:
     QSlider* m_slider;

@@ -7,6 +7,13 @@
 namespace lumenarc {
 
 void QuitRequest::request() {
+    if (!m_requested && m_mayQuit && !m_mayQuit()) {
+        return;
+    }
+    requestWithoutAsking();
+}
+
+void QuitRequest::requestWithoutAsking() {
     m_requested = true;
     closeModalWindows();
     // Ends the event loop and every loop running inside it. Before the event loop runs this

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace lumenarc {
 
 // Every way of quitting goes through here, so that each ends the same orderly way (preferences
@@ -9,13 +11,19 @@ namespace lumenarc {
 // Main thread only.
 class QuitRequest {
 public:
+    // Asked before a quit that may be refused (unsaved mesh edits): false keeps the run going.
+    void setGuard(std::function<bool()> mayQuit) { m_mayQuit = std::move(mayQuit); }
+    // A quit the guard may refuse: a command, a remote's, the end of a movie.
     void request();
+    // A quit nobody is asked about: a signal.
+    void requestWithoutAsking();
     bool requested() const { return m_requested; }
 
 private:
     static void closeModalWindows();
 
     bool m_requested = false;
+    std::function<bool()> m_mayQuit;
 };
 
 } // namespace lumenarc

@@ -69,8 +69,13 @@ public:
             m_player->onPresented(wall, seconds);
         }
     }
-    // The display's refresh period, nanoseconds.
-    void setRefreshPeriod(int64_t period) { m_refresh = period; }
+    // The display's refresh period, nanoseconds: the nominal one at first, then as measured.
+    void setRefreshPeriod(int64_t period) {
+        m_refresh = period;
+        if (m_player) {
+            m_player->setRefreshPeriod(period);
+        }
+    }
 
     // The transport, from the movie on show.
     void requestRate(float rate);

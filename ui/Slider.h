@@ -10,6 +10,9 @@ public:
     virtual void setFloatValue(float value) = 0;
     virtual int intValue() const = 0;
     virtual void setIntValue(int value) = 0;
+    // Shows a value that follows playback, frame by frame: a change too small to see may be
+    // left out.
+    virtual void followValue(float value) { setFloatValue(value); }
 };
 
 } // namespace lumenarc

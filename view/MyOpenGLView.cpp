@@ -13,6 +13,7 @@
 #include "view/ThreadContract.h"
 
 #include <GL/gl.h>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -35,7 +36,7 @@ MyOpenGLView::MyOpenGLView(Host& host, std::string resourcePath)
     : m_host(host), m_resourcePath(std::move(resourcePath)),
       m_renderThread(std::make_shared<RenderThread>(host.refreshRate())),
       m_displayLink(std::make_unique<DisplayLink>(*m_renderThread)),
-      m_refresh(m_renderThread->period().count()) {
+      m_refresh(m_renderThread->period().count()), m_refreshPeriod(m_refresh.period()) {
     m_displayLink->setOutputCallback(&FramePump::MyRenderCallback, &m_framePump);
     m_renderThread->setBeforeWork([this] { makeContextCurrent(); });
 }
@@ -239,10 +240,25 @@ bool MyOpenGLView::loadMesh(const std::string& path, const char* startupRole) {
         std::lock_guard guard(m_lock);
         m_distortionMatrix = std::move(mesh);
     }
+    m_meshPath = path;
+    m_meshFileType = distortionMatrix()->projectionType();
     if (m_projectionMenuHook) {
         m_projectionMenuHook();
     }
     return true;
+}
+
+void MyOpenGLView::showEditedMesh(std::shared_ptr<DistortionMatrix> mesh,
+                                  std::shared_ptr<const NodeHandles::Marks> marks) {
+    LUMENARC_ASSERT_THREAD(MainThread::isCurrent());
+    // What is replaced goes after the lock, here or with the last frame drawn from it.
+    std::shared_ptr<DistortionMatrix> oldMesh;
+    std::shared_ptr<const NodeHandles::Marks> oldMarks;
+    std::lock_guard guard(m_lock);
+    if (mesh) {
+        oldMesh = std::exchange(m_distortionMatrix, std::move(mesh));
+    }
+    oldMarks = std::exchange(m_nodeMarks, std::move(marks));
 }
 
 std::shared_ptr<DistortionMatrix> MyOpenGLView::distortionMatrix() const {
@@ -321,7 +337,7 @@ void MyOpenGLView::showPlayState() {
 
 void MyOpenGLView::showProgress(float position) {
     if (m_positionSlider != nullptr) {
-        m_positionSlider->setFloatValue(position);
+        m_positionSlider->followValue(position);
     }
     showPlayState();
 }
@@ -416,6 +432,9 @@ void MyOpenGLView::takePresentationTimes(
         }
         const int64_t instant = steadyNanoseconds(time.instant);
         m_refresh.observe(instant, time.msc);
+        if (m_refresh.measured()) {
+            m_refreshPeriod.store(m_refresh.period(), std::memory_order_relaxed);
+        }
         if (known) {
             m_refresh.learn(nextAtDraw, instant);
         }
@@ -440,10 +459,12 @@ void MyOpenGLView::renderBits() {
     // without it, so the main thread never waits for GL, libmpv or the window system.
     std::shared_ptr<DistortionMatrix> mesh;
     FrameTextureRef frame;
+    std::shared_ptr<const NodeHandles::Marks> marks;
     {
         std::lock_guard guard(m_lock);
         mesh = m_distortionMatrix;
         frame = m_currentFrame;
+        marks = m_nodeMarks;
     }
     FrameRenderer::Inputs in;
     in.mesh = mesh.get();
@@ -458,6 +479,7 @@ void MyOpenGLView::renderBits() {
     in.showGridLines = m_showGridLines;
     in.showFPS = m_showFPS;
     in.drawOverlay = m_drawOverlay;
+    in.nodeMarks = marks.get();
     if (in.showFPS) {
         if (const auto status = movieStatus()) {
             in.position = status->currentTime().seconds();
@@ -486,6 +508,10 @@ void MyOpenGLView::cleanUp() {
     if (m_timeSource == TimeSource::Feedback) {
         DeveloperLog::write("Pictures the compositor discarded: " +
                             std::to_string(picturesDiscarded()));
+        char period[64];
+        std::snprintf(period, sizeof period, "Display refresh measured: %.3f ms",
+                      static_cast<double>(refreshPeriod()) / 1e6);
+        DeveloperLog::write(period);
     }
     // The display link stops first, so that no frame is drawn from what goes next.
     stopDisplayLink();

@@ -150,6 +150,15 @@ public:
     // `keepPlaying` (a show changing its mesh). A bad file gets an alert that says why, and the
     // mesh on show stays.
     bool loadDistortionMatrix(const std::string& path, bool keepPlaying = false);
+    // Main thread: the file the mesh on show came from ("" for none) and the projection type
+    // it gave; a save under another name makes that the mesh's file.
+    const std::string& meshPath() const { return m_meshPath; }
+    int32_t meshFileType() const { return m_meshFileType; }
+    void setMeshPath(std::string path) { m_meshPath = std::move(path); }
+    // Main thread: an edited mesh replaces the one on show from the next frame (nullptr keeps
+    // it), with the editor's marks over it (nullptr: none).
+    void showEditedMesh(std::shared_ptr<DistortionMatrix> mesh,
+                        std::shared_ptr<const NodeHandles::Marks> marks);
     void cleanUp();
 
     // Render thread, with the context current: one picture, then presented. Only taking what it
@@ -177,6 +186,9 @@ public:
         const std::function<void(uint64_t token, RenderThread::Clock::time_point)>& shown);
     // Pictures the compositor discarded unseen, over the run.
     uint64_t picturesDiscarded() const { return m_discarded.load(std::memory_order_relaxed); }
+    // Any thread: the refresh period in nanoseconds, measured from the display's instants where
+    // it tells them, else the screen's nominal one.
+    int64_t refreshPeriod() const { return m_refreshPeriod.load(std::memory_order_relaxed); }
 
     // Any thread: the mesh every frame is drawn from.
     std::shared_ptr<DistortionMatrix> distortionMatrix() const;
@@ -269,6 +281,7 @@ private:
     std::shared_ptr<const MovieStatus> m_movieStatus;
     FrameTextureRef m_currentFrame;
     std::shared_ptr<DistortionMatrix> m_distortionMatrix;
+    std::shared_ptr<const NodeHandles::Marks> m_nodeMarks;
     // Made on the main thread, shared with the frame source; started and stopped on either.
     const std::shared_ptr<RenderThread> m_renderThread;
     const std::unique_ptr<DisplayLink> m_displayLink;
@@ -286,6 +299,8 @@ private:
     // Main thread only.
     MovieSize m_movieSize;
     Point m_mouseDownPoint;
+    std::string m_meshPath;
+    int32_t m_meshFileType = 0;
     Button* m_playButton = nullptr;
     Slider* m_positionSlider = nullptr;
     Slider* m_volumeSlider = nullptr;
@@ -322,6 +337,7 @@ private:
     std::vector<Host::PresentationTime> m_arrived;
     std::atomic<TimeSource> m_timeSource{TimeSource::Timer};
     std::atomic<uint64_t> m_discarded{0};
+    std::atomic<int64_t> m_refreshPeriod;
 };
 
 } // namespace lumenarc

@@ -20,6 +20,8 @@ public:
     void learn(int64_t nextAtDraw, int64_t actual);
 
     bool known() const { return m_count > 0; }
+    // The period comes from the display's instants, not the nominal rate.
+    bool measured() const { return m_samples > 0; }
     int64_t period() const { return m_period; }
     int64_t lag() const { return m_lag; }
     int64_t lastInstant() const { return m_last; }

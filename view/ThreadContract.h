@@ -46,6 +46,9 @@
 // - The mesh (DistortionMatrix): shared, swapped under the view's lock, its interaction state
 //   atomic; it holds no thread-bound resource and may be released on either thread. A picture
 //   takes the mesh and the frame it is drawn from under the lock and holds them while it draws.
+//   The mesh editor (MeshEditSession, main thread) never writes into a mesh on show: each edit
+//   makes a new mesh, swapped in under the lock together with the editor's marks
+//   (NodeHandles::Marks), which are never changed once made.
 // - Frames (FrameTextureRef): shared; released anywhere. A released frame only hands its texture
 //   (or, warped on the processor, its picture's memory) back to its pool; textures are made and
 //   deleted on the render thread.
