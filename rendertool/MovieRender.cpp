@@ -5,6 +5,7 @@
 #include "rendertool/ColourChoice.h"
 #include "rendertool/MovieReader.h"
 #include "rendertool/MovieWriter.h"
+#include "rendertool/PlanarInput.h"
 #include "rendertool/ProgressLine.h"
 #include "rendertool/ReadbackRing.h"
 #include "rendertool/RenderPipeline.h"
@@ -17,6 +18,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/pixdesc.h>
 }
 
 #include <algorithm>
@@ -120,6 +122,23 @@ std::string windowProblem(const RenderOptions& o, AVRational timeBase) {
     return "";
 }
 
+// Decoded frames already in the encoder's YUV format and colour are warped plane by plane.
+void choosePlanes(RenderPipeline::Parts& parts, MeshWarper& warper, const AVCodecParameters& in) {
+    const auto format = static_cast<AVPixelFormat>(in.format);
+    const Colour colour = ColourChoice::input(
+        Colour{in.color_space, in.color_range, in.color_primaries, in.color_trc}, format, in.width,
+        in.height);
+    const AVPixelFormat out = parts.writer->pixelFormat();
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(out);
+    parts.planar =
+        parts.processorOnly && PlanarInput::suits(format, colour, out, parts.writer->colour()) &&
+        warper.planesOnProcessor(in.width, in.height, d->log2_chroma_w, d->log2_chroma_h);
+    if (parts.planar) {
+        parts.chromaShiftY = d->log2_chroma_h;
+        parts.lumaBlack = ColourChoice::isFullRange(parts.writer->colour().range) ? 0 : 16;
+    }
+}
+
 } // namespace
 
 // Opens the output: the temporary file, the encoder, the sound streams and the header.
@@ -183,6 +202,7 @@ int MovieRender::render() {
     parts.outStride = stride;
     parts.audio = o.audio;
     parts.processorOnly = warper.processorOnly(input->width, input->height);
+    choosePlanes(parts, warper, *input);
     if (const auto why = warper.fallbackReason(); !why.empty()) {
         std::fprintf(stderr, "lumenarc-render: the frames are drawn by GL: %s\n", why.c_str());
     }

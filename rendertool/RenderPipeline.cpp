@@ -4,6 +4,7 @@
 #include "rendertool/MovieReader.h"
 #include "rendertool/MovieWriter.h"
 #include "rendertool/OutputConverter.h"
+#include "rendertool/PlanarInput.h"
 #include "rendertool/ProgressLine.h"
 #include "rendertool/ReadbackRing.h"
 #include "rendertool/RgbaConverter.h"
@@ -21,6 +22,36 @@ extern "C" {
 #include <thread>
 
 namespace lumenarc {
+namespace {
+
+// A picture's three planes as the warp takes them: the bottom row first.
+template <typename Planes, typename Data>
+Planes bottomFirst(Data* const* data, const int* linesize, int height, int chromaShiftY) {
+    Planes planes{};
+    for (int k = 0; k < 3; ++k) {
+        const int rows = k == 0 ? height : PlaneWarper::chromaSize(height, chromaShiftY);
+        planes.planes[k] = data[k] + ptrdiff_t{rows - 1} * linesize[k];
+        planes.strides[k] = -linesize[k];
+    }
+    return planes;
+}
+
+// A blank picture in the encoder's format and size.
+AVFrame* encoderPicture(AVPixelFormat format, int width, int height) {
+    AVFrame* frame = av_frame_alloc();
+    if (frame == nullptr) {
+        return nullptr;
+    }
+    frame->format = format;
+    frame->width = width;
+    frame->height = height;
+    if (av_frame_get_buffer(frame, 0) < 0) {
+        av_frame_free(&frame);
+    }
+    return frame;
+}
+
+} // namespace
 
 RenderPipeline::RenderPipeline(const Parts& parts, const TimeWindow& window)
     : m_parts(parts), m_window(window), m_inputStride(RgbaConverter::rowStride(parts.frameWidth)),
@@ -30,12 +61,19 @@ RenderPipeline::RenderPipeline(const Parts& parts, const TimeWindow& window)
     const size_t bytes = static_cast<size_t>(m_inputStride) * parts.frameHeight;
     const auto never = [] { return false; };
     for (int k = 0; k < kInputBuffers; ++k) {
-        m_inputs.emplace_back(static_cast<uint8_t*>(av_malloc(bytes)));
+        if (parts.planar) {
+            m_frameInputs.emplace_back(av_frame_alloc());
+        } else {
+            m_inputs.emplace_back(static_cast<uint8_t*>(av_malloc(bytes)));
+        }
         m_freeInputs.push(k, never);
     }
     for (int k = 0; k < parts.ring->slots(); ++k) {
         m_freeSlots.push(k, never);
-        if (parts.processorOnly) {
+        if (parts.planar) {
+            m_frameSlots.emplace_back(
+                encoderPicture(parts.writer->pixelFormat(), parts.outWidth, parts.outHeight));
+        } else if (parts.processorOnly) {
             m_pictures.emplace_back(static_cast<uint8_t*>(
                 av_malloc(static_cast<size_t>(parts.outStride) * parts.outHeight)));
         }
@@ -51,6 +89,10 @@ void RenderPipeline::FreeBuffer::operator()(uint8_t* p) const {
     av_free(p);
 }
 
+void RenderPipeline::FreeFrame::operator()(AVFrame* frame) const {
+    av_frame_free(&frame);
+}
+
 void RenderPipeline::fail(const std::string& message) {
     std::lock_guard lock(m_errorLock);
     if (!m_failed.exchange(true)) {
@@ -63,13 +105,13 @@ bool RenderPipeline::stopping() const {
 }
 
 bool RenderPipeline::run(std::string* error) {
-    for (const auto* buffers : {&m_inputs, &m_pictures}) {
-        for (const auto& buffer : *buffers) {
-            if (!buffer) {
-                *error = "out of memory";
-                return false;
-            }
-        }
+    const auto missing = [](const auto& buffers) {
+        return std::any_of(buffers.begin(), buffers.end(), [](const auto& b) { return !b; });
+    };
+    if (missing(m_inputs) || missing(m_pictures) || missing(m_frameInputs) ||
+        missing(m_frameSlots)) {
+        *error = "out of memory";
+        return false;
     }
     std::thread reader([this] { readLoop(); });
     std::thread encoder([this] { encodeLoop(); });
@@ -86,7 +128,7 @@ bool RenderPipeline::run(std::string* error) {
 
 // ---- reader thread ---------------------------------------------------------------------
 
-bool RenderPipeline::handleFrame(AVFrame* frame, FrameClock& clock, RgbaConverter& converter,
+bool RenderPipeline::handleFrame(AVFrame* frame, FrameClock& clock, const Fill& fill,
                                  bool& videoDone) {
     const AVRational timeBase = m_parts.reader->videoStream()->time_base;
     const int64_t stamp = frame->best_effort_timestamp;
@@ -105,12 +147,13 @@ bool RenderPipeline::handleFrame(AVFrame* frame, FrameClock& clock, RgbaConverte
     if (!buffer) {
         return false;
     }
-    if (!converter.convert(frame, m_inputs[static_cast<size_t>(*buffer)].get(), m_inputStride)) {
-        fail("cannot convert a video frame to RGB");
+    const int64_t duration = frame->pkt_duration; // the planar fill may take the frame over
+    if (!fill(frame, *buffer)) {
+        fail(m_parts.planar ? "cannot convert a video frame for the warp"
+                            : "cannot convert a video frame to RGB");
         return false;
     }
-    return m_decoded.push(Decoded{*buffer, m_window.shift(pts, timeBase), frame->pkt_duration},
-                          stop);
+    return m_decoded.push(Decoded{*buffer, m_window.shift(pts, timeBase), duration}, stop);
 }
 
 bool RenderPipeline::handlePacket(AVPacket* packet, std::vector<int>& audioOpen) {
@@ -145,7 +188,14 @@ bool RenderPipeline::handlePacket(AVPacket* packet, std::vector<int>& audioOpen)
 
 void RenderPipeline::readLoop() {
     MovieReader& reader = *m_parts.reader;
-    RgbaConverter converter(m_parts.frameWidth, m_parts.frameHeight);
+    RgbaConverter rgba(m_parts.frameWidth, m_parts.frameHeight);
+    PlanarInput planar(m_parts.frameWidth, m_parts.frameHeight, m_parts.writer->pixelFormat(),
+                       m_parts.writer->colour());
+    const Fill fill = [&](AVFrame* frame, int buffer) {
+        const auto k = static_cast<size_t>(buffer);
+        return m_parts.planar ? planar.take(frame, m_frameInputs[k].get())
+                              : rgba.convert(frame, m_inputs[k].get(), m_inputStride);
+    };
     if (m_window.begin() > reader.videoOrigin()) {
         reader.seek(m_window.begin()); // on failure the frames before the cut are decoded
     }
@@ -164,7 +214,7 @@ void RenderPipeline::readLoop() {
         const auto next = reader.next(frame, packet, &error);
         bool ok = true;
         if (next == MovieReader::Next::Frame) {
-            ok = handleFrame(frame, clock, converter, videoDone);
+            ok = handleFrame(frame, clock, fill, videoDone);
             av_frame_unref(frame);
         } else if (next == MovieReader::Next::Packet) {
             ok = handlePacket(packet, audioOpen);
@@ -213,6 +263,14 @@ void RenderPipeline::drawLoop() {
         if (!slot) {
             break;
         }
+        if (m_parts.planar) {
+            warpPlanes(item->buffer, *slot);
+            m_freeInputs.push(item->buffer, stop);
+            if (!m_drawn.push(Drawn{*slot, item->pts, item->duration}, stop)) {
+                break;
+            }
+            continue;
+        }
         const uint8_t* input = m_inputs[static_cast<size_t>(item->buffer)].get();
         if (m_parts.processorOnly) {
             m_parts.warper->warpInto(input, m_parts.frameWidth, m_parts.frameHeight, m_inputStride,
@@ -238,6 +296,17 @@ void RenderPipeline::drawLoop() {
     m_drawn.close();
 }
 
+void RenderPipeline::warpPlanes(int buffer, int slot) {
+    AVFrame* in = m_frameInputs[static_cast<size_t>(buffer)].get();
+    AVFrame* out = m_frameSlots[static_cast<size_t>(slot)].get();
+    const int shift = m_parts.chromaShiftY;
+    m_parts.warper->warpPlanesInto(
+        bottomFirst<PlaneWarper::Frame>(in->data, in->linesize, in->height, shift),
+        bottomFirst<PlaneWarper::Picture>(out->data, out->linesize, out->height, shift),
+        m_parts.lumaBlack);
+    av_frame_unref(in); // the decoder's buffer back to it
+}
+
 // ---- encoder thread ------------------------------------------------------------------------
 
 void RenderPipeline::encodeLoop() {
@@ -258,7 +327,9 @@ void RenderPipeline::encodeLoop() {
             return;
         }
         const bool converted =
-            converter.convert(slotPixels(item->slot), m_parts.outStride, picture);
+            m_parts.planar
+                ? av_frame_copy(picture, m_frameSlots[static_cast<size_t>(item->slot)].get()) >= 0
+                : converter.convert(slotPixels(item->slot), m_parts.outStride, picture);
         m_freeSlots.push(item->slot, stop);
         if (!converted) {
             fail("cannot convert a drawn picture for the encoder");

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,7 +25,8 @@ class ReadbackRing;
 class RgbaConverter;
 
 // Renders a movie on three threads that overlap:
-//  - the reader decodes the video, converts each frame to RGBA and writes the sound;
+//  - the reader decodes the video, converts each frame to RGBA (or keeps it as it is, when it
+//    is warped plane by plane) and writes the sound;
 //  - the calling thread, which holds the GL context, draws each frame through the mesh and
 //    reads it back into a pixel-buffer slot;
 //  - the encoder converts each slot to the output format and encodes it.
@@ -48,6 +50,12 @@ public:
         // The warper makes whole pictures on the processor: they go into slots in memory,
         // and GL neither draws nor reads back.
         bool processorOnly = false;
+        // With processorOnly: the decoded frames are in the encoder's 8-bit YUV format and
+        // are warped plane by plane (MeshWarper::planesOnProcessor), with no conversion to RGB
+        // and back. The chroma's rows are the luma's divided by 2^chromaShiftY.
+        bool planar = false;
+        int chromaShiftY = 0;
+        uint8_t lumaBlack = 16;
     };
 
     static constexpr int kInputBuffers = 3;
@@ -75,7 +83,9 @@ private:
     void readLoop();
     void drawLoop();
     void encodeLoop();
-    bool handleFrame(AVFrame* frame, FrameClock& clock, RgbaConverter& converter, bool& videoDone);
+    using Fill = std::function<bool(AVFrame* frame, int buffer)>;
+    bool handleFrame(AVFrame* frame, FrameClock& clock, const Fill& fill, bool& videoDone);
+    void warpPlanes(int buffer, int slot);
     bool handlePacket(AVPacket* packet, std::vector<int>& audioOpen);
     void fail(const std::string& message);
     const uint8_t* slotPixels(int slot) const;
@@ -84,12 +94,17 @@ private:
     struct FreeBuffer {
         void operator()(uint8_t* p) const;
     };
+    struct FreeFrame {
+        void operator()(AVFrame* frame) const;
+    };
 
     Parts m_parts;
     TimeWindow m_window;
     int m_inputStride;
     std::vector<std::unique_ptr<uint8_t, FreeBuffer>> m_inputs;
-    std::vector<std::unique_ptr<uint8_t, FreeBuffer>> m_pictures; // the slots without GL
+    std::vector<std::unique_ptr<uint8_t, FreeBuffer>> m_pictures;   // the slots without GL
+    std::vector<std::unique_ptr<AVFrame, FreeFrame>> m_frameInputs; // planar: decoded frames
+    std::vector<std::unique_ptr<AVFrame, FreeFrame>> m_frameSlots;  // planar: warped pictures
     BoundedQueue<int> m_freeInputs;
     BoundedQueue<Decoded> m_decoded;
     BoundedQueue<int> m_freeSlots;

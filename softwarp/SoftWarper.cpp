@@ -36,17 +36,18 @@ void SoftWarper::warp(const WarpKernel::Frame& frame, uint8_t* out, ptrdiff_t ou
     const auto bandStart = [&](int band) {
         return static_cast<int>(int64_t{height} * band / bands);
     };
-    // The calling thread takes the first band; each other band has a thread of its own, all
-    // joined before the picture is handed on.
+    inBands(bands, [&](int band) {
+        WarpKernel::warpRows(m_map, frame, out, outStride, bandStart(band), bandStart(band + 1));
+    });
+}
+
+void SoftWarper::inBands(int bands, const std::function<void(int band)>& work) {
     std::vector<std::thread> helpers;
-    helpers.reserve(static_cast<size_t>(bands - 1));
+    helpers.reserve(static_cast<size_t>(std::max(0, bands - 1)));
     for (int band = 1; band < bands; ++band) {
-        helpers.emplace_back([&, band] {
-            WarpKernel::warpRows(m_map, frame, out, outStride, bandStart(band),
-                                 bandStart(band + 1));
-        });
+        helpers.emplace_back(work, band);
     }
-    WarpKernel::warpRows(m_map, frame, out, outStride, bandStart(0), bandStart(1));
+    work(0);
     for (auto& helper : helpers) {
         helper.join();
     }

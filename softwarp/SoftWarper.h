@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace lumenarc {
 
@@ -37,6 +38,10 @@ public:
     // bottom first, `outStride` bytes apart). The frame's size is the one prepared for, and it
     // is aligned().
     void warp(const WarpKernel::Frame& frame, uint8_t* out, ptrdiff_t outStride) const;
+
+    // Runs work(band) for band 0..bands - 1 at once: the calling thread takes band 0, each
+    // other band a thread of its own, all joined before this returns.
+    static void inBands(int bands, const std::function<void(int band)>& work);
 
 private:
     WarpMap m_map;

@@ -1,5 +1,6 @@
 #include "softwarp/WarpKernel.h"
 
+#include "softwarp/KernelClones.h"
 #include "softwarp/WarpMap.h"
 
 #include <algorithm>
@@ -57,17 +58,6 @@ uint32_t WarpKernel::blend(uint32_t lowerLeft, uint32_t lowerRight, uint32_t upp
                            uint32_t brightness) {
     return blendPixel(lowerLeft, lowerRight, upperLeft, upperRight, weightX, weightY, brightness);
 }
-
-// Built for AVX2 too, picked at load time where the processor has it: its 32-bit multiplies
-// are single instructions, its lanes twice as many, and the texels are gathered. Not under
-// the sanitizers, whose instrumented code cannot run in the resolver that picks the clone
-// while the program is being loaded.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) &&                             \
-    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-#define LUMENARC_KERNEL_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define LUMENARC_KERNEL_CLONES
-#endif
 
 LUMENARC_KERNEL_CLONES void WarpKernel::warpRows(const WarpMap& map, const Frame& frame,
                                                  uint8_t* out, ptrdiff_t outStride, int firstRow,

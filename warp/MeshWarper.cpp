@@ -126,6 +126,17 @@ void MeshWarper::warpInto(const uint8_t* rgbaBottomFirst, int width, int height,
                 outStride);
 }
 
+bool MeshWarper::planesOnProcessor(int frameWidth, int frameHeight, int shiftX, int shiftY) {
+    return processorOnly(frameWidth, frameHeight) &&
+           m_planes.prepare(*m_mesh, m_options.width, m_options.height, frameWidth, frameHeight,
+                            shiftX, shiftY) == WarpMap::Status::Ready;
+}
+
+void MeshWarper::warpPlanesInto(const PlaneWarper::Frame& frame, const PlaneWarper::Picture& out,
+                                uint8_t lumaBlack) const {
+    m_planes.warp(m_soft.map(), frame, out, lumaBlack);
+}
+
 // The processor's picture into the framebuffer as it is, then the grid, the lines and the
 // overlay band over it, drawn as renderBits draws them after the frame pass.
 void MeshWarper::drawOver() {

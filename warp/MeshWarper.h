@@ -3,6 +3,7 @@
 #include "mesh/DistortionMatrix.h"
 #include "render/FrameRenderer.h"
 #include "render/FrameTexture.h"
+#include "softwarp/PlaneWarper.h"
 #include "softwarp/SoftWarper.h"
 #include "warp/WarpOptions.h"
 
@@ -62,6 +63,12 @@ public:
     // Only when processorOnly(width, height): the picture straight into `out`.
     void warpInto(const uint8_t* rgbaBottomFirst, int width, int height, int stride, uint8_t* out,
                   int outStride);
+    // True when processorOnly(width, height) holds and 8-bit YUV frames of this size, their
+    // chroma subsampled by 2^shift, can be warped plane by plane by warpPlanesInto().
+    bool planesOnProcessor(int frameWidth, int frameHeight, int shiftX, int shiftY);
+    // Only when planesOnProcessor(): the frame's planes warped straight into `out`'s.
+    void warpPlanesInto(const PlaneWarper::Frame& frame, const PlaneWarper::Picture& out,
+                        uint8_t lumaBlack) const;
 
 private:
     bool onProcessor(int frameWidth, int frameHeight);
@@ -80,6 +87,7 @@ private:
     uint32_t m_overlayTexture = 0;
     bool m_glAskedFor = false;
     SoftWarper m_soft;
+    PlaneWarper m_planes;
     std::string m_fallback;
     std::vector<uint8_t> m_picture;
     bool m_inMemory = false;

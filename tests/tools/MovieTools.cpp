@@ -69,6 +69,17 @@ std::vector<std::vector<uint8_t>> MovieTools::rgbFrames(const std::string& path,
     return split(result.out, static_cast<size_t>(width) * height * 3);
 }
 
+std::vector<std::vector<uint8_t>> MovieTools::lumaFrames(const std::string& path, int width,
+                                                         int height) {
+    const auto result = run("ffmpeg", {"-nostdin", "-loglevel", "error", "-i", path, "-f",
+                                       "rawvideo", "-pix_fmt", "yuv444p", "-"});
+    auto frames = split(result.out, static_cast<size_t>(width) * height * 3);
+    for (auto& frame : frames) {
+        frame.resize(static_cast<size_t>(width) * height);
+    }
+    return frames;
+}
+
 std::vector<uint8_t> MovieTools::rgbaFrame(const std::string& path, int k, int width, int height,
                                            const std::string& matrix, const std::string& range) {
     const std::string filters = "select=eq(n\\," + std::to_string(k) +

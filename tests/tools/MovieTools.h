@@ -22,6 +22,9 @@ public:
     // Every video frame as RGB (3 bytes a pixel), top row first.
     static std::vector<std::vector<uint8_t>> rgbFrames(const std::string& path, int width,
                                                        int height);
+    // Every video frame's luma plane (8 bits, as stored), top row first.
+    static std::vector<std::vector<uint8_t>> lumaFrames(const std::string& path, int width,
+                                                        int height);
     // Frame k as RGBA, converted as lumenarc-render converts it (the matrix and range given).
     static std::vector<uint8_t> rgbaFrame(const std::string& path, int k, int width, int height,
                                           const std::string& matrix, const std::string& range);
