@@ -1,6 +1,6 @@
-// lumenarc-render's throughput without an encoder: the movie is decoded, converted to RGB,
-// drawn through the mesh, read back and converted to the encoder's YUV exactly as in a real
-// render, and the pictures are then handed to libavcodec's wrapped_avframe encoder and the null
+// lumenarc-render's throughput without an encoder: the movie is decoded and warped exactly as
+// in a real render to 4:2:0 (plane by plane when the movie is 4:2:0 too, else through RGB and
+// back), and the pictures are then handed to libavcodec's wrapped_avframe encoder and the null
 // muxer, which keep nothing. Run by bench/render-tool-bench:
 //   render_throughput MOVIE MESH [WxH]
 
