@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QDBusObjectPath>
 #include <QUrl>
 
@@ -84,8 +86,8 @@ TEST(MprisMapping, BusNamesAndIdentity) {
 
 // The MIME types told over the bus are the desktop entry's.
 TEST(MprisMapping, MimeTypesAreTheDesktopEntrys) {
-    const std::string entry =
-        test::readFile(std::string(LUMENARC_SOURCE_DIR) + "/resources/lumenarc.desktop");
+    const std::filesystem::path source(LUMENARC_SOURCE_DIR);
+    const std::string entry = test::readFile(source / "resources" / "lumenarc.desktop");
     const auto at = entry.find("\nMimeType=");
     ASSERT_NE(at, std::string::npos);
     const auto end = entry.find('\n', at + 1);

@@ -167,8 +167,9 @@ TEST(TempOutput, ALongNameGetsAShortenedTemporaryName) {
         EXPECT_TRUE(std::filesystem::exists(out));
     }
     // A cut never splits a character: the name stays UTF-8.
-    const std::string cut = TempOutput::temporaryName(std::string(250, 'a') + "\u00e9", 264);
-    EXPECT_EQ(cut, "." + std::string(250, 'a') + ".XXXXXX.part");
+    const std::string a250(250, 'a');
+    const std::string cut = TempOutput::temporaryName(a250 + "\u00e9", 264);
+    EXPECT_EQ(cut, std::string(".").append(a250).append(".XXXXXX.part"));
     EXPECT_EQ(TempOutput::temporaryName("show.mp4", 255), ".show.mp4.XXXXXX.part");
 }
 

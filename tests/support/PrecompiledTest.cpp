@@ -1,0 +1,1 @@
+// The precompiled header shared by the tests is built with this library.
