@@ -122,21 +122,26 @@ std::string windowProblem(const RenderOptions& o, AVRational timeBase) {
     return "";
 }
 
-// Decoded frames already in the encoder's YUV format and colour are warped plane by plane.
+// Decoded frames in 8-bit YUV with the encoder's colour are warped plane by plane.
 void choosePlanes(RenderPipeline::Parts& parts, MeshWarper& warper, const AVCodecParameters& in) {
     const auto format = static_cast<AVPixelFormat>(in.format);
     const Colour colour = ColourChoice::input(
         Colour{in.color_space, in.color_range, in.color_primaries, in.color_trc}, format, in.width,
         in.height);
     const AVPixelFormat out = parts.writer->pixelFormat();
-    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(out);
-    parts.planar =
-        parts.processorOnly && PlanarInput::suits(format, colour, out, parts.writer->colour()) &&
-        warper.planesOnProcessor(in.width, in.height, d->log2_chroma_w, d->log2_chroma_h);
-    if (parts.planar) {
-        parts.chromaShiftY = d->log2_chroma_h;
-        parts.lumaBlack = ColourChoice::isFullRange(parts.writer->colour().range) ? 0 : 16;
+    if (!parts.processorOnly || !PlanarInput::suits(format, colour, out, parts.writer->colour())) {
+        return;
     }
+    const AVPixFmtDescriptor* frame = av_pix_fmt_desc_get(format);
+    const AVPixFmtDescriptor* picture = av_pix_fmt_desc_get(out);
+    parts.planar =
+        warper.planesOnProcessor(in.width, in.height, {frame->log2_chroma_w, frame->log2_chroma_h},
+                                 {picture->log2_chroma_w, picture->log2_chroma_h});
+    parts.frameFormat = format;
+    parts.frameChromaShiftY = frame->log2_chroma_h;
+    parts.chromaShiftY = picture->log2_chroma_h;
+    parts.tenBits = picture->comp[0].depth == 10;
+    parts.lumaBlack = ColourChoice::isFullRange(parts.writer->colour().range) ? 0 : 16;
 }
 
 } // namespace

@@ -189,8 +189,8 @@ bool RenderPipeline::handlePacket(AVPacket* packet, std::vector<int>& audioOpen)
 void RenderPipeline::readLoop() {
     MovieReader& reader = *m_parts.reader;
     RgbaConverter rgba(m_parts.frameWidth, m_parts.frameHeight);
-    PlanarInput planar(m_parts.frameWidth, m_parts.frameHeight, m_parts.writer->pixelFormat(),
-                       m_parts.writer->colour());
+    PlanarInput planar(m_parts.frameWidth, m_parts.frameHeight, m_parts.frameFormat,
+                       m_parts.writer->pixelFormat(), m_parts.writer->colour());
     const Fill fill = [&](AVFrame* frame, int buffer) {
         const auto k = static_cast<size_t>(buffer);
         return m_parts.planar ? planar.take(frame, m_frameInputs[k].get())
@@ -299,11 +299,13 @@ void RenderPipeline::drawLoop() {
 void RenderPipeline::warpPlanes(int buffer, int slot) {
     AVFrame* in = m_frameInputs[static_cast<size_t>(buffer)].get();
     AVFrame* out = m_frameSlots[static_cast<size_t>(slot)].get();
-    const int shift = m_parts.chromaShiftY;
-    m_parts.warper->warpPlanesInto(
-        bottomFirst<PlaneWarper::Frame>(in->data, in->linesize, in->height, shift),
-        bottomFirst<PlaneWarper::Picture>(out->data, out->linesize, out->height, shift),
-        m_parts.lumaBlack);
+    auto picture = bottomFirst<PlaneWarper::Picture>(out->data, out->linesize, out->height,
+                                                     m_parts.chromaShiftY);
+    picture.tenBits = m_parts.tenBits;
+    m_parts.warper->warpPlanesInto(bottomFirst<PlaneWarper::Frame>(in->data, in->linesize,
+                                                                   in->height,
+                                                                   m_parts.frameChromaShiftY),
+                                   picture, m_parts.lumaBlack);
     av_frame_unref(in); // the decoder's buffer back to it
 }
 

@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
+
 struct AVFrame;
 struct AVPacket;
 
@@ -50,11 +54,15 @@ public:
         // The warper makes whole pictures on the processor: they go into slots in memory,
         // and GL neither draws nor reads back.
         bool processorOnly = false;
-        // With processorOnly: the decoded frames are in the encoder's 8-bit YUV format and
-        // are warped plane by plane (MeshWarper::planesOnProcessor), with no conversion to RGB
-        // and back. The chroma's rows are the luma's divided by 2^chromaShiftY.
+        // With processorOnly: the decoded frames, 8-bit YUV in `frameFormat`, are warped plane
+        // by plane into the encoder's YUV pictures (MeshWarper::planesOnProcessor), with no
+        // conversion to RGB and back. The chroma's rows are the luma's divided by
+        // 2^frameChromaShiftY in the frames, 2^chromaShiftY in the pictures.
         bool planar = false;
+        AVPixelFormat frameFormat = AV_PIX_FMT_NONE;
+        int frameChromaShiftY = 0;
         int chromaShiftY = 0;
+        bool tenBits = false; // the pictures' samples
         uint8_t lumaBlack = 16;
     };
 

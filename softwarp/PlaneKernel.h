@@ -26,6 +26,10 @@ public:
     // `outStride` bytes apart; pixels the mesh does not cover get `black`.
     static void warpRows(const WarpMap& map, const Plane& plane, uint8_t* out, ptrdiff_t outStride,
                          int firstRow, int endRow, uint8_t black);
+    // The same into 10-bit samples in 16 bits, limited range: the 8-bit levels times 4,
+    // interpolated at 10 bits. `black` is the 8-bit level.
+    static void warpRows10(const WarpMap& map, const Plane& plane, uint16_t* out,
+                           ptrdiff_t outStride, int firstRow, int endRow, uint8_t black);
 };
 
 } // namespace lumenarc

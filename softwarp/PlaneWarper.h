@@ -9,15 +9,17 @@ namespace lumenarc {
 
 class DistortionMatrix;
 
-// The three 8-bit planes of a YUV picture warped on the processor, with no conversion to RGB
-// and back: the luma through the view's warp map, the chroma through a map of the same mesh
-// over the chroma's own view and frame sizes (subsampled chroma is taken as sited at the
-// centre of its luma pixels, in the frame and in the picture alike). Several threads, each
-// taking a band of rows of every plane.
+// The three 8-bit planes of a YUV frame warped on the processor into a YUV picture of 8 or 10
+// bits, with no conversion to RGB and back: the luma through the view's warp map, the chroma
+// through a map of the same mesh from the frame's chroma size to the picture's (which also
+// changes the subsampling where the two differ; chroma is taken as sited at the centre of its
+// luma pixels, in the frame and the picture alike). The picture's chroma must be subsampled
+// alike across and down: the mesh keeps the view's shape, and a 4:2:2 chroma plane has
+// another. Several threads, each taking a band of rows of every plane.
 class PlaneWarper {
 public:
-    // Rows bottom first (negative strides for pictures stored top first). The luma's size is
-    // the frame's, the chroma's that size divided by 2^shift, rounded up.
+    // Rows bottom first (negative strides for pictures stored top first), strides in bytes.
+    // A plane's size is the luma's divided by 2^shift, rounded up.
     struct Frame {
         const uint8_t* planes[3];
         ptrdiff_t strides[3];
@@ -25,6 +27,12 @@ public:
     struct Picture {
         uint8_t* planes[3];
         ptrdiff_t strides[3];
+        bool tenBits = false; // 16-bit samples of 10 bits, limited range
+    };
+    struct Subsampling {
+        int shiftX = 0;
+        int shiftY = 0;
+        bool operator==(const Subsampling&) const = default;
     };
 
     static int chromaSize(int size, int shift) { return (size + (1 << shift) - 1) >> shift; }
@@ -35,21 +43,22 @@ public:
     // Makes the chroma map fit (the luma map is the caller's, built for the same mesh, view
     // and frame) and says whether it can draw the chroma.
     WarpMap::Status prepare(const DistortionMatrix& mesh, int viewWidth, int viewHeight,
-                            int frameWidth, int frameHeight, int shiftX, int shiftY);
+                            int frameWidth, int frameHeight, Subsampling frame,
+                            Subsampling picture);
 
     // Warps one frame of the prepared size through `luma` (ready, built for the view and the
-    // frame) and the prepared chroma map; pixels the mesh leaves out get the luma's black and
-    // the chroma's middle.
+    // frame) and the prepared chroma map; pixels the mesh leaves out get the luma's black
+    // (an 8-bit level) and the chroma's middle.
     void warp(const WarpMap& luma, const Frame& frame, const Picture& out, uint8_t lumaBlack) const;
 
 private:
-    const WarpMap& chroma(const WarpMap& luma) const;
+    bool sharesLumaMap() const;
 
     SoftWarper m_chroma;
     int m_frameWidth = 0;
     int m_frameHeight = 0;
-    int m_shiftX = 0;
-    int m_shiftY = 0;
+    Subsampling m_frame;
+    Subsampling m_picture;
 };
 
 } // namespace lumenarc

@@ -126,10 +126,11 @@ void MeshWarper::warpInto(const uint8_t* rgbaBottomFirst, int width, int height,
                 outStride);
 }
 
-bool MeshWarper::planesOnProcessor(int frameWidth, int frameHeight, int shiftX, int shiftY) {
+bool MeshWarper::planesOnProcessor(int frameWidth, int frameHeight, PlaneWarper::Subsampling frame,
+                                   PlaneWarper::Subsampling picture) {
     return processorOnly(frameWidth, frameHeight) &&
            m_planes.prepare(*m_mesh, m_options.width, m_options.height, frameWidth, frameHeight,
-                            shiftX, shiftY) == WarpMap::Status::Ready;
+                            frame, picture) == WarpMap::Status::Ready;
 }
 
 void MeshWarper::warpPlanesInto(const PlaneWarper::Frame& frame, const PlaneWarper::Picture& out,

@@ -63,9 +63,11 @@ public:
     // Only when processorOnly(width, height): the picture straight into `out`.
     void warpInto(const uint8_t* rgbaBottomFirst, int width, int height, int stride, uint8_t* out,
                   int outStride);
-    // True when processorOnly(width, height) holds and 8-bit YUV frames of this size, their
-    // chroma subsampled by 2^shift, can be warped plane by plane by warpPlanesInto().
-    bool planesOnProcessor(int frameWidth, int frameHeight, int shiftX, int shiftY);
+    // True when processorOnly(width, height) holds and 8-bit YUV frames of this size and
+    // chroma subsampling can be warped plane by plane by warpPlanesInto() into pictures of
+    // the picture's subsampling.
+    bool planesOnProcessor(int frameWidth, int frameHeight, PlaneWarper::Subsampling frame,
+                           PlaneWarper::Subsampling picture);
     // Only when planesOnProcessor(): the frame's planes warped straight into `out`'s.
     void warpPlanesInto(const PlaneWarper::Frame& frame, const PlaneWarper::Picture& out,
                         uint8_t lumaBlack) const;

@@ -204,6 +204,11 @@ TEST_F(OscE2E, NoiseAndAFloodLeaveItPlaying) {
     osc.send("/lumenarc/mesh", "s", "/etc");
     EXPECT_TRUE(app.waitForLog("OSC: ignored", 5s)) << app.process().errors();
 
+    // Measured once pictures change on screen: the first ones drawn set up what the drawing
+    // keeps (8 MB of it when the machine is busy and they come late).
+    const auto shown = app.viewPixels(area);
+    ASSERT_NE(app.waitForView(area, [&](const auto& p) { return p != shown; }), shown)
+        << "not playing before the flood";
     const long before = residentKb();
     for (int k = 0; k < 10000; ++k) {
         switch (k % 4) {

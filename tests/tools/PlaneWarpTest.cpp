@@ -32,9 +32,9 @@ struct FrameFree {
 };
 using Frame = std::unique_ptr<AVFrame, FrameFree>;
 
-Frame yuv420(int width, int height) {
+Frame picture(int width, int height, AVPixelFormat format = AV_PIX_FMT_YUV420P) {
     Frame f(av_frame_alloc());
-    f->format = AV_PIX_FMT_YUV420P;
+    f->format = format;
     f->width = width;
     f->height = height;
     f->colorspace = kColour.matrix;
@@ -77,17 +77,25 @@ Frame moviePicture() {
             p[3] = 255;
         }
     }
-    auto frame = yuv420(kFrameWidth, kFrameHeight);
+    auto frame = picture(kFrameWidth, kFrameHeight);
     OutputConverter to(kFrameWidth, kFrameHeight, AV_PIX_FMT_YUV420P, kColour);
     EXPECT_TRUE(to.convert(rgba.data(), stride, frame.get()));
     return frame;
 }
 
+// The pictures' formats: 4:2:0 at 8 bits (H.264), 4:4:4 at 10 bits (ProRes 4444).
+struct Output {
+    AVPixelFormat format;
+    int chromaShiftY;
+    bool tenBits;
+};
+const Output kOutputs[] = {{AV_PIX_FMT_YUV420P, 1, false}, {AV_PIX_FMT_YUV444P10LE, 0, true}};
+
 template <typename Planes, typename Data>
-Planes bottomFirst(Data* const* data, const int* linesize, int height) {
+Planes bottomFirst(Data* const* data, const int* linesize, int height, int chromaShiftY) {
     Planes planes{};
     for (int k = 0; k < 3; ++k) {
-        const int rows = k == 0 ? height : (height + 1) / 2;
+        const int rows = k == 0 ? height : PlaneWarper::chromaSize(height, chromaShiftY);
         planes.planes[k] = data[k] + ptrdiff_t{rows - 1} * linesize[k];
         planes.strides[k] = -linesize[k];
     }
@@ -95,7 +103,7 @@ Planes bottomFirst(Data* const* data, const int* linesize, int height) {
 }
 
 // The picture as the RGB path makes it: to RGBA, warped, back to YUV.
-Frame throughRgb(const DistortionMatrix& m, const AVFrame* frame) {
+Frame throughRgb(const DistortionMatrix& m, const AVFrame* frame, const Output& output) {
     const int inStride = RgbaConverter::rowStride(kFrameWidth);
     std::vector<uint8_t> rgba(size_t(inStride) * kFrameHeight);
     RgbaConverter in(kFrameWidth, kFrameHeight);
@@ -106,23 +114,27 @@ Frame throughRgb(const DistortionMatrix& m, const AVFrame* frame) {
     const int outStride = RgbaConverter::rowStride(kViewWidth);
     std::vector<uint8_t> warped(size_t(outStride) * kViewHeight);
     soft.warp({rgba.data(), kFrameWidth, kFrameHeight, inStride, true}, warped.data(), outStride);
-    auto out = yuv420(kViewWidth, kViewHeight);
-    OutputConverter to(kViewWidth, kViewHeight, AV_PIX_FMT_YUV420P, kColour);
+    auto out = picture(kViewWidth, kViewHeight, output.format);
+    OutputConverter to(kViewWidth, kViewHeight, output.format, kColour);
     EXPECT_TRUE(to.convert(warped.data(), outStride, out.get()));
     return out;
 }
 
-Frame throughPlanes(const DistortionMatrix& m, const AVFrame* frame) {
+Frame throughPlanes(const DistortionMatrix& m, const AVFrame* frame, const Output& output) {
     SoftWarper luma(2);
     EXPECT_EQ(luma.prepare(m, kViewWidth, kViewHeight, kFrameWidth, kFrameHeight),
               WarpMap::Status::Ready);
     PlaneWarper planes(2);
-    EXPECT_EQ(planes.prepare(m, kViewWidth, kViewHeight, kFrameWidth, kFrameHeight, 1, 1),
+    EXPECT_EQ(planes.prepare(m, kViewWidth, kViewHeight, kFrameWidth, kFrameHeight, {1, 1},
+                             {output.chromaShiftY, output.chromaShiftY}),
               WarpMap::Status::Ready);
-    auto out = yuv420(kViewWidth, kViewHeight);
+    auto out = picture(kViewWidth, kViewHeight, output.format);
+    auto into = bottomFirst<PlaneWarper::Picture>(out->data, out->linesize, kViewHeight,
+                                                  output.chromaShiftY);
+    into.tenBits = output.tenBits;
     planes.warp(luma.map(),
-                bottomFirst<PlaneWarper::Frame>(frame->data, frame->linesize, kFrameHeight),
-                bottomFirst<PlaneWarper::Picture>(out->data, out->linesize, kViewHeight), 16);
+                bottomFirst<PlaneWarper::Frame>(frame->data, frame->linesize, kFrameHeight, 1),
+                into, 16);
     return out;
 }
 
@@ -130,22 +142,29 @@ struct Difference {
     int worst = 0;
     double mean = 0;
     double over4 = 0; // the share of samples more than 4 levels apart
+    // 8-bit levels throughout: a 10-bit sample counts a quarter of a level
 };
 
 // The two over one plane, leaving out samples within three pixels of the drawn area's rim,
 // where chroma filtered across the rim (the RGB path) and chroma warped at half resolution
 // part most.
-Difference compare(const AVFrame* a, const AVFrame* b, int plane, const WarpMap& map) {
-    const int shift = plane == 0 ? 0 : 1;
-    const int width = kViewWidth >> shift;
-    const int height = kViewHeight >> shift;
+Difference compare(const AVFrame* a, const AVFrame* b, int plane, const WarpMap& map,
+                   const Output& output) {
+    const int shiftX = plane == 0 ? 0 : output.chromaShiftY;
+    const int shiftY = plane == 0 ? 0 : output.chromaShiftY;
+    const int width = kViewWidth >> shiftX;
+    const int height = kViewHeight >> shiftY;
+    const auto sample = [&](const AVFrame* f, int x, int y) {
+        const uint8_t* row = f->data[plane] + y * f->linesize[plane];
+        return output.tenBits ? reinterpret_cast<const uint16_t*>(row)[x] / 4.0 : row[x];
+    };
     Difference d;
     long n = 0;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             bool rim = false;
-            const int gx = x << shift;
-            const int gy = kViewHeight - 1 - (y << shift); // the map's rows are bottom first
+            const int gx = x << shiftX;
+            const int gy = kViewHeight - 1 - (y << shiftY); // the map's rows are bottom first
             const bool here = map.drawn(gx, gy);
             for (int dy = -3; dy <= 3 && !rim; ++dy) {
                 for (int dx = -3; dx <= 3 && !rim; ++dx) {
@@ -156,9 +175,8 @@ Difference compare(const AVFrame* a, const AVFrame* b, int plane, const WarpMap&
             if (rim) {
                 continue;
             }
-            const int e = std::abs(int(a->data[plane][y * a->linesize[plane] + x]) -
-                                   int(b->data[plane][y * b->linesize[plane] + x]));
-            d.worst = std::max(d.worst, e);
+            const double e = std::fabs(sample(a, x, y) - sample(b, x, y));
+            d.worst = std::max(d.worst, static_cast<int>(std::ceil(e)));
             d.mean += e;
             d.over4 += e > 4 ? 1 : 0;
             ++n;
@@ -170,36 +188,46 @@ Difference compare(const AVFrame* a, const AVFrame* b, int plane, const WarpMap&
 }
 
 // The warp plane by plane against the path through RGB (libswscale to RGBA, the RGBA warp,
-// libswscale back to 4:2:0), on the same frame and meshes, clamped and repeated.
+// libswscale back to YUV), on the same 4:2:0 frame and meshes, clamped and repeated, into
+// 4:2:0 at 8 bits and 4:4:4 at 10.
 TEST(PlaneWarp, PlaneByPlaneMatchesTheRgbRoundTrip) {
     const auto frame = moviePicture();
-    for (const int type : {1, 2, 3}) {
-        for (const double rotation : {0.0, 0.7}) {
-            SCOPED_TRACE("type " + std::to_string(type) + ", rotation " + std::to_string(rotation));
-            const auto m = mesh(type, rotation);
-            const auto rgb = throughRgb(*m, frame.get());
-            const auto planes = throughPlanes(*m, frame.get());
+    for (const auto& output : kOutputs) {
+        for (const int type : {1, 3}) {
+            SCOPED_TRACE(std::string(output.tenBits ? "4:4:4, 10 bits" : "4:2:0, 8 bits") +
+                         ", type " + std::to_string(type));
+            const auto m = mesh(type, 0.7);
+            const auto rgb = throughRgb(*m, frame.get(), output);
+            const auto planes = throughPlanes(*m, frame.get(), output);
             SoftWarper luma(1);
             luma.prepare(*m, kViewWidth, kViewHeight, kFrameWidth, kFrameHeight);
             for (int plane = 0; plane < 3; ++plane) {
                 SCOPED_TRACE("plane " + std::to_string(plane));
-                const auto d = compare(rgb.get(), planes.get(), plane, luma.map());
-                // The round trip rounds to 8-bit RGB twice; the luma is otherwise the same.
-                EXPECT_LT(d.mean, 1.0);
+                const auto d = compare(rgb.get(), planes.get(), plane, luma.map(), output);
                 if (plane == 0) {
+                    // The round trip rounds to 8-bit RGB twice; the luma is otherwise the same.
+                    EXPECT_LT(d.mean, 1.0);
                     EXPECT_LE(d.worst, 4);
-                } else {
+                } else if (!output.tenBits) {
                     // Chroma warped at half resolution, against chroma filtered down from a
                     // full-resolution warp: they part only at sharp colour edges (the repeat
                     // seam of the wrapped types most).
+                    EXPECT_LT(d.mean, 1.0);
                     EXPECT_LT(d.over4, 0.03);
+                } else {
+                    // Full-resolution chroma: the frame's half-resolution chroma interpolated
+                    // bilinearly by the warp, against libswscale's bicubic upsampling before
+                    // it; they part where the chroma changes within a few samples (the blue
+                    // ripple of the test frame).
+                    EXPECT_LT(d.mean, 2.5);
+                    EXPECT_LT(d.over4, 0.15);
                 }
             }
         }
     }
 }
 
-TEST(PlaneWarp, OnlyTheOutputsOwnEightBitPlanarYuvGoesPlaneByPlane) {
+TEST(PlaneWarp, OnlyEightBitPlanarYuvInTheOutputsColourGoesPlaneByPlane) {
     const auto p = AV_PIX_FMT_YUV420P;
     EXPECT_TRUE(PlanarInput::suits(p, kColour, p, kColour));
     Colour bt709 = kColour;
@@ -208,24 +236,27 @@ TEST(PlaneWarp, OnlyTheOutputsOwnEightBitPlanarYuvGoesPlaneByPlane) {
     full.range = AVCOL_RANGE_JPEG;
     EXPECT_FALSE(PlanarInput::suits(p, bt709, p, kColour));
     EXPECT_FALSE(PlanarInput::suits(p, full, p, kColour));
-    EXPECT_FALSE(PlanarInput::suits(AV_PIX_FMT_YUV422P, kColour, p, kColour));
-    for (const auto other : {AV_PIX_FMT_NV12, AV_PIX_FMT_YUV422P10LE, AV_PIX_FMT_YUVA420P,
-                             AV_PIX_FMT_GBRP, AV_PIX_FMT_GRAY8}) {
-        EXPECT_FALSE(PlanarInput::suits(other, kColour, other, kColour)) << other;
+    EXPECT_TRUE(PlanarInput::suits(AV_PIX_FMT_YUV422P, kColour, p, kColour));
+    EXPECT_TRUE(PlanarInput::suits(p, kColour, AV_PIX_FMT_YUV444P10LE, kColour));
+    EXPECT_FALSE(PlanarInput::suits(p, kColour, AV_PIX_FMT_YUV422P10LE, kColour));
+    EXPECT_FALSE(PlanarInput::suits(p, full, AV_PIX_FMT_YUV444P10LE, full));
+    EXPECT_FALSE(PlanarInput::suits(AV_PIX_FMT_YUV420P10LE, kColour, p, kColour));
+    for (const auto other : {AV_PIX_FMT_NV12, AV_PIX_FMT_YUVA420P, AV_PIX_FMT_GBRP,
+                             AV_PIX_FMT_GRAY8, AV_PIX_FMT_YUV420P12LE, AV_PIX_FMT_YUV420P10BE}) {
+        EXPECT_FALSE(PlanarInput::suits(p, kColour, other, kColour)) << other;
     }
-    EXPECT_TRUE(PlanarInput::suits(AV_PIX_FMT_YUV444P, kColour, AV_PIX_FMT_YUV444P, kColour));
 }
 
 // A frame in the warp's format is passed on as it is; one of another size or format (a stream
 // that changes mid-way) is converted to it.
 TEST(PlaneWarp, AFrameOfAnotherSizeOrFormatIsConvertedToTheWarpsOwn) {
-    PlanarInput input(kFrameWidth, kFrameHeight, AV_PIX_FMT_YUV420P, kColour);
+    PlanarInput input(kFrameWidth, kFrameHeight, AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P, kColour);
     auto frame = moviePicture();
     const uint8_t* data = frame->data[0];
     Frame into(av_frame_alloc());
     ASSERT_TRUE(input.take(frame.get(), into.get()));
     EXPECT_EQ(into->data[0], data);
-    auto smaller = yuv420(kFrameWidth / 2, kFrameHeight / 2);
+    auto smaller = picture(kFrameWidth / 2, kFrameHeight / 2);
     std::fill_n(smaller->data[0], smaller->linesize[0] * (kFrameHeight / 2), 200);
     Frame converted(av_frame_alloc());
     ASSERT_TRUE(input.take(smaller.get(), converted.get()));

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace lumenarc {
@@ -197,47 +198,52 @@ TEST(RenderTool, EachLosslessFrameEqualsTheStillToolOnThatFrame) {
     }
 }
 
-// Frames already in the encoder's YUV format are warped plane by plane, without RGB between:
-// a lossless H.264 frame decoded to RGB is the still tool's picture but for the chroma's
-// half resolution (in the picture and in the frame), and the frames keep their order and rows.
-TEST(RenderTool, APlaneByPlaneFrameIsTheStillToolsPictureButForHalfResolutionChroma) {
+// 8-bit YUV frames with the output's colour are warped plane by plane, without RGB between:
+// a lossless H.264 frame (4:2:0) and a ProRes 4444 one (10 bits), decoded, have the luma of
+// the still tool's picture, and the frames keep their order and rows.
+TEST(RenderTool, APlaneByPlaneFrameHasTheLumaOfTheStillToolsPicture) {
     TempDir dir;
     const auto movie = makeMovie(dir, "untagged.mp4", "150x100", 1);
-    const auto out = path(dir, "lossless.mkv");
     const std::vector<std::string> options{"--no-overlay", "--rotate", "0.3"};
-    std::vector<std::string> args{"--mesh", kDome,       "--size", "120x90", "--codec",
-                                  "h264",   "--quality", "0",      "--out",  out};
-    args.insert(args.end(), options.begin(), options.end());
-    args.push_back(movie);
-    const auto result = render(args);
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    const auto frames = MovieTools::lumaFrames(out, 120, 90);
-    ASSERT_EQ(frames.size(), 25u);
-    for (const int k : {0, 13, 24}) {
-        const auto still = warpOfFrame(dir, movie, k, "bt601", "tv", options, "120x90");
-        ASSERT_EQ(still.size(), frames[size_t(k)].size() * 3);
-        // The still's luma, by BT.601 in limited range, against the luma plane as stored,
-        // and against it upside down.
-        const auto difference = [&](bool flipped) {
-            std::vector<int> d;
-            for (int y = 0; y < 90; ++y) {
-                for (int x = 0; x < 120; ++x) {
-                    const uint8_t* p = &still[size_t(y * 120 + x) * 3];
-                    const double luma = 16 + (65.481 * p[0] + 128.553 * p[1] + 24.966 * p[2]) / 255;
-                    const int row = flipped ? 89 - y : y;
-                    d.push_back(std::abs(int(std::lround(luma)) -
-                                         frames[size_t(k)][size_t(row * 120 + x)]));
+    for (const auto& [codec, quality, file] :
+         {std::tuple{"h264", "0", "lossless.mkv"}, std::tuple{"prores", "4", "4444.mov"}}) {
+        SCOPED_TRACE(file);
+        const auto out = path(dir, file);
+        std::vector<std::string> args{"--mesh", kDome,       "--size", "120x90", "--codec",
+                                      codec,    "--quality", quality,  "--out",  out};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back(movie);
+        const auto result = render(args);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const auto frames = MovieTools::lumaFrames(out, 120, 90);
+        ASSERT_EQ(frames.size(), 25u);
+        for (const int k : {0, 13, 24}) {
+            const auto still = warpOfFrame(dir, movie, k, "bt601", "tv", options, "120x90");
+            ASSERT_EQ(still.size(), frames[size_t(k)].size() * 3);
+            // The still's luma, by BT.601 in limited range, against the luma plane as stored,
+            // and against it upside down.
+            const auto difference = [&](bool flipped) {
+                std::vector<int> d;
+                for (int y = 0; y < 90; ++y) {
+                    for (int x = 0; x < 120; ++x) {
+                        const uint8_t* p = &still[size_t(y * 120 + x) * 3];
+                        const double luma =
+                            16 + (65.481 * p[0] + 128.553 * p[1] + 24.966 * p[2]) / 255;
+                        const int row = flipped ? 89 - y : y;
+                        d.push_back(std::abs(int(std::lround(luma)) -
+                                             frames[size_t(k)][size_t(row * 120 + x)]));
+                    }
                 }
-            }
-            std::sort(d.begin(), d.end());
-            return std::pair{d[d.size() / 2], d[d.size() * 99 / 100]};
-        };
-        // RGB clips at sharp colour edges, where half-resolution chroma strays most; a
-        // hundredth of the pixels may be a few levels out.
-        const auto [median, p99] = difference(false);
-        EXPECT_LE(median, 1) << "frame " << k;
-        EXPECT_LE(p99, 8) << "frame " << k;
-        EXPECT_GT(difference(true).second, 50) << "frame " << k;
+                std::sort(d.begin(), d.end());
+                return std::pair{d[d.size() / 2], d[d.size() * 99 / 100]};
+            };
+            // RGB clips at sharp colour edges, where half-resolution chroma strays most; a
+            // hundredth of the pixels may be a few levels out.
+            const auto [median, p99] = difference(false);
+            EXPECT_LE(median, 1) << "frame " << k;
+            EXPECT_LE(p99, 8) << "frame " << k;
+            EXPECT_GT(difference(true).second, 50) << "frame " << k;
+        }
     }
 }
 
