@@ -24,18 +24,6 @@ extern "C" {
 namespace lumenarc {
 namespace {
 
-// A picture's three planes as the warp takes them: the bottom row first.
-template <typename Planes, typename Data>
-Planes bottomFirst(Data* const* data, const int* linesize, int height, int chromaShiftY) {
-    Planes planes{};
-    for (int k = 0; k < 3; ++k) {
-        const int rows = k == 0 ? height : PlaneWarper::chromaSize(height, chromaShiftY);
-        planes.planes[k] = data[k] + ptrdiff_t{rows - 1} * linesize[k];
-        planes.strides[k] = -linesize[k];
-    }
-    return planes;
-}
-
 // A blank picture in the encoder's format and size.
 AVFrame* encoderPicture(AVPixelFormat format, int width, int height) {
     AVFrame* frame = av_frame_alloc();
@@ -299,13 +287,13 @@ void RenderPipeline::drawLoop() {
 void RenderPipeline::warpPlanes(int buffer, int slot) {
     AVFrame* in = m_frameInputs[static_cast<size_t>(buffer)].get();
     AVFrame* out = m_frameSlots[static_cast<size_t>(slot)].get();
-    auto picture = bottomFirst<PlaneWarper::Picture>(out->data, out->linesize, out->height,
-                                                     m_parts.chromaShiftY);
+    auto picture = PlaneWarper::bottomFirst<PlaneWarper::Picture>(
+        out->data, out->linesize, out->height, m_parts.chromaShiftY);
     picture.tenBits = m_parts.tenBits;
-    m_parts.warper->warpPlanesInto(bottomFirst<PlaneWarper::Frame>(in->data, in->linesize,
-                                                                   in->height,
-                                                                   m_parts.frameChromaShiftY),
-                                   picture, m_parts.lumaBlack);
+    m_parts.warper->warpPlanesInto(
+        PlaneWarper::bottomFirst<PlaneWarper::Frame>(in->data, in->linesize, in->height,
+                                                     m_parts.frameChromaShiftY),
+        picture, m_parts.lumaBlack);
     av_frame_unref(in); // the decoder's buffer back to it
 }
 

@@ -37,6 +37,20 @@ public:
 
     static int chromaSize(int size, int shift) { return (size + (1 << shift) - 1) >> shift; }
 
+    // A picture stored top first (as libav keeps its planes and line sizes) as the warp takes
+    // it: each plane's last row first, its stride negated.
+    template <typename Planes, typename Data>
+    static Planes bottomFirst(Data* const* data, const int* linesize, int height,
+                              int chromaShiftY) {
+        Planes planes{};
+        for (int k = 0; k < 3; ++k) {
+            const int rows = k == 0 ? height : chromaSize(height, chromaShiftY);
+            planes.planes[k] = data[k] + ptrdiff_t{rows - 1} * linesize[k];
+            planes.strides[k] = -linesize[k];
+        }
+        return planes;
+    }
+
     // threads <= 0: one per core.
     explicit PlaneWarper(int threads = 0);
 

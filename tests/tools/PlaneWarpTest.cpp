@@ -91,17 +91,6 @@ struct Output {
 };
 const Output kOutputs[] = {{AV_PIX_FMT_YUV420P, 1, false}, {AV_PIX_FMT_YUV444P10LE, 0, true}};
 
-template <typename Planes, typename Data>
-Planes bottomFirst(Data* const* data, const int* linesize, int height, int chromaShiftY) {
-    Planes planes{};
-    for (int k = 0; k < 3; ++k) {
-        const int rows = k == 0 ? height : PlaneWarper::chromaSize(height, chromaShiftY);
-        planes.planes[k] = data[k] + ptrdiff_t{rows - 1} * linesize[k];
-        planes.strides[k] = -linesize[k];
-    }
-    return planes;
-}
-
 // The picture as the RGB path makes it: to RGBA, warped, back to YUV.
 Frame throughRgb(const DistortionMatrix& m, const AVFrame* frame, const Output& output) {
     const int inStride = RgbaConverter::rowStride(kFrameWidth);
@@ -129,12 +118,13 @@ Frame throughPlanes(const DistortionMatrix& m, const AVFrame* frame, const Outpu
                              {output.chromaShiftY, output.chromaShiftY}),
               WarpMap::Status::Ready);
     auto out = picture(kViewWidth, kViewHeight, output.format);
-    auto into = bottomFirst<PlaneWarper::Picture>(out->data, out->linesize, kViewHeight,
-                                                  output.chromaShiftY);
+    auto into = PlaneWarper::bottomFirst<PlaneWarper::Picture>(out->data, out->linesize,
+                                                               kViewHeight, output.chromaShiftY);
     into.tenBits = output.tenBits;
-    planes.warp(luma.map(),
-                bottomFirst<PlaneWarper::Frame>(frame->data, frame->linesize, kFrameHeight, 1),
-                into, 16);
+    planes.warp(
+        luma.map(),
+        PlaneWarper::bottomFirst<PlaneWarper::Frame>(frame->data, frame->linesize, kFrameHeight, 1),
+        into, 16);
     return out;
 }
 
